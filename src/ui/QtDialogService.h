@@ -1,0 +1,24 @@
+#pragma once
+// The operator's service: real Qt message boxes, file dialogs and modal runs.
+#include "ui/DialogService.h"
+
+class QWidget;
+
+namespace imgdl {
+
+class QtDialogService final : public DialogService {
+public:
+    // parent: the window the boxes belong to; may be null (the active window is used).
+    explicit QtDialogService(QWidget* parent = nullptr) : parent_(parent) {}
+
+    MessageAnswer showMessage(std::string_view text, MessageButtons buttons,
+                              MessageIcon icon) override;
+    std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
+    int runModal(QDialog& dialog) override;
+    void beep() override;
+
+private:
+    QWidget* parent_;
+};
+
+}  // namespace imgdl

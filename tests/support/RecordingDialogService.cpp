@@ -1,0 +1,39 @@
+#include "support/RecordingDialogService.h"
+
+#include <QDialog>
+
+namespace imgdl::test {
+
+MessageAnswer RecordingDialogService::showMessage(std::string_view text, MessageButtons buttons,
+                                                  MessageIcon icon) {
+    messages.push_back({std::string(text), buttons, icon});
+    if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+    if (answers.empty()) return MessageAnswer::Yes;
+    const MessageAnswer answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+std::optional<std::string> RecordingDialogService::chooseFile(const FileDialogRequest& request) {
+    fileRequests.push_back(request);
+    if (fileAnswers.empty()) return std::nullopt;
+    auto answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer;
+}
+
+int RecordingDialogService::runModal(QDialog& dialog) {
+    modalTitles.push_back(dialog.windowTitle().toStdString());
+    if (modalHandlers.empty()) return dialog.exec();
+    auto handler = std::move(modalHandlers.front());
+    modalHandlers.pop_front();
+    return handler(dialog);
+}
+
+std::vector<std::string> RecordingDialogService::texts() const {
+    std::vector<std::string> out;
+    for (const auto& m : messages) out.push_back(m.text);
+    return out;
+}
+
+}  // namespace imgdl::test

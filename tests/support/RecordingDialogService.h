@@ -1,0 +1,41 @@
+#pragma once
+// A DialogService for tests: records every box, file dialog and sub-dialog, and
+// answers from queues the test fills (defaults: OK / Yes, cancel, the dialog's own run).
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/DialogService.h"
+
+namespace imgdl::test {
+
+struct ShownMessage {
+    std::string text;
+    MessageButtons buttons;
+    MessageIcon icon;
+};
+
+class RecordingDialogService : public DialogService {
+public:
+    MessageAnswer showMessage(std::string_view text, MessageButtons buttons,
+                              MessageIcon icon) override;
+    std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
+    int runModal(QDialog& dialog) override;
+    void beep() override { ++beeps; }
+
+    // Texts of the boxes shown so far, in order.
+    std::vector<std::string> texts() const;
+
+    std::vector<ShownMessage> messages;
+    std::vector<FileDialogRequest> fileRequests;
+    std::deque<MessageAnswer> answers;                      // for Yes/No boxes; default Yes
+    std::deque<std::optional<std::string>> fileAnswers;     // default: cancelled
+    // Called for each modal sub-dialog; returns its result. Default: dialog.exec().
+    std::deque<std::function<int(QDialog&)>> modalHandlers;
+    std::vector<std::string> modalTitles;
+    int beeps = 0;
+};
+
+}  // namespace imgdl::test
