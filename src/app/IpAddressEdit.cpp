@@ -8,9 +8,12 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 #include <QStringList>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 namespace imgdl {
 namespace {
@@ -26,10 +29,7 @@ bool IsFieldValue(const QString& part) {
 }  // namespace
 
 IpAddressEdit::IpAddressEdit(QWidget* parent) : QFrame(parent) {
-    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    // One edit box to look at: the base colour of an edit (the palette greys it when disabled).
-    setBackgroundRole(QPalette::Base);
-    setAutoFillBackground(true);
+    setFrameStyle(QFrame::NoFrame);  // the panel of an edit box is painted instead
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(4, 2, 4, 2);
     row->setSpacing(1);
@@ -43,10 +43,13 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QFrame(parent) {
         field->setMaxLength(3);
         field->setValidator(validator);
         field->installEventFilter(this);
+        field->setAttribute(Qt::WA_MacShowFocusRect, false);
         connect(field, &QLineEdit::textEdited, this, [this, i] { onEdited(i); });
         fields_[static_cast<std::size_t>(i)] = field;
         row->addWidget(field);
     }
+    // The panel shows the focus of the fields.
+    connect(qApp, &QApplication::focusChanged, this, qOverload<>(&QWidget::update));
     setFocusProxy(fields_[0]);
     setFocusPolicy(Qt::StrongFocus);
     fitFields();
@@ -135,6 +138,20 @@ bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
     if (index >= 0 && event->type() == QEvent::KeyPress)
         return handleKey(index, *static_cast<QKeyEvent*>(event));
     return QFrame::eventFilter(watched, event);
+}
+
+// Looks like one edit box: the style's edit panel around all four fields, showing the
+// focus while any of them has it.
+void IpAddressEdit::paintEvent(QPaintEvent* /*event*/) {
+    QStyleOptionFrame option;
+    option.initFrom(this);
+    option.rect = rect();
+    option.lineWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, this);
+    option.midLineWidth = 0;
+    option.state |= QStyle::State_Sunken;
+    if (isAncestorOf(QApplication::focusWidget())) option.state |= QStyle::State_HasFocus;
+    QPainter painter(this);
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &option, &painter, this);
 }
 
 void IpAddressEdit::changeEvent(QEvent* event) {

@@ -27,6 +27,7 @@ class IpAddressEdit : public QFrame {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
     int indexOf(QObject* watched) const;

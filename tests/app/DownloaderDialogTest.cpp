@@ -67,6 +67,8 @@ TEST_F(Dialog, StartsWithTheDefaultsAndOnlyTwoTypesToChoose) {
     EXPECT_TRUE(child<QPushButton>("downloadButton")->isDefault());
     EXPECT_EQ(edit("macText")->maxLength(), 12);
     EXPECT_EQ(QFontInfo(dialog.font()).pointSize(), 12);
+    const QString family = QFontInfo(dialog.font()).family();
+    EXPECT_TRUE(family == "Arial" || family == "Liberation Sans") << family.toStdString();
     EXPECT_FALSE(dialog.windowIcon().pixmap(32, 32).isNull());
 
     ASSERT_TRUE(dialog.readFields());
