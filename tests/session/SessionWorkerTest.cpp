@@ -365,7 +365,8 @@ TEST(SessionThread, WorkerOutlivingTheBoundKeepsItsJob) {
     DownloadJob job = LoopbackJob(recorder.port(), CMD_SERIAL_NUMBER, Pattern(4), sink);
     std::weak_ptr<const void> payload = job.payloadOwner;
     job.timeouts.closeDelay = 600ms;  // the worker lingers after STAGE_DONE
-    const auto outcome = RunDownloadSession(std::move(job), 50ms);
+    job.timeouts.workerJoin = 50ms;
+    const auto outcome = RunDownloadSession(std::move(job));
     EXPECT_EQ(outcome.error, 0);
     EXPECT_FALSE(outcome.workerEnded);
     EXPECT_FALSE(payload.expired());  // the detached worker still holds it
