@@ -345,6 +345,31 @@ TEST(SessionConnect, ClosedPortIsErrConnect) {
     EXPECT_EQ(sink->posted(), (std::vector<Posted>{{WM_DOWNLOAD_ERROR, ERR_CONNECT, {}}}));
 }
 
+// A listener whose accept queue is full drops further connection requests, so the
+// connect neither succeeds nor fails: the connect bound must end it.
+TEST(SessionConnect, UnansweredConnectGivesUpWithErrConnect) {
+    UniqueFd listener(::socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener.get(), 0), 0);
+    socklen_t len = sizeof address;
+    ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &len);
+    std::vector<UniqueFd> fillers;
+    for (int i = 0; i < 2; ++i) {
+        fillers.emplace_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        ::connect(fillers.back().get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    std::this_thread::sleep_for(50ms);
+    auto sink = std::make_shared<RecordingSink>();
+    DownloadJob job = LoopbackJob(ntohs(address.sin_port), CMD_PTZ_IMAGE, Pattern(10), sink);
+    job.timeouts.connect = 300ms;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(RunDownloadSession(std::move(job)).error, ERR_CONNECT);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 290ms);
+}
+
 TEST(SessionConnect, NoSocketIsErrNetwork) {
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
