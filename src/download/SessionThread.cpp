@@ -41,7 +41,7 @@ bool SessionWorkerThread::waitFor(std::chrono::milliseconds timeout) {
 }
 
 bool SessionWorkerThread::finish() {
-    if (!thread_.joinable()) return state_->done;
+    if (!thread_.joinable()) return true;  // never started, or already finished with
     const bool ended = waitFor(waitBound_);
     if (ended)
         thread_.join();

@@ -24,8 +24,8 @@ class SessionWorkerThread {
     bool started() const { return thread_.joinable(); }
     // True when the worker has ended within `timeout` (or had already ended).
     bool waitFor(std::chrono::milliseconds timeout);
-    // Joins if the worker ends within the join bound; returns whether it did.
-    // Afterwards the object owns no thread.
+    // Joins if the worker ends within the join bound; returns whether it did (true
+    // when there is no thread to wait for). Afterwards the object owns no thread.
     bool finish();
     // The worker's return value (0 or the reported code) once it has ended.
     int result() const;

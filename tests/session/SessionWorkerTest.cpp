@@ -1,6 +1,7 @@
 // The worker against the loopback recorder: exact bytes on the wire, every error from
 // the step that causes it, the pieces and progress reports, the bounded waits.
 #include <arpa/inet.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 
@@ -12,6 +13,7 @@
 #include "download/DownloadProtocol.h"
 #include "download/DownloadWorker.h"
 #include "download/SessionThread.h"
+#include "download/SocketIo.h"
 #include "res/StringTable.h"
 
 namespace imgdl::test {
@@ -100,6 +102,8 @@ TEST(PiecePlan, PiecesAndProgress) {
     EXPECT_EQ(ProgressPercent(kMax - 1, kMax), 99u);
     EXPECT_EQ(ProgressPercent(kMax, kMax), 100u);
     EXPECT_EQ(ProgressPercent(0, 0), 0u);
+    // A send-buffer size that cannot be read never gives pieces of 0 bytes.
+    EXPECT_EQ(SendBufferPieceSize(-1), kFallbackPieceSize);
 }
 
 TEST(TargetAddress, ConvertsLikeInetAddr) {
@@ -261,6 +265,24 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"NoVersionAnswer", B([](auto& b) { b.stallAt = Step::FirstAck; }),
                   CMD_FIRMWARE_VERSION, 4, ERR_WRITE, kSending, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// With SIGPIPE at its default action, a send into a connection whose peer is gone
+// would end this process; every send of the session must fail with an error instead.
+TEST(SessionSignals, SendToAClosedPeerRaisesNoSigpipe) {
+    struct sigaction saved {};
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    ASSERT_EQ(::sigaction(SIGPIPE, &byDefault, &saved), 0);
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    UniqueFd mine(pair[0]);
+    ::close(pair[1]);
+    const std::uint8_t bytes[8] = {};
+    EXPECT_EQ(SendOnce(mine.get(), bytes, sizeof bytes), -1);
+    EXPECT_EQ(errno, EPIPE);
+    EXPECT_FALSE(SendWord(mine.get(), CMD_PTZ_IMAGE));
+    ::sigaction(SIGPIPE, &saved, nullptr);
+}
 
 TEST(SessionSuccess, WordsInTwoSegmentsAndASlowWrite) {
     RecorderBehaviour b;
