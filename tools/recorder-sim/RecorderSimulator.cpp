@@ -258,7 +258,7 @@ void RecorderSimulator::setSessionCallback(std::function<void(const RecordedSess
 
 bool RecorderSimulator::waitForSessions(std::size_t count, std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, timeout, [&] { return sessions_.size() >= count; });
+    return changed_.wait_for(lock, timeout, [&] { return sessionCount_ >= count; });
 }
 
 std::vector<RecordedSession> RecorderSimulator::sessions() const {
@@ -321,7 +321,8 @@ void RecorderSimulator::finish(RecordedSession session) {
     }
     if (callback) callback(session);
     std::lock_guard lock(mutex_);
-    sessions_.push_back(std::move(session));
+    if (!callback) sessions_.push_back(std::move(session));
+    ++sessionCount_;
     changed_.notify_all();
 }
 

@@ -63,7 +63,8 @@ class RecorderSimulator {
 
     // Behaviour for the sessions that start from now on.
     void setBehaviour(const RecorderBehaviour& behaviour);
-    // Called on the simulator's thread after each session (printing, saving).
+    // Called on the simulator's thread after each session (printing, saving). Sessions
+    // handed to a callback are not kept, so a long run does not pile up payloads.
     void setSessionCallback(std::function<void(const RecordedSession&)> callback);
     // Ends the current stall; the recorder then reads until the client closes.
     void releaseStall();
@@ -92,6 +93,7 @@ class RecorderSimulator {
     RecorderBehaviour behaviour_;
     std::function<void(const RecordedSession&)> callback_;
     std::vector<RecordedSession> sessions_;
+    std::size_t sessionCount_ = 0;
     std::thread thread_;
 };
 
