@@ -41,13 +41,13 @@ std::string TempSuffix(int attempt) {
     return text;
 }
 
-// A new file in the target's folder (so the rename stays on one file system), hidden
-// by a leading dot. 0666 lets the umask decide, as for a newly created target.
 struct TempFile {
     UniqueFd fd;
     std::filesystem::path path;
 };
 
+// A new file in the target's folder (so the rename stays on one file system), hidden
+// by a leading dot. 0666 lets the umask decide, as for a newly created target.
 std::optional<TempFile> CreateTempBeside(const std::filesystem::path& target) {
     const std::filesystem::path folder = target.parent_path();
     const std::string stem = "." + target.filename().string() + ".tmp";
