@@ -16,13 +16,13 @@ enum DownloadType : std::int32_t {
 
 struct DownloaderFields {
     bool autoIncreaseCheckBox = false;
-    bool autoIncreaseEnabled = false;  // the flows look at whether it is enabled too
+    bool autoIncreaseEnabled = false;             // the flows look at whether it is enabled too
     std::string targetIpControl = "192.168.0.1";  // dotted text, at most 15 characters
     bool serialCheckBox = true;
     bool macCheckBox = true;
     std::string macText;  // at most 12 characters
     std::string imagePath;
-    std::uint32_t portNumber = 5000;  // the flows use its low 16 bits
+    std::uint32_t portNumber = 5000;                         // the flows use its low 16 bits
     std::int32_t downloadType = DOWNLOAD_APPLICATION_IMAGE;  // -1 when no radio is checked
     std::uint32_t serialNumber = 0;
 };
