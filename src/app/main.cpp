@@ -1,9 +1,12 @@
+// Image Downloader: writes firmware and PTZ images into a recorder over TCP.
 #include <QApplication>
-#include <QLabel>
+
+#include "app/DownloaderApp.h"
+#include "ui/QtDialogService.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QLabel label("Image Downloader");
-    label.show();
-    return app.exec();
+    QApplication application(argc, argv);
+    imgdl::QtDialogService service;
+    imgdl::DownloaderApp downloader(service);
+    return downloader.run();
 }

@@ -31,6 +31,9 @@ struct SessionTimeouts {
     std::chrono::milliseconds firstAck{60'000};             // received / firmware-version answer
     std::chrono::milliseconds writtenAck{15 * 60'000};      // the recorder writing the image
     std::chrono::milliseconds closeDelay{500};              // connection kept after STAGE_DONE
+    // Not the worker's own: how long the owner of the session (the window, the runner)
+    // waits for the worker once the session has ended, before leaving it running.
+    std::chrono::milliseconds workerJoin{5000};
 };
 
 // Piece size used when the socket's send-buffer size cannot be read or reads as 0.

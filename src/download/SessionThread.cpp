@@ -16,9 +16,8 @@ struct SessionWorkerThread::State {
     int result = 0;
 };
 
-SessionWorkerThread::SessionWorkerThread(std::shared_ptr<const DownloadJob> job,
-                                         std::chrono::milliseconds waitBound)
-    : state_(std::make_shared<State>()), waitBound_(waitBound) {
+SessionWorkerThread::SessionWorkerThread(std::shared_ptr<const DownloadJob> job)
+    : state_(std::make_shared<State>()), waitBound_(job->timeouts.workerJoin) {
     try {
         thread_ = std::thread([state = state_, job = std::move(job)] {
             const int result = DownloadWorker(*job);
@@ -42,7 +41,7 @@ bool SessionWorkerThread::waitFor(std::chrono::milliseconds timeout) {
 }
 
 bool SessionWorkerThread::finish() {
-    if (!thread_.joinable()) return state_->done;
+    if (!thread_.joinable()) return true;  // never started, or already finished with
     const bool ended = waitFor(waitBound_);
     if (ended)
         thread_.join();
@@ -98,11 +97,11 @@ class EndWatchingSink : public DownloadSink {
 
 }  // namespace
 
-SessionOutcome RunDownloadSession(DownloadJob job, std::chrono::milliseconds joinBound) {
+SessionOutcome RunDownloadSession(DownloadJob job) {
     auto watcher = std::make_shared<EndWatchingSink>(std::move(job.window));
     job.window = watcher;
     auto shared = std::make_shared<const DownloadJob>(std::move(job));
-    SessionWorkerThread worker(shared, joinBound);
+    SessionWorkerThread worker(shared);
     if (!worker.started()) {
         Report(*shared, WM_DOWNLOAD_ERROR, ERR_NETWORK);
         return {ERR_NETWORK, true};

@@ -9,18 +9,14 @@
 
 namespace imgdl {
 
-// How long the owner of a session waits for its worker once the session has ended.
-inline constexpr std::chrono::milliseconds kWorkerJoinBound{5000};
-
 // One worker thread running DownloadWorker over a job it co-owns. The destructor waits
-// for the worker at most waitBound(); a worker still running then (a recorder that keeps
-// it in a bounded wait) is detached, and since it holds the job, the payload owner and
+// for the worker at most the job's timeouts.workerJoin; a worker still running then (a recorder
+// that keeps it in a bounded wait) is detached, and since it holds the job, the payload owner and
 // the sink, it never touches released memory.
 class SessionWorkerThread {
   public:
     // Starts the worker. When no thread can be started, started() is false.
-    explicit SessionWorkerThread(std::shared_ptr<const DownloadJob> job,
-                                 std::chrono::milliseconds waitBound = kWorkerJoinBound);
+    explicit SessionWorkerThread(std::shared_ptr<const DownloadJob> job);
     ~SessionWorkerThread();
     SessionWorkerThread(const SessionWorkerThread&) = delete;
     SessionWorkerThread& operator=(const SessionWorkerThread&) = delete;
@@ -28,12 +24,11 @@ class SessionWorkerThread {
     bool started() const { return thread_.joinable(); }
     // True when the worker has ended within `timeout` (or had already ended).
     bool waitFor(std::chrono::milliseconds timeout);
-    // Joins if the worker ends within waitBound(); returns whether it did. Afterwards
-    // the object owns no thread.
+    // Joins if the worker ends within the join bound; returns whether it did (true
+    // when there is no thread to wait for). Afterwards the object owns no thread.
     bool finish();
     // The worker's return value (0 or the reported code) once it has ended.
     int result() const;
-    std::chrono::milliseconds waitBound() const { return waitBound_; }
 
   private:
     struct State;
@@ -51,9 +46,8 @@ struct SessionOutcome {
 // Runs one session to its end on a worker thread and returns its outcome. The job's
 // window (may be empty) receives every message, on the worker thread, as it is posted.
 // Returns when the session has reported its end and the worker has ended or the join
-// bound has passed. A worker that cannot be started gives ERR_NETWORK, reported to the
-// window like any other error.
-SessionOutcome RunDownloadSession(DownloadJob job,
-                                  std::chrono::milliseconds joinBound = kWorkerJoinBound);
+// bound (the job's timeouts.workerJoin) has passed. A worker that cannot be started gives
+// ERR_NETWORK, reported to the window like any other error.
+SessionOutcome RunDownloadSession(DownloadJob job);
 
 }  // namespace imgdl

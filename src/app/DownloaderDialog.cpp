@@ -1,0 +1,229 @@
+#include "app/DownloaderDialog.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "app/AboutDialog.h"
+#include "app/IpAddressEdit.h"
+#include "app/ProgramIcon.h"
+#include "app/UnsignedField.h"
+#include "res/StringTable.h"
+#include "ui/DialogFont.h"
+#include "ui/DialogService.h"
+
+namespace imgdl {
+namespace {
+
+QString ToQString(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+DownloaderDialog::DownloaderDialog(DialogService& service, QWidget* parent)
+    : QDialog(parent), service_(service) {
+    setObjectName(QStringLiteral("downloaderDialog"));
+    // The program's only main window: minimisable and in the task bar.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowTitle(QStringLiteral("Image Downloader"));
+    setFont(DialogFont(12));
+    createControls();
+    layOutControls();
+    connectHandlers();
+    initialise();
+}
+
+void DownloaderDialog::connectHandlers() {
+    connect(typeButtons_, &QButtonGroup::idClicked, this, &DownloaderDialog::OnTypeClicked);
+    connect(macCheck_, &QCheckBox::clicked, this, &DownloaderDialog::OnMacCheckClicked);
+    connect(serialCheck_, &QCheckBox::clicked, this, &DownloaderDialog::OnSerialCheckClicked);
+    connect(download_, &QPushButton::clicked, this, &DownloaderDialog::OnDownload);
+    connect(browse_, &QPushButton::clicked, this, &DownloaderDialog::OnBrowseImage);
+    connect(editPtz_, &QPushButton::clicked, this, &DownloaderDialog::OnEditPtzData);
+    connect(exit_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(about_, &QAction::triggered, this, &DownloaderDialog::OnAbout);
+}
+
+void DownloaderDialog::initialise() {
+    setWindowIcon(ProgramIcon());
+    titleText_ = QStringLiteral("DVR Image Downloader ") + QStringLiteral("V3.5");
+    // Only the application and PTZ images can be chosen here; nothing enables these two.
+    typeRadios_[DOWNLOAD_INTEGRATED_IMAGE]->setEnabled(false);
+    typeRadios_[DOWNLOAD_INDIVIDUAL_DATA]->setEnabled(false);
+    fields_.downloadType = DOWNLOAD_APPLICATION_IMAGE;
+    applyTypeStates(DOWNLOAD_APPLICATION_IMAGE);
+    fields_.targetIpControl = "192.168.0.1";
+    fields_.portNumber = 5000;
+    writeFields();
+    macCheck_->setChecked(true);
+    serialCheck_->setChecked(true);
+    editPtz_->setEnabled(false);
+}
+
+bool DownloaderDialog::readFields() {
+    fields_.autoIncreaseCheckBox = autoIncrease_->isChecked();
+    fields_.autoIncreaseEnabled = autoIncrease_->isEnabledTo(this);
+    fields_.targetIpControl = targetIp_->text().toStdString();
+    fields_.serialCheckBox = serialCheck_->isChecked();
+    fields_.macCheckBox = macCheck_->isChecked();
+    fields_.macText = macText_->text().toStdString();
+    fields_.imagePath = imagePath_->text().toStdString();
+    if (!readUnsigned(*port_, fields_.portNumber)) return false;
+    fields_.downloadType = checkedType();
+    if (!readUnsigned(*serialNumber_, fields_.serialNumber)) return false;
+    titleText_ = title_->text();
+    return true;
+}
+
+void DownloaderDialog::writeFields() {
+    autoIncrease_->setChecked(fields_.autoIncreaseCheckBox);
+    targetIp_->setText(ToQString(fields_.targetIpControl));
+    serialCheck_->setChecked(fields_.serialCheckBox);
+    macCheck_->setChecked(fields_.macCheckBox);
+    macText_->setText(ToQString(fields_.macText));  // the edit keeps at most 12 characters
+    imagePath_->setText(ToQString(fields_.imagePath));
+    port_->setText(QString::number(fields_.portNumber));
+    checkType(fields_.downloadType);
+    serialNumber_->setText(QString::number(fields_.serialNumber));
+    title_->setText(titleText_);
+}
+
+MessageService& DownloaderDialog::messages() {
+    return service_;
+}
+
+bool DownloaderDialog::readUnsigned(QLineEdit& edit, std::uint32_t& field) {
+    const std::optional<std::uint32_t> value = ParseUnsignedField(edit.text().toStdString());
+    if (!value) {
+        service_.showMessage(kPositiveIntegerPrompt);
+        edit.setFocus(Qt::OtherFocusReason);
+        edit.selectAll();
+        return false;
+    }
+    field = *value;
+    return true;
+}
+
+int DownloaderDialog::checkedType() const {
+    return typeButtons_->checkedId();
+}
+
+void DownloaderDialog::checkType(int type) {
+    // An exclusive group cannot show "none checked"; a type out of range shows just that.
+    typeButtons_->setExclusive(false);
+    for (QAbstractButton* radio : typeButtons_->buttons())
+        radio->setChecked(typeButtons_->id(radio) == type);
+    typeButtons_->setExclusive(true);
+}
+
+void DownloaderDialog::OnTypeClicked(int type) {
+    applyTypeStates(type);
+}
+
+void DownloaderDialog::applyTypeStates(int type) {
+    const bool identity = type == DOWNLOAD_INTEGRATED_IMAGE || type == DOWNLOAD_INDIVIDUAL_DATA;
+    imagePath_->setEnabled(type != DOWNLOAD_INDIVIDUAL_DATA);
+    for (QWidget* w : {static_cast<QWidget*>(macCheck_), static_cast<QWidget*>(macText_),
+                       static_cast<QWidget*>(autoIncrease_), static_cast<QWidget*>(serialCheck_),
+                       static_cast<QWidget*>(serialNumber_)})
+        w->setEnabled(identity);
+    if (identity) {
+        macCheck_->setChecked(true);
+        serialCheck_->setChecked(true);
+    }
+    editPtz_->setEnabled(type == DOWNLOAD_PTZ_IMAGE);
+}
+
+void DownloaderDialog::OnMacCheckClicked() {
+    const bool on = macCheck_->isChecked();
+    macText_->setEnabled(on);
+    autoIncrease_->setEnabled(on);
+}
+
+void DownloaderDialog::OnSerialCheckClicked() {
+    serialNumber_->setEnabled(serialCheck_->isChecked());
+}
+
+void DownloaderDialog::OnDownload() {
+    if (!readFields()) {
+        service_.showMessage(LoadString(IDS_WRONG_NUMBER));
+        return;
+    }
+    switch (fields_.downloadType) {
+        case DOWNLOAD_INTEGRATED_IMAGE:
+            DownloadIntegratedImage();
+            break;
+        case DOWNLOAD_INDIVIDUAL_DATA:
+            runIdentityFlow();
+            break;
+        case DOWNLOAD_APPLICATION_IMAGE:
+            DownloadApplicationImage();
+            break;
+        case DOWNLOAD_PTZ_IMAGE:
+            DownloadPtzImage();
+            break;
+        default:
+            break;  // no type chosen: nothing to do
+    }
+}
+
+// Neither box checked: nothing to send, and nothing is said.
+void DownloaderDialog::runIdentityFlow() {
+    if (fields_.macCheckBox && fields_.serialCheckBox)
+        DownloadMacAndSerial();
+    else if (fields_.macCheckBox)
+        DownloadMacAddress();
+    else if (fields_.serialCheckBox)
+        DownloadSerialNumber();
+}
+
+void DownloaderDialog::OnBrowseImage() {
+    (void)readFields();  // a number that fails has shown its prompt; browsing goes on
+    FileDialogRequest request;
+    request.defaultExtension = "*";
+    request.filter = "All files (*.*)|";
+    request.promptOverwrite = true;
+    if (const std::optional<std::string> path = service_.chooseFile(request))
+        fields_.imagePath = *path;
+    writeFields();
+}
+
+void DownloaderDialog::OnEditPtzData() {
+    // The PTZ image creator is run from here: readFields, run it through service_.runModal,
+    // and after "Close" take its latest image path into fields_.imagePath and writeFields.
+}
+
+void DownloaderDialog::OnAbout() {
+    AboutDialog about(this);
+    service_.runModal(about);
+}
+
+bool DownloaderDialog::focusNextPrevChild(bool /*next*/) {
+    return true;
+}
+
+void DownloaderDialog::DownloadIntegratedImage() {
+    if (flows_) flows_->DownloadIntegratedImage(*this);
+}
+void DownloaderDialog::DownloadMacAddress() {
+    if (flows_) flows_->DownloadMacAddress(*this);
+}
+void DownloaderDialog::DownloadSerialNumber() {
+    if (flows_) flows_->DownloadSerialNumber(*this);
+}
+void DownloaderDialog::DownloadMacAndSerial() {
+    if (flows_) flows_->DownloadMacAndSerial(*this);
+}
+void DownloaderDialog::DownloadApplicationImage() {
+    if (flows_) flows_->DownloadApplicationImage(*this);
+}
+void DownloaderDialog::DownloadPtzImage() {
+    if (flows_) flows_->DownloadPtzImage(*this);
+}
+
+}  // namespace imgdl

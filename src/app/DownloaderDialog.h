@@ -1,0 +1,112 @@
+#pragma once
+// The program's main window: the target recorder, the download type, the image file and
+// the unit identity, and the Download command that runs the chosen flow.
+#include <QDialog>
+#include <QString>
+#include <array>
+#include <cstdint>
+
+#include "download/DownloaderFields.h"
+
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace imgdl {
+
+class DialogService;
+class IpAddressEdit;
+
+class DownloaderDialog : public QDialog, public DownloaderFieldsHost {
+    Q_OBJECT
+  public:
+    explicit DownloaderDialog(DialogService& service, QWidget* parent = nullptr);
+
+    // The controls' values as of the last readFields, or as writeFields will show them.
+    DownloaderFields& fields() override { return fields_; }
+    // Takes the controls into fields() in the exchange order. At a number that does not
+    // convert it shows the prompt, focuses and selects that field and returns false; the
+    // fields before it took their new values, it and those after it keep their old ones.
+    bool readFields() override;
+    // Shows fields() in the controls, in the same order.
+    void writeFields() override;
+    MessageService& messages() override;
+
+    // The flows the Download command runs; not owned, must outlive the dialog. Without
+    // flows every download type does nothing.
+    void setDownloadFlows(DownloadFlows* flows) { flows_ = flows; }
+
+  public slots:
+    // "Download\n(Enter key)" and the Enter key.
+    void OnDownload();
+    // "...": choose the image file.
+    void OnBrowseImage();
+    // "Editing PTZ Data": the PTZ image creator hooks in here; nothing happens yet.
+    void OnEditPtzData();
+    // "Quorvel Information(&A)..." from the context menu or Alt+A.
+    void OnAbout();
+
+  protected:
+    // The flows, one per download type; each runs the plugged-in DownloadFlows.
+    virtual void DownloadIntegratedImage();
+    virtual void DownloadMacAddress();
+    virtual void DownloadSerialNumber();
+    virtual void DownloadMacAndSerial();
+    virtual void DownloadApplicationImage();
+    virtual void DownloadPtzImage();
+
+    // Tab and Shift+Tab never move the focus in this dialog.
+    bool focusNextPrevChild(bool next) override;
+
+  private:
+    void createControls();
+    void createTypeGroup();
+    void layOutControls();
+    QGroupBox* layOutTypeGroup();
+    void connectHandlers();
+    void initialise();
+
+    void OnTypeClicked(int type);
+    void OnMacCheckClicked();
+    void OnSerialCheckClicked();
+    void applyTypeStates(int type);
+    void runIdentityFlow();
+
+    bool readUnsigned(QLineEdit& edit, std::uint32_t& field);
+    int checkedType() const;
+    void checkType(int type);
+
+    DialogService& service_;
+    DownloadFlows* flows_ = nullptr;
+    DownloaderFields fields_;
+    QString titleText_;
+
+    QLabel* title_ = nullptr;
+    QLabel* targetIpLabel_ = nullptr;
+    IpAddressEdit* targetIp_ = nullptr;
+    QLabel* portLabel_ = nullptr;
+    QLineEdit* port_ = nullptr;
+    QGroupBox* typeGroup_ = nullptr;
+    std::array<QRadioButton*, 4> typeRadios_{};
+    QButtonGroup* typeButtons_ = nullptr;
+    QPushButton* editPtz_ = nullptr;
+    QLabel* imagePathLabel_ = nullptr;
+    QLineEdit* imagePath_ = nullptr;
+    QPushButton* browse_ = nullptr;
+    QCheckBox* macCheck_ = nullptr;
+    QLabel* macPrefix_ = nullptr;
+    QLineEdit* macText_ = nullptr;
+    QCheckBox* serialCheck_ = nullptr;
+    QLineEdit* serialNumber_ = nullptr;
+    QCheckBox* autoIncrease_ = nullptr;
+    QPushButton* download_ = nullptr;
+    QPushButton* exit_ = nullptr;
+    QAction* about_ = nullptr;
+};
+
+}  // namespace imgdl

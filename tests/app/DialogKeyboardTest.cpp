@@ -1,0 +1,62 @@
+#include <QKeyEvent>
+
+#include "AppTestSupport.h"
+#include "app/IpAddressEdit.h"
+
+namespace imgdl::test {
+namespace {
+
+class DialogKeyboard : public DialogTest {
+  protected:
+    void SetUp() override { showActive(); }
+
+    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    }
+};
+
+TEST_F(DialogKeyboard, EnterRunsTheDownloadFromAnyField) {
+    for (const char* name : {"portNumber", "imagePath"}) {
+        flows.calls.clear();
+        edit(name)->setFocus();
+        press(Qt::Key_Return);
+        EXPECT_EQ(flows.calls, std::vector<std::string>{"application"}) << name;
+    }
+    child<IpAddressEdit>("targetIpControl")->field(2)->setFocus();
+    flows.calls.clear();
+    press(Qt::Key_Enter);
+    EXPECT_EQ(flows.calls, std::vector<std::string>{"application"});
+    EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(DialogKeyboard, TabAndShiftTabLeaveTheFocusWhereItWas) {
+    QWidget* ipField = child<IpAddressEdit>("targetIpControl")->field(1);
+    for (QWidget* start : {static_cast<QWidget*>(edit("portNumber")), ipField,
+                           static_cast<QWidget*>(button("applicationImageRadio")),
+                           static_cast<QWidget*>(button("downloadButton"))}) {
+        start->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), start);
+        press(Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), start) << start->objectName().toStdString();
+        press(Qt::Key_Backtab, Qt::ShiftModifier);
+        EXPECT_EQ(QApplication::focusWidget(), start) << start->objectName().toStdString();
+    }
+}
+
+TEST_F(DialogKeyboard, EscCloses) {
+    edit("portNumber")->setFocus();
+    press(Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_TRUE(flows.calls.empty());
+}
+
+TEST_F(DialogKeyboard, AltAOpensTheAboutBox) {
+    service.modalHandlers.push_back([](QDialog&) { return int(QDialog::Accepted); });
+    press(Qt::Key_A, Qt::AltModifier);
+    EXPECT_EQ(service.modalTitles, std::vector<std::string>{"Quorvel Information"});
+    EXPECT_TRUE(dialog.isVisible());
+}
+
+}  // namespace
+}  // namespace imgdl::test

@@ -1,0 +1,80 @@
+#pragma once
+// A sink that records what a worker posts, and jobs aimed at the loopback simulator.
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "download/DownloadJob.h"
+
+namespace imgdl::test {
+
+struct Posted {
+    std::uint32_t message;
+    std::uint32_t wParam;
+    std::chrono::steady_clock::time_point at;
+    bool operator==(const Posted& o) const { return message == o.message && wParam == o.wParam; }
+};
+
+class RecordingSink : public DownloadSink {
+  public:
+    void post(std::uint32_t message, std::uint32_t wParam) override {
+        std::lock_guard lock(mutex_);
+        posted_.push_back({message, wParam, std::chrono::steady_clock::now()});
+    }
+    std::vector<Posted> posted() const {
+        std::lock_guard lock(mutex_);
+        return posted_;
+    }
+    // Only the messages of one kind, as their wParams.
+    std::vector<std::uint32_t> values(std::uint32_t message) const {
+        std::vector<std::uint32_t> out;
+        for (const auto& p : posted())
+            if (p.message == message) out.push_back(p.wParam);
+        return out;
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<Posted> posted_;
+};
+
+// Short bounds so that every bounded wait fires within a fraction of a second.
+inline SessionTimeouts FastTimeouts() {
+    using std::chrono::milliseconds;
+    SessionTimeouts t;
+    t.connect = milliseconds(2000);
+    t.writableWait = milliseconds(100);
+    t.sendStall = milliseconds(300);
+    t.handshakeReply = milliseconds(300);
+    t.firstAck = milliseconds(300);
+    t.writtenAck = milliseconds(300);
+    t.closeDelay = milliseconds(0);
+    return t;
+}
+
+inline std::vector<std::uint8_t> Pattern(std::size_t size) {
+    std::vector<std::uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    return bytes;
+}
+
+// A job to 127.0.0.1:port that owns a copy of the payload.
+inline DownloadJob LoopbackJob(std::uint16_t port, std::uint32_t command,
+                               std::vector<std::uint8_t> payload,
+                               std::shared_ptr<DownloadSink> sink) {
+    DownloadJob job;
+    job.command = command;
+    SetTargetAddress(job, "127.0.0.1");
+    job.targetPort = port;
+    auto owned = std::make_shared<const std::vector<std::uint8_t>>(std::move(payload));
+    job.data = owned->data();
+    job.size = static_cast<std::int32_t>(owned->size());
+    job.payloadOwner = owned;
+    job.window = std::move(sink);
+    job.timeouts = FastTimeouts();
+    return job;
+}
+
+}  // namespace imgdl::test
