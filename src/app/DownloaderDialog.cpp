@@ -11,6 +11,7 @@
 #include "app/IpAddressEdit.h"
 #include "app/ProgramIcon.h"
 #include "app/UnsignedField.h"
+#include "download/ui/DownloadProgressDialog.h"
 #include "res/StringTable.h"
 #include "ui/DialogFont.h"
 #include "ui/DialogService.h"
@@ -150,36 +151,16 @@ void DownloaderDialog::OnSerialCheckClicked() {
 }
 
 void DownloaderDialog::OnDownload() {
-    if (!readFields()) {
-        service_.showMessage(LoadString(IDS_WRONG_NUMBER));
-        return;
-    }
-    switch (fields_.downloadType) {
-        case DOWNLOAD_INTEGRATED_IMAGE:
-            DownloadIntegratedImage();
-            break;
-        case DOWNLOAD_INDIVIDUAL_DATA:
-            runIdentityFlow();
-            break;
-        case DOWNLOAD_APPLICATION_IMAGE:
-            DownloadApplicationImage();
-            break;
-        case DOWNLOAD_PTZ_IMAGE:
-            DownloadPtzImage();
-            break;
-        default:
-            break;  // no type chosen: nothing to do
-    }
+    if (flows_) flows_->OnDownload();
 }
 
-// Neither box checked: nothing to send, and nothing is said.
-void DownloaderDialog::runIdentityFlow() {
-    if (fields_.macCheckBox && fields_.serialCheckBox)
-        DownloadMacAndSerial();
-    else if (fields_.macCheckBox)
-        DownloadMacAddress();
-    else if (fields_.serialCheckBox)
-        DownloadSerialNumber();
+std::string DownloaderDialog::targetAddressText() { return targetIp_->text().toStdString(); }
+
+bool DownloaderDialog::runSession(const SessionRequest& request) {
+    DownloadJob job = MakeDownloadJob(request);
+    job.timeouts = sessionTimeouts_;
+    DownloadProgressDialog progress(std::move(job), this, service_);
+    return service_.runModal(progress) == QDialog::Accepted;
 }
 
 void DownloaderDialog::OnBrowseImage() {
@@ -205,25 +186,6 @@ void DownloaderDialog::OnAbout() {
 
 bool DownloaderDialog::focusNextPrevChild(bool /*next*/) {
     return true;
-}
-
-void DownloaderDialog::DownloadIntegratedImage() {
-    if (flows_) flows_->DownloadIntegratedImage(*this);
-}
-void DownloaderDialog::DownloadMacAddress() {
-    if (flows_) flows_->DownloadMacAddress(*this);
-}
-void DownloaderDialog::DownloadSerialNumber() {
-    if (flows_) flows_->DownloadSerialNumber(*this);
-}
-void DownloaderDialog::DownloadMacAndSerial() {
-    if (flows_) flows_->DownloadMacAndSerial(*this);
-}
-void DownloaderDialog::DownloadApplicationImage() {
-    if (flows_) flows_->DownloadApplicationImage(*this);
-}
-void DownloaderDialog::DownloadPtzImage() {
-    if (flows_) flows_->DownloadPtzImage(*this);
 }
 
 }  // namespace imgdl

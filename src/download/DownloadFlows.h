@@ -12,16 +12,17 @@ inline constexpr const char* kIntegratedCopyName = "_ZOMADVR.tmp";
 class DownloadFlows {
 public:
     explicit DownloadFlows(DownloadHost& host) : host_(host) {}
+    virtual ~DownloadFlows() = default;
 
     // readFields, then the flow the download type and identity boxes choose.
     void OnDownload();
 
-    void DownloadApplicationImage();
-    void DownloadPtzImage();
-    void DownloadIntegratedImage();
-    void DownloadMacAddress();
-    void DownloadSerialNumber();
-    void DownloadMacAndSerial();
+    virtual void DownloadApplicationImage();
+    virtual void DownloadPtzImage();
+    virtual void DownloadIntegratedImage();
+    virtual void DownloadMacAddress();
+    virtual void DownloadSerialNumber();
+    virtual void DownloadMacAndSerial();
 
 private:
     void show(int stringId);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "download/DownloadJob.h"
 #include "download/DownloaderFields.h"
 #include "res/MessageService.h"
 
@@ -20,6 +21,9 @@ struct SessionRequest {
     std::int32_t size = 0;
     std::shared_ptr<const void> payloadOwner;
 };
+
+// The worker's job for a session request (no window yet, default time limits).
+DownloadJob MakeDownloadJob(const SessionRequest& request);
 
 class DownloadHost {
 public:

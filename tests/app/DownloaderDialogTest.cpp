@@ -213,7 +213,7 @@ TEST(DialogDownload, RunsTheFlowOfTheTypeAndIdentityBoxes) {
         if (!c.mac) t.button("macCheckBox")->click();
         if (!c.serial) t.button("serialCheckBox")->click();
         t.button("downloadButton")->click();
-        EXPECT_EQ(t.flows.calls, c.calls);
+        EXPECT_EQ(t.flows->calls, c.calls);
         EXPECT_TRUE(t.service.messages.empty());
     }
 }
@@ -224,7 +224,7 @@ TEST_F(Dialog, DownloadWithAWrongNumberStartsNothing) {
     EXPECT_EQ(service.texts(),
               (std::vector<std::string>{std::string(kPositiveIntegerPrompt),
                                         std::string(LoadString(IDS_WRONG_NUMBER))}));
-    EXPECT_TRUE(flows.calls.empty());
+    EXPECT_TRUE(flows->calls.empty());
 }
 
 TEST_F(Dialog, DownloadWithoutFlowsDoesNothing) {

@@ -75,18 +75,18 @@ LogEntry CliHost::describe(const SessionRequest& r) const {
 }
 
 bool CliHost::runSession(const SessionRequest& r) {
-    DownloadJob job;
-    job.command = r.command;
-    SetTargetAddress(job, r.targetAddress);
-    job.targetPort = r.targetPort;
-    job.data = r.data;
-    job.size = r.size;
-    job.payloadOwner = r.payloadOwner;
+    DownloadJob job = MakeDownloadJob(r);
     job.timeouts = timeouts;
     job.window = std::make_shared<ProgressPrinter>(err_, terminal_, r.size);
-    if (trace_) job.trace = [err = err_](std::string_view step, bool sent, std::uint32_t word) {
-        std::fprintf(err, "trace: %-8s %s %08X\n", std::string(step).c_str(), sent ? ">>" : "<<", word);
-    };
+    if (trace_)
+        job.trace = [err = err_](std::string_view step, bool sent, std::optional<std::uint32_t> word) {
+            if (word)
+                std::fprintf(err, "trace: %s %-8.*s %08X\n", sent ? "sent    " : "received",
+                             static_cast<int>(step.size()), step.data(), *word);
+            else
+                std::fprintf(err, "trace: received %-8.*s (no whole word)\n",
+                             static_cast<int>(step.size()), step.data());
+        };
     LogEntry entry = describe(r);
     std::fprintf(err_, "%s to %s, %d bytes\n", entry.command.c_str(), entry.target.c_str(), r.size);
 
