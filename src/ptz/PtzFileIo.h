@@ -1,0 +1,24 @@
+#pragma once
+// File access shared by the PTZ database and image: reading as much of a file as
+// there is, and replacing a file only once its new contents are completely written.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+#include "common/UniqueFd.h"
+
+namespace imgdl::ptz_io {
+
+// Opens an existing file for reading; invalid on failure.
+UniqueFd OpenForReading(const std::filesystem::path& path);
+
+// Reads until `buffer` is full, the file ends or a read fails; returns the count read.
+std::size_t ReadUpTo(int fd, std::span<std::uint8_t> buffer);
+
+// Writes `bytes` to a new file beside `target`, flushes it and renames it over
+// `target`. On any failure the temporary file is removed and `target` is left exactly
+// as it was. Returns true when the new contents are in place.
+bool ReplaceFile(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
+
+}  // namespace imgdl::ptz_io
