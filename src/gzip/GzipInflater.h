@@ -24,7 +24,7 @@ std::size_t writeBytes(MemoryStream& stream, const std::uint8_t* bytes, std::siz
 void readBytes(MemoryStream& stream, std::uint8_t* destination, std::size_t count);
 
 class GzipInflater {
-  public:
+public:
     // Decompresses the member at input's position into output from its start.
     // 0: success (CRC and length matched); 1: failure; -1: method byte is not 8.
     static int unzip(MemoryStream& input, MemoryStream& output);
