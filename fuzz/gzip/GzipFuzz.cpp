@@ -7,6 +7,9 @@
 // - whenever zlib decodes the first member without complaint (and the header has
 //   no header CRC, which this decoder does not skip), the result is 0, the
 //   output and the consumed bytes are the same as zlib's.
+// The same bytes are also taken as bare DEFLATE data and wrapped into a member
+// whose trailer zlib's output describes, so that mutated compressed data is
+// compared too, not only inputs whose CRC happens to survive mutation.
 #include <zlib.h>
 
 #include <algorithm>
@@ -48,11 +51,12 @@ struct Reference {
     std::vector<std::uint8_t> bytes;
 };
 
-// zlib's view of the first member, stopping once more than `limit` bytes came out.
-Reference Inflate(const std::uint8_t* data, std::size_t size, std::size_t limit) {
+// zlib's view of the first member (windowBits 16 + 15) or of bare DEFLATE data
+// (-15), stopping once more than `limit` bytes came out.
+Reference Inflate(const std::uint8_t* data, std::size_t size, std::size_t limit, int windowBits) {
     Reference ref;
     z_stream zs{};
-    if (inflateInit2(&zs, 16 + 15) != Z_OK) return ref;
+    if (inflateInit2(&zs, windowBits) != Z_OK) return ref;
     zs.next_in = const_cast<Bytef*>(data);
     zs.avail_in = static_cast<uInt>(size);
     std::vector<std::uint8_t> chunk(65536);
@@ -77,9 +81,7 @@ void Check(bool condition, const char* what) {
     }
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+void CheckAsMember(const std::uint8_t* data, std::size_t size) {
     const Outcome small = Run(data, size, kSmallRegion);
     const Outcome large = Run(data, size, kLargeRegion);
     Check(small.result == large.result, "result depends on the region size");
@@ -88,9 +90,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "small region is not the start of the large one");
 
     const bool headerCrc = size > 3 && (data[3] & 0x02) != 0;
-    if (headerCrc) return 0;
-    const Reference ref = Inflate(data, size, kLargeRegion);
-    if (!ref.ok || ref.bytes.size() > kLargeRegion) return 0;
+    if (headerCrc) return;
+    const Reference ref = Inflate(data, size, kLargeRegion, 16 + 15);
+    if (!ref.ok || ref.bytes.size() > kLargeRegion) return;
     Check(large.result == 0, "zlib accepts a member that unzip refuses");
     Check(large.consumed == ref.consumed, "consumed bytes differ from zlib");
     Check(std::equal(ref.bytes.begin(), ref.bytes.end(), large.region.begin()),
@@ -98,5 +100,40 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(std::all_of(large.region.begin() + static_cast<std::ptrdiff_t>(ref.bytes.size()),
                       large.region.end(), [](std::uint8_t b) { return b == kFiller; }),
           "bytes behind the output were changed");
+}
+
+void AppendLe32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+void CheckAsDeflate(const std::uint8_t* data, std::size_t size) {
+    static constexpr std::uint8_t kHeader[10] = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 3};
+    std::vector<std::uint8_t> member(kHeader, kHeader + sizeof kHeader);
+    const Reference ref = Inflate(data, size, kLargeRegion, -15);
+    if (!ref.ok || ref.bytes.size() > kLargeRegion) {
+        // Still worth running for what the sanitizers see.
+        member.insert(member.end(), data, data + size);
+        member.insert(member.end(), 8, 0);
+        Run(member.data(), member.size(), kSmallRegion);
+        return;
+    }
+    member.insert(member.end(), data, data + ref.consumed);
+    AppendLe32(member, static_cast<std::uint32_t>(
+                           crc32(0L, ref.bytes.data(), static_cast<uInt>(ref.bytes.size()))));
+    AppendLe32(member, static_cast<std::uint32_t>(ref.bytes.size()));
+    const std::size_t memberSize = member.size();
+    member.insert(member.end(), data + ref.consumed, data + size);  // trailing bytes
+    const Outcome out = Run(member.data(), member.size(), ref.bytes.size() + 16);
+    Check(out.result == 0, "zlib decodes bare data that unzip refuses");
+    Check(out.consumed == memberSize, "consumed bytes of bare data differ from zlib");
+    Check(std::equal(ref.bytes.begin(), ref.bytes.end(), out.region.begin()),
+          "output of bare data differs from zlib");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    CheckAsMember(data, size);
+    CheckAsDeflate(data, size);
     return 0;
 }

@@ -16,13 +16,14 @@ namespace imgdl::gzip {
 
 class BitInput {
   public:
-    explicit BitInput(MemoryStream& stream) : stream_(&stream), pos_(stream.position) {}
+    explicit BitInput(MemoryStream& stream)
+        : stream_(&stream), pos_(stream.position), end_(stream.end) {}
 
     // Makes at least n bits (n <= 16) available; false when that would take the
     // last input byte. The failing fetch consumes that byte, as getByte would.
     bool need(unsigned n) {
         while (count_ < n) {
-            const std::ptrdiff_t left = stream_->end - pos_;
+            const std::ptrdiff_t left = end_ - pos_;
             if (left < 2) {
                 if (left == 1) ++pos_;
                 return false;
@@ -42,11 +43,12 @@ class BitInput {
 
     // Bytes that may still be fetched without touching the last input byte.
     std::size_t spareBytes() const {
-        const std::ptrdiff_t left = stream_->end - pos_;
+        const std::ptrdiff_t left = end_ - pos_;
         return left > 1 ? static_cast<std::size_t>(left - 1) : 0;
     }
 
-    unsigned peek(unsigned n) const { return static_cast<unsigned>(bits_) & ((1u << n) - 1u); }
+    unsigned peek(unsigned n) const { return peekMasked((1u << n) - 1u); }
+    unsigned peekMasked(unsigned mask) const { return static_cast<unsigned>(bits_) & mask; }
     void drop(unsigned n) {
         bits_ >>= n;
         count_ -= n;
@@ -84,6 +86,7 @@ class BitInput {
 
     MemoryStream* stream_;
     std::uint8_t* pos_;
+    const std::uint8_t* end_;  // the stream's end, kept here so byte stores cannot alias it
     std::uint64_t bits_ = 0;
     unsigned count_ = 0;
 };
