@@ -19,7 +19,9 @@ std::shared_ptr<std::array<std::uint8_t, N>> MakePayload() {
     return std::make_shared<std::array<std::uint8_t, N>>();
 }
 
-void DownloadFlows::show(int stringId) { host_.messages().showMessage(LoadString(stringId)); }
+void DownloadFlows::show(int stringId) {
+    host_.messages().showMessage(LoadString(stringId));
+}
 
 SessionRequest DownloadFlows::request(std::uint32_t command) {
     SessionRequest session;
@@ -36,15 +38,25 @@ void DownloadFlows::OnDownload() {
     }
     const DownloaderFields& f = host_.fields();
     switch (f.downloadType) {
-        case DOWNLOAD_INTEGRATED_IMAGE: DownloadIntegratedImage(); break;
-        case DOWNLOAD_INDIVIDUAL_DATA:
-            if (f.macCheckBox && f.serialCheckBox) DownloadMacAndSerial();
-            else if (f.macCheckBox) DownloadMacAddress();
-            else if (f.serialCheckBox) DownloadSerialNumber();
+        case DOWNLOAD_INTEGRATED_IMAGE:
+            DownloadIntegratedImage();
             break;
-        case DOWNLOAD_APPLICATION_IMAGE: DownloadApplicationImage(); break;
-        case DOWNLOAD_PTZ_IMAGE: DownloadPtzImage(); break;
-        default: break;
+        case DOWNLOAD_INDIVIDUAL_DATA:
+            if (f.macCheckBox && f.serialCheckBox)
+                DownloadMacAndSerial();
+            else if (f.macCheckBox)
+                DownloadMacAddress();
+            else if (f.serialCheckBox)
+                DownloadSerialNumber();
+            break;
+        case DOWNLOAD_APPLICATION_IMAGE:
+            DownloadApplicationImage();
+            break;
+        case DOWNLOAD_PTZ_IMAGE:
+            DownloadPtzImage();
+            break;
+        default:
+            break;
     }
 }
 

@@ -10,7 +10,7 @@ namespace imgdl {
 inline constexpr const char* kIntegratedCopyName = "_ZOMADVR.tmp";
 
 class DownloadFlows {
-public:
+  public:
     explicit DownloadFlows(DownloadHost& host) : host_(host) {}
     virtual ~DownloadFlows() = default;
 
@@ -24,7 +24,7 @@ public:
     virtual void DownloadSerialNumber();
     virtual void DownloadMacAndSerial();
 
-private:
+  private:
     void show(int stringId);
     // The session's target, from the address control and the port's low 16 bits.
     SessionRequest request(std::uint32_t command);

@@ -26,7 +26,7 @@ struct SessionRequest {
 DownloadJob MakeDownloadJob(const SessionRequest& request);
 
 class DownloadHost {
-public:
+  public:
     virtual ~DownloadHost() = default;
     virtual DownloaderFields& fields() = 0;
     // Controls into fields; false at the first field that fails conversion.

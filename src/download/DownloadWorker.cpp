@@ -143,7 +143,7 @@ int TransferData(int socketFd, const DownloadJob& job) {
         if (answer == REPLY_ACK) return Succeed(job);
         return Fail(job, answer == REPLY_INCOMPATIBLE ? ERR_INCOMPATIBLE : ERR_WRITE);
     }
-    if (!ReceiveAck(socketFd, job, "received", t.firstAck)) return Fail(job, ERR_WRITE);
+    if (!ReceiveAck(socketFd, job, "ack", t.firstAck)) return Fail(job, ERR_WRITE);
     Report(job, WM_DOWNLOAD_STAGE, STAGE_WRITING);
     if (!ReceiveAck(socketFd, job, "written", t.writtenAck)) return Fail(job, ERR_WRITE);
     return Succeed(job);

@@ -15,8 +15,8 @@ static_assert(kAppHeaderOffset + kAppHeaderSize <= kAppMemberOffset);
 
 // Integrated image: a leading identity section, then an application image.
 inline constexpr std::size_t kIntegratedAppStart = 0x10000;
-inline constexpr std::size_t kMacAddressOffset = 0xFF80;    // two LE32 words
-inline constexpr std::size_t kSerialNumberOffset = 0xFF88;  // one BE32 word
+inline constexpr std::size_t kMacAddressOffset = 0xFF80;                    // two LE32 words
+inline constexpr std::size_t kSerialNumberOffset = 0xFF88;                  // one BE32 word
 inline constexpr std::size_t kMinIntegratedSize = kSerialNumberOffset + 4;  // 65,420
 static_assert(kMinIntegratedSize == 65420);
 static_assert(kIntegratedAppStart + kAppMemberOffset == 0x1D000);

@@ -11,7 +11,9 @@ namespace {
 constexpr std::uint32_t kHalfMax = 0xFFFFFF;
 }
 
-bool IsHexDigit(char c) { return HexDigitValue(c) >= 0; }
+bool IsHexDigit(char c) {
+    return HexDigitValue(c) >= 0;
+}
 
 int HexDigitValue(char c) {
     const auto u = static_cast<unsigned char>(c);
@@ -31,7 +33,8 @@ std::int32_t ParseHex(std::string_view text) {
 MacAddress ParseMacAddress(std::string_view text) {
     const std::string_view first = text.substr(0, 6);
     const std::string_view rest = text.size() > 6 ? text.substr(6, 6) : std::string_view{};
-    return {static_cast<std::uint32_t>(ParseHex(first)), static_cast<std::uint32_t>(ParseHex(rest))};
+    return {static_cast<std::uint32_t>(ParseHex(first)),
+            static_cast<std::uint32_t>(ParseHex(rest))};
 }
 
 void IncrementMacAddress(MacAddress& mac) {

@@ -10,7 +10,7 @@
 namespace imgdl {
 
 class MappedImageFile {
-public:
+  public:
     MappedImageFile() = default;
     MappedImageFile(const MappedImageFile&) = delete;
     MappedImageFile& operator=(const MappedImageFile&) = delete;
@@ -28,7 +28,7 @@ public:
     std::size_t mappedLength() const { return mappedLength_; }
     bool isOpen() const { return descriptor_.valid(); }
 
-private:
+  private:
     std::uint8_t* view_ = nullptr;
     std::size_t mappedLength_ = 0;
     UniqueFd descriptor_;

@@ -35,14 +35,17 @@ bool CopyContents(int from, int to) {
 
 }  // namespace
 
-TemporaryCopy::~TemporaryCopy() { Remove(); }
+TemporaryCopy::~TemporaryCopy() {
+    Remove();
+}
 
 bool TemporaryCopy::CopyFrom(const std::string& source) {
     Remove();
     UniqueFd from(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (!from) return false;
     // The operator's file may itself stand under the name: removing it would lose it.
-    struct stat source_info {}, existing {};
+    struct stat source_info {
+    }, existing{};
     if (::fstat(from.get(), &source_info) == 0 && ::lstat(name_.c_str(), &existing) == 0 &&
         source_info.st_dev == existing.st_dev && source_info.st_ino == existing.st_ino)
         return false;

@@ -5,7 +5,7 @@
 namespace imgdl {
 
 class TemporaryCopy {
-public:
+  public:
     explicit TemporaryCopy(std::string name) : name_(std::move(name)) {}
     TemporaryCopy(const TemporaryCopy&) = delete;
     TemporaryCopy& operator=(const TemporaryCopy&) = delete;
@@ -17,7 +17,7 @@ public:
     bool CopyFrom(const std::string& source);
     const std::string& name() const { return name_; }
 
-private:
+  private:
     void Remove();
 
     std::string name_;

@@ -12,18 +12,22 @@ constexpr std::string_view kTag = "version: ";
 
 // A bounded reader that sees the region as a C string: it ends at a zero byte.
 class TextCursor {
-public:
+  public:
     explicit TextCursor(std::span<const std::uint8_t> text) : text_(text) {}
     int peek() const { return pos_ < text_.size() ? text_[pos_] : 0; }
     void advance() { ++pos_; }
 
-private:
+  private:
     std::span<const std::uint8_t> text_;
     std::size_t pos_ = 0;
 };
 
-bool IsScanfSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsDigit(int c) { return c >= '0' && c <= '9'; }
+bool IsScanfSpace(int c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool IsDigit(int c) {
+    return c >= '0' && c <= '9';
+}
 
 // One "%d": leading white space, an optional sign, at least one digit. Like the C
 // library, a value beyond the range of long is clamped, then stored as an int.
@@ -65,10 +69,10 @@ std::int32_t ReadVersionText(std::span<const std::uint8_t> text) {
 }  // namespace
 
 std::int32_t VersionValue(std::int32_t major, std::int32_t minor, std::int32_t patch) {
-    const auto value = ((static_cast<std::uint32_t>(major) * 256u + static_cast<std::uint32_t>(minor)) *
-                            256u +
-                        static_cast<std::uint32_t>(patch)) *
-                       256u;
+    const auto value =
+        ((static_cast<std::uint32_t>(major) * 256u + static_cast<std::uint32_t>(minor)) * 256u +
+         static_cast<std::uint32_t>(patch)) *
+        256u;
     return static_cast<std::int32_t>(value);
 }
 
@@ -77,7 +81,8 @@ std::int32_t FindVersionTag(std::span<const std::uint8_t> region) {
     while (pos < region.size()) {
         const void* dollar = std::memchr(region.data() + pos, '$', region.size() - pos);
         if (!dollar) return kProbeNoVersion;
-        pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(dollar) - region.data()) + 1;
+        pos =
+            static_cast<std::size_t>(static_cast<const std::uint8_t*>(dollar) - region.data()) + 1;
         std::size_t matched = 0;
         while (matched < kTag.size() && pos + matched < region.size() &&
                region[pos + matched] == static_cast<std::uint8_t>(kTag[matched]))

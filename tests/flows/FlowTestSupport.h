@@ -29,7 +29,7 @@ inline SessionTimeouts QuickTimeouts() {
 }
 
 class LoopbackHost : public DownloadHost {
-public:
+  public:
     DownloaderFields& fields() override { return fields_; }
     bool readFields() override {
         ++reads;
@@ -42,7 +42,8 @@ public:
         DownloadJob job = MakeDownloadJob(request);
         job.timeouts = QuickTimeouts();
         const SessionOutcome outcome = RunDownloadSession(std::move(job));
-        if (outcome.error) service.showMessage(LoadString(ErrorMessageId(outcome.error).value_or(0)));
+        if (outcome.error)
+            service.showMessage(LoadString(ErrorMessageId(outcome.error).value_or(0)));
         return outcome.error == 0;
     }
 
@@ -54,8 +55,9 @@ public:
 };
 
 inline std::size_t OpenDescriptors() {
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                                                  std::filesystem::directory_iterator()));
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                      std::filesystem::directory_iterator()));
 }
 
 inline bool MapsMention(const std::string& path) {
@@ -67,7 +69,7 @@ inline bool MapsMention(const std::string& path) {
 }
 
 class FlowTest : public testing::Test {
-protected:
+  protected:
     FlowTest() {
         const auto* info = testing::UnitTest::GetInstance()->current_test_info();
         dir_ = std::filesystem::temp_directory_path() /
@@ -110,7 +112,7 @@ protected:
     bool checkDescriptors = true;  // off where Qt itself opens descriptors
     DownloadFlows flows{host};
 
-private:
+  private:
     std::filesystem::path dir_;
     std::filesystem::path previous_;
     std::size_t descriptorsBefore_ = 0;

@@ -8,7 +8,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 class IdentityFlow : public FlowTest {
-protected:
+  protected:
     void choose(bool mac, bool serial, const char* macText = "0012AB3456CD",
                 std::uint32_t serialNumber = 1000, bool autoIncrease = true) {
         auto& f = host.fields_;
@@ -30,7 +30,9 @@ TEST_F(IdentityFlow, PayloadsOfEachFlow) {
     } cases[] = {
         {true, false, CMD_MAC_ADDRESS, {0x00, 0x00, 0x12, 0xAB, 0x00, 0x34, 0x56, 0xCD}},
         {false, true, CMD_SERIAL_NUMBER, {0xE8, 0x03, 0x00, 0x00}},
-        {true, true, CMD_MAC_AND_SERIAL,
+        {true,
+         true,
+         CMD_MAC_AND_SERIAL,
          {0x00, 0x00, 0x12, 0xAB, 0x00, 0x34, 0x56, 0xCD, 0xE8, 0x03, 0x00, 0x00}},
     };
     std::size_t count = 0;

@@ -9,11 +9,13 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 class ApplicationFlow : public FlowTest {
-protected:
+  protected:
     std::string image(const char* tag = "$version: 1.2.3 $") {
         testimage::ApplicationSpec spec;
-        if (tag) spec.tag = tag;
-        else spec.tag.reset();
+        if (tag)
+            spec.tag = tag;
+        else
+            spec.tag.reset();
         bytes = testimage::BuildApplicationImage(spec);
         host.fields_.imagePath = write("app.bin", bytes);
         host.fields_.downloadType = DOWNLOAD_APPLICATION_IMAGE;
@@ -76,7 +78,7 @@ TEST_F(ApplicationFlow, AWrongNumberStartsNothing) {
 }
 
 class PtzFlow : public FlowTest {
-protected:
+  protected:
     Bytes validImage() {
         PtzImage image;
         PtzProtocol protocol = PtzProtocol::MakeNew(7);
@@ -111,7 +113,8 @@ TEST_F(PtzFlow, InvalidImagesAreRefusedWithoutConnecting) {
     for (const Bytes& bytes : {Bytes(valid.begin(), valid.end() - 1), longer, offByOne}) {
         host.service.messages.clear();
         send(bytes);
-        EXPECT_EQ(shown(), std::vector<std::string>{"This PTZ image file is invalid. "}) << bytes.size();
+        EXPECT_EQ(shown(), std::vector<std::string>{"This PTZ image file is invalid. "})
+            << bytes.size();
     }
     host.service.messages.clear();
     host.fields_.imagePath = file("missing.bin");

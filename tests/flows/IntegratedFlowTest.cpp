@@ -11,7 +11,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 class IntegratedFlow : public FlowTest {
-protected:
+  protected:
     IntegratedFlow() {
         testimage::IntegratedSpec spec;
         spec.macHigh = 0x111111;
@@ -51,7 +51,8 @@ TEST_F(IntegratedFlow, PatchesOnlyTheIdentityOfACopy) {
     EXPECT_EQ(s[1].command, CMD_INTEGRATED_IMAGE);
     ASSERT_EQ(s[1].payload.size(), original.size());
     const Bytes identity(s[1].payload.begin() + 0xFF80, s[1].payload.begin() + 0xFF8C);
-    EXPECT_EQ(identity, (Bytes{0xAB, 0x12, 0x00, 0x00, 0xCD, 0x56, 0x34, 0x00, 0x00, 0x00, 0x03, 0xE8}));
+    EXPECT_EQ(identity,
+              (Bytes{0xAB, 0x12, 0x00, 0x00, 0xCD, 0x56, 0x34, 0x00, 0x00, 0x00, 0x03, 0xE8}));
     EXPECT_EQ(differences(s[1].payload), Range(0xFF80, 0xFF8C));
     EXPECT_EQ(testimage::ReadFile(host.fields_.imagePath), original);
     EXPECT_EQ(host.fields_.macText, "0012AB3456CE");

@@ -24,11 +24,8 @@ TEST(MacAddress, ParseHexWeighsEveryCharacter) {
         const char* text;
         std::int32_t value;
     } cases[] = {
-        {"", 0},
-        {"0012AB", 0x12AB},
-        {"ffffffff", -1},
-        {"123456789", -1},           // longer than 8
-        {"1G", 0x10 - 1},            // a non-digit subtracts its weight
+        {"", 0},          {"0012AB", 0x12AB}, {"ffffffff", -1}, {"123456789", -1},  // longer than 8
+        {"1G", 0x10 - 1},  // a non-digit subtracts its weight
         {"G0", -16},
     };
     for (const auto& c : cases) EXPECT_EQ(ParseHex(c.text), c.value) << c.text;
@@ -39,10 +36,8 @@ TEST(MacAddress, ParseIncrementAndFormat) {
         const char* text;
         const char* next;
     } cases[] = {
-        {"0012ab3456cd", "0012AB3456CE"},
-        {"0012ABFFFFFF", "0012AC000000"},
-        {"FFFFFFFFFFFF", "000000000000"},
-        {"000000000000", "000000000001"},
+        {"0012ab3456cd", "0012AB3456CE"}, {"0012ABFFFFFF", "0012AC000000"},
+        {"FFFFFFFFFFFF", "000000000000"}, {"000000000000", "000000000001"},
         {"12AB", "0012AB000001"},  // no seventh character: low is 0
     };
     for (const auto& c : cases) {

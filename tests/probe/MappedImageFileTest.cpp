@@ -11,12 +11,13 @@ namespace imgdl {
 namespace {
 
 std::size_t OpenDescriptors() {
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                                                  std::filesystem::directory_iterator()));
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                      std::filesystem::directory_iterator()));
 }
 
 class MappedImageFileTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
         testimage::WriteFile(path, bytes);

@@ -13,7 +13,7 @@ namespace {
 using testimage::ApplicationSpec;
 
 class ProbeTest : public testing::Test {
-protected:
+  protected:
     // Probes the application both alone and inside an integrated image; the two
     // layouts must agree.
     std::int32_t ProbeBoth(const ApplicationSpec& app) {
@@ -31,8 +31,10 @@ protected:
 
 ApplicationSpec WithTag(const char* tag) {
     ApplicationSpec app;
-    if (tag) app.tag = tag;
-    else app.tag.reset();
+    if (tag)
+        app.tag = tag;
+    else
+        app.tag.reset();
     return app;
 }
 
@@ -50,11 +52,13 @@ TEST_F(ProbeTest, ReadsTheVersionInBothLayouts) {
         {WithTag("$version: a.b.c $ then $version: 1.2.3 $"), -1},
         {WithTag(nullptr), -1},
     };
-    for (const auto& c : cases) EXPECT_EQ(ProbeBoth(c.app), c.expected) << c.app.tag.value_or("(none)");
+    for (const auto& c : cases)
+        EXPECT_EQ(ProbeBoth(c.app), c.expected) << c.app.tag.value_or("(none)");
 }
 
 TEST_F(ProbeTest, MembersThatDoNotDecompressHaveNoVersion) {
-    const auto good = testimage::StoredGzip(testimage::ApplicationContent(WithTag("$version: 1.2.3 $")));
+    const auto good =
+        testimage::StoredGzip(testimage::ApplicationContent(WithTag("$version: 1.2.3 $")));
     auto badMagic = good;
     badMagic[1] = 0x8C;
     auto otherMethod = good;
@@ -85,11 +89,11 @@ TEST_F(ProbeTest, ShortOrMissingFiles) {
         std::size_t keep;
         std::int32_t expected;
     } cases[] = {
-        {0, -1},                         // empty file: opens, but holds no header
-        {100, -1},                       // shorter than the header
-        {kAppHeaderOffset + 3, -1},      // header cut
-        {kAppMemberOffset, -1},          // header announces bytes that are not there
-        {image.size() - 1, -1},          // member one byte short
+        {0, -1},                     // empty file: opens, but holds no header
+        {100, -1},                   // shorter than the header
+        {kAppHeaderOffset + 3, -1},  // header cut
+        {kAppMemberOffset, -1},      // header announces bytes that are not there
+        {image.size() - 1, -1},      // member one byte short
         {image.size(), 0x01020300},
     };
     for (const auto& c : cases) {

@@ -8,7 +8,7 @@
 namespace imgdl::test {
 
 class TempDir {
-public:
+  public:
     TempDir() {
         const auto* info = testing::UnitTest::GetInstance()->current_test_info();
         path_ = std::filesystem::temp_directory_path() /
@@ -23,7 +23,7 @@ public:
     }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

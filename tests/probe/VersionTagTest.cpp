@@ -21,19 +21,19 @@ TEST(VersionTag, ReadsTheFirstCompleteTag) {
         {"abc $version: 1.2.3 $ def", 0x01020300},
         {"$version: 2.10.0 $", 0x020A0000},
         {"$version: 0.0.0 $", 0},
-        {"$version: 1.2 $", -1},                          // two numbers
-        {"$version:1.2.3 $", -1},                         // no blank after the colon
-        {"$$version: 1.2.3 $", 0x01020300},               // resumes at the second '$'
-        {"$vers$version: 4.5.6 $", 0x04050600},           // resumes at the differing '$'
-        {"$version: x.2.3 $ $version: 1.2.3 $", -1},      // only the first tag counts
-        {"$version:  \t+7.-1.3 $", 0x06FF0300},           // blanks and signs as scanf reads
-        {"$version: 1.2.3", 0x01020300},                  // trailing " $" need not match
-        {"$version: 1 .2.3 $", -1},                       // '.' must follow directly
-        {"$version: 1. 2. 3 $", 0x01020300},              // %d skips blanks itself
-        {"$version: 256.0.1 $", 0x00000100},              // 32-bit arithmetic
+        {"$version: 1.2 $", -1},                      // two numbers
+        {"$version:1.2.3 $", -1},                     // no blank after the colon
+        {"$$version: 1.2.3 $", 0x01020300},           // resumes at the second '$'
+        {"$vers$version: 4.5.6 $", 0x04050600},       // resumes at the differing '$'
+        {"$version: x.2.3 $ $version: 1.2.3 $", -1},  // only the first tag counts
+        {"$version:  \t+7.-1.3 $", 0x06FF0300},       // blanks and signs as scanf reads
+        {"$version: 1.2.3", 0x01020300},              // trailing " $" need not match
+        {"$version: 1 .2.3 $", -1},                   // '.' must follow directly
+        {"$version: 1. 2. 3 $", 0x01020300},          // %d skips blanks itself
+        {"$version: 256.0.1 $", 0x00000100},          // 32-bit arithmetic
         {"no tag at all", -1},
         {"", -1},
-        {"$versio", -1},                                  // tag cut by the region's end
+        {"$versio", -1},  // tag cut by the region's end
         {"$version: ", -1},
         {"$version: 1.2.", -1},
     };

@@ -27,14 +27,18 @@ std::optional<Target> ParseTarget(const std::string& text) {
 
 namespace {
 
-bool TakesFile(const std::string& kind) { return kind != "identity"; }
+bool TakesFile(const std::string& kind) {
+    return kind != "identity";
+}
 
 }  // namespace
 
-std::optional<std::string> ParseSendOptions(const std::vector<std::string>& args, SendOptions& out) {
+std::optional<std::string> ParseSendOptions(const std::vector<std::string>& args,
+                                            SendOptions& out) {
     if (args.empty()) return "send: missing kind (app, ptz, integrated or identity)";
     out.kind = args[0];
-    if (out.kind != "app" && out.kind != "ptz" && out.kind != "integrated" && out.kind != "identity")
+    if (out.kind != "app" && out.kind != "ptz" && out.kind != "integrated" &&
+        out.kind != "identity")
         return "send: unknown kind '" + out.kind + "'";
     const bool identityOptions = out.kind == "integrated" || out.kind == "identity";
     for (std::size_t i = 1; i < args.size(); ++i) {
@@ -46,7 +50,8 @@ std::optional<std::string> ParseSendOptions(const std::vector<std::string>& args
             out.autoIncrease = true;
         } else if (arg == "--target" && hasValue) {
             out.target = ParseTarget(args[++i]);
-            if (!out.target) return "send: --target must be HOST or HOST:PORT, got '" + args[i] + "'";
+            if (!out.target)
+                return "send: --target must be HOST or HOST:PORT, got '" + args[i] + "'";
         } else if (arg == "--log" && hasValue) {
             out.logPath = args[++i];
         } else if (arg == "--mac" && hasValue && identityOptions) {

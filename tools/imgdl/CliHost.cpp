@@ -25,8 +25,10 @@ std::string MacText(const std::uint8_t* wireBytes) {
 DownloaderFields FieldsFor(const SendOptions& o) {
     DownloaderFields f;
     static constexpr std::pair<const char*, std::int32_t> kTypes[] = {
-        {"integrated", DOWNLOAD_INTEGRATED_IMAGE}, {"identity", DOWNLOAD_INDIVIDUAL_DATA},
-        {"app", DOWNLOAD_APPLICATION_IMAGE},       {"ptz", DOWNLOAD_PTZ_IMAGE}};
+        {"integrated", DOWNLOAD_INTEGRATED_IMAGE},
+        {"identity", DOWNLOAD_INDIVIDUAL_DATA},
+        {"app", DOWNLOAD_APPLICATION_IMAGE},
+        {"ptz", DOWNLOAD_PTZ_IMAGE}};
     for (const auto& [name, type] : kTypes)
         if (o.kind == name) f.downloadType = type;
     f.imagePath = o.file;
@@ -43,7 +45,10 @@ DownloaderFields FieldsFor(const SendOptions& o) {
 }
 
 CliHost::CliHost(const SendOptions& options, std::FILE* err, bool terminal)
-    : fields_(FieldsFor(options)), messages_(err), err_(err), terminal_(terminal),
+    : fields_(FieldsFor(options)),
+      messages_(err),
+      err_(err),
+      terminal_(terminal),
       trace_(options.trace) {
     if (options.logPath) log_.emplace(*options.logPath);
 }
@@ -55,17 +60,25 @@ LogEntry CliHost::describe(const SessionRequest& r) const {
     e.length = r.size;
     const std::uint8_t* p = r.data;
     switch (r.command) {
-        case CMD_FIRMWARE_VERSION: e.version = VersionText(LoadLe32(p)); break;
-        case CMD_MAC_ADDRESS: e.mac = MacText(p); break;
-        case CMD_SERIAL_NUMBER: e.serial = std::to_string(LoadLe32(p)); break;
+        case CMD_FIRMWARE_VERSION:
+            e.version = VersionText(LoadLe32(p));
+            break;
+        case CMD_MAC_ADDRESS:
+            e.mac = MacText(p);
+            break;
+        case CMD_SERIAL_NUMBER:
+            e.serial = std::to_string(LoadLe32(p));
+            break;
         case CMD_MAC_AND_SERIAL:
             e.mac = MacText(p);
             e.serial = std::to_string(LoadLe32(p + 8));
             break;
         case CMD_INTEGRATED_IMAGE:
             if (fields_.macCheckBox)
-                e.mac = FormatMacAddress({LoadLe32(p + kMacAddressOffset), LoadLe32(p + kMacAddressOffset + 4)});
-            if (fields_.serialCheckBox) e.serial = std::to_string(LoadBe32(p + kSerialNumberOffset));
+                e.mac = FormatMacAddress(
+                    {LoadLe32(p + kMacAddressOffset), LoadLe32(p + kMacAddressOffset + 4)});
+            if (fields_.serialCheckBox)
+                e.serial = std::to_string(LoadBe32(p + kSerialNumberOffset));
             [[fallthrough]];
         default:
             e.imagePath = fields_.imagePath;
@@ -79,7 +92,8 @@ bool CliHost::runSession(const SessionRequest& r) {
     job.timeouts = timeouts;
     job.window = std::make_shared<ProgressPrinter>(err_, terminal_, r.size);
     if (trace_)
-        job.trace = [err = err_](std::string_view step, bool sent, std::optional<std::uint32_t> word) {
+        job.trace = [err = err_](std::string_view step, bool sent,
+                                 std::optional<std::uint32_t> word) {
             if (word)
                 std::fprintf(err, "trace: %s %-8.*s %08X\n", sent ? "sent    " : "received",
                              static_cast<int>(step.size()), step.data(), *word);
@@ -98,7 +112,9 @@ bool CliHost::runSession(const SessionRequest& r) {
         entry.message = std::string(LoadString(ErrorMessageId(outcome.error).value_or(0)));
         messages_.showMessage(entry.message, MessageButtons::Ok, MessageIcon::Default);
     }
-    if (!outcome.workerEnded) messages_.showMessage(LoadString(IDS_TERMINATION_ERROR), MessageButtons::Ok, MessageIcon::Default);
+    if (!outcome.workerEnded)
+        messages_.showMessage(LoadString(IDS_TERMINATION_ERROR), MessageButtons::Ok,
+                              MessageIcon::Default);
     if (log_ && !log_->Append(entry)) std::fprintf(err_, "imgdl: cannot write the log file\n");
     return outcome.error == 0;
 }

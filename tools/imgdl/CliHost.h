@@ -14,7 +14,7 @@
 namespace imgdl::cli {
 
 class CliHost final : public DownloadHost {
-public:
+  public:
     CliHost(const SendOptions& options, std::FILE* err, bool terminal);
 
     DownloaderFields& fields() override { return fields_; }
@@ -31,7 +31,7 @@ public:
 
     SessionTimeouts timeouts;  // tests shorten them
 
-private:
+  private:
     LogEntry describe(const SessionRequest& request) const;
 
     DownloaderFields fields_;

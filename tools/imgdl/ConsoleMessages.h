@@ -8,17 +8,19 @@
 namespace imgdl::cli {
 
 class ConsoleMessages final : public MessageService {
-public:
+  public:
     explicit ConsoleMessages(std::FILE* out = stderr) : out_(out) {}
     MessageAnswer showMessage(std::string_view text, MessageButtons buttons,
                               MessageIcon icon) override;
     // No one is there to choose a file.
-    std::optional<std::string> chooseFile(const FileDialogRequest&) override { return std::nullopt; }
+    std::optional<std::string> chooseFile(const FileDialogRequest&) override {
+        return std::nullopt;
+    }
 
     int shown() const { return shown_; }
     const std::string& last() const { return last_; }
 
-private:
+  private:
     std::FILE* out_;
     int shown_ = 0;
     std::string last_;

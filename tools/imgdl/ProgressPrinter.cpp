@@ -28,7 +28,8 @@ std::string ProgressPrinter::barLine(std::uint32_t percent) const {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     const int filled = static_cast<int>(percent) * kBarWidth / 100;
-    std::string line = "\r[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "] ";
+    std::string line =
+        "\r[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "] ";
     char numbers[96];
     std::snprintf(numbers, sizeof numbers, "%3u%%  %s of %s  %s/s  ", percent, Bytes(sent).c_str(),
                   Bytes(size_).c_str(), Bytes(seconds > 0 ? sent / seconds : 0).c_str());

@@ -11,13 +11,13 @@
 namespace imgdl::cli {
 
 class ProgressPrinter final : public DownloadSink {
-public:
+  public:
     ProgressPrinter(std::FILE* out, bool terminal, std::int32_t size);
     void post(std::uint32_t message, std::uint32_t wParam) override;
     // The bar's text for a percentage (public for tests).
     std::string barLine(std::uint32_t percent) const;
 
-private:
+  private:
     void stage(std::uint32_t stage);
 
     std::FILE* out_;

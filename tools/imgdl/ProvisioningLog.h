@@ -18,13 +18,13 @@ struct LogEntry {
 };
 
 class ProvisioningLog {
-public:
+  public:
     explicit ProvisioningLog(std::string path) : path_(std::move(path)) {}
     // Appends one line (and the column names first when the file is new). False when
     // the file cannot be written.
     bool Append(const LogEntry& entry) const;
 
-private:
+  private:
     std::string path_;
 };
 

@@ -80,10 +80,14 @@ int Build(const std::vector<std::string>& args, const Console& c) {
     std::string dbPath, outPath;
     std::vector<std::int32_t> numbers;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-o" && i + 1 < args.size()) outPath = args[++i];
-        else if (dbPath.empty()) dbPath = args[i];
-        else if (const auto n = ParseNumber(args[i])) numbers.push_back(*n);
-        else return Fail(c, "ptz build: '" + args[i] + "' is not a protocol number", kExitUsage);
+        if (args[i] == "-o" && i + 1 < args.size())
+            outPath = args[++i];
+        else if (dbPath.empty())
+            dbPath = args[i];
+        else if (const auto n = ParseNumber(args[i]))
+            numbers.push_back(*n);
+        else
+            return Fail(c, "ptz build: '" + args[i] + "' is not a protocol number", kExitUsage);
     }
     if (dbPath.empty() || outPath.empty() || numbers.empty())
         return Fail(c, "ptz build: give DB.pdb, at least one NUMBER and -o OUT.bin", kExitUsage);
@@ -97,7 +101,8 @@ int Build(const std::vector<std::string>& args, const Console& c) {
     PtzProtocol record;
     for (std::size_t s = 0; s < numbers.size(); ++s) {
         const std::int32_t n = numbers[s];
-        if (!seen.insert(n).second) return Fail(c, "ptz build: protocol " + std::to_string(n) + " given twice");
+        if (!seen.insert(n).second)
+            return Fail(c, "ptz build: protocol " + std::to_string(n) + " given twice");
         if (!db.Get(db.FindIndex(n), record))
             return Fail(c, "ptz build: no protocol " + std::to_string(n) + " in " + dbPath);
         image.PutSlot(static_cast<int>(s), record);

@@ -33,7 +33,8 @@ std::vector<std::uint8_t> ApplicationContent(const ApplicationSpec& spec) {
     Fill(content, spec.filler);
     if (spec.tag && spec.tagOffset < content.size()) {
         const std::size_t n = std::min(spec.tag->size(), content.size() - spec.tagOffset);
-        std::copy_n(spec.tag->begin(), n, content.begin() + static_cast<std::ptrdiff_t>(spec.tagOffset));
+        std::copy_n(spec.tag->begin(), n,
+                    content.begin() + static_cast<std::ptrdiff_t>(spec.tagOffset));
     }
     return content;
 }
@@ -61,7 +62,8 @@ std::vector<std::uint8_t> BuildIntegratedImage(const IntegratedSpec& spec) {
 
 bool WriteFile(const std::string& path, std::span<const std::uint8_t> bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out.flush());
 }
 

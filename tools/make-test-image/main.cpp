@@ -34,10 +34,14 @@ bool ParseMac(const char* text, IntegratedSpec& spec) {
 }
 
 bool ParseFiller(const std::string& kind, Filler& filler) {
-    if (kind == "zero") filler = Filler::Zero;
-    else if (kind == "text") filler = Filler::Text;
-    else if (kind == "random") filler = Filler::Random;
-    else return false;
+    if (kind == "zero")
+        filler = Filler::Zero;
+    else if (kind == "text")
+        filler = Filler::Text;
+    else if (kind == "random")
+        filler = Filler::Random;
+    else
+        return false;
     return true;
 }
 
@@ -59,7 +63,8 @@ int main(int argc, char** argv) {
         } else if (arg == "--no-version") {
             app.tag.reset();
         } else if (!hasValue) {
-            std::fprintf(stderr, "make-test-image: %s needs a value or is unknown\n%s", arg.c_str(), kUsage);
+            std::fprintf(stderr, "make-test-image: %s needs a value or is unknown\n%s", arg.c_str(),
+                         kUsage);
             return 1;
         } else if (arg == "-o") {
             output = argv[++i];
