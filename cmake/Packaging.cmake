@@ -21,6 +21,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Dependencies come from the shared libraries the programs link (dpkg-shlibdeps),
 # plus fonts the dialogs need to render their texts.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, fonts-nanum, qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, fonts-nanum, qt6-qpa-plugins, libqt6svg6")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)
