@@ -91,7 +91,9 @@ void PtzDataEditorDialog::BuildLayout() {
     commandSet_ = Make<QListWidget>(protocols, QStringLiteral("commandSetList"));
     commandSet_->setSelectionMode(QAbstractItemView::SingleSelection);
     commandSet_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    commandSet_->setFixedHeight(commandSet_->fontMetrics().lineSpacing() * 4 + 8);
+    commandSet_->addItem(QStringLiteral("X"));  // measures a row; replaced by the names
+    commandSet_->setFixedHeight(commandSet_->sizeHintForRow(0) * 5 + 2 * commandSet_->frameWidth());
+    commandSet_->clear();
     returnDefault_ = Make<QPushButton>(protocols, QStringLiteral("returnDefaultButton"),
                                        QStringLiteral("Return Default Value"));
     currentOnly_ = Make<QCheckBox>(protocols, QStringLiteral("currentOnlyCheck"),
@@ -174,7 +176,9 @@ QGroupBox* PtzDataEditorDialog::BuildCommandGroup(QWidget* parent) {
     applyAll_ = Make<QPushButton>(group, QStringLiteral("applyAllButton"),
                                   QStringLiteral("Apply to \nall commands"));
     applyAll_->setAutoDefault(false);
-    grid->addWidget(applyAll_, 1, 11, 2, 2);
+    // Over the third row's two extra columns and the free room beside them, so that
+    // its width does not widen those columns.
+    grid->addWidget(applyAll_, 1, 11, 2, 3);
     grid->setColumnStretch(13, 1);
 
     auto* layout = new QVBoxLayout(group);
