@@ -74,7 +74,7 @@ void PtzDataEditorDialog::ShowRecord() {
     dataBits_->setCurrentIndex(DataBitsToPosition(record_.dataBits));
     stopBits_->setCurrentIndex(StopBitsToPosition(record_.stopBits));
     baudRate_->setText(QString::number(record_.baudRate));
-    if (const int row = SelectedCommand(); row >= 0) ShowCommand(row);
+    ShowCommand(shownCommand_);
 }
 
 void PtzDataEditorDialog::ShowCommand(int index) {
@@ -99,11 +99,6 @@ PtzCommand PtzDataEditorDialog::CommandOnScreen() const {
     return command;
 }
 
-int PtzDataEditorDialog::SelectedCommand() const {
-    const QListWidgetItem* item = commandSet_->currentItem();
-    return item && item->isSelected() ? commandSet_->row(item) : -1;
-}
-
 std::optional<std::int32_t> PtzDataEditorDialog::ReadInteger(QLineEdit& field) {
     const std::optional<std::int32_t> value = ParseDecimalInt32(field.text());
     if (!value) {
@@ -125,11 +120,9 @@ void PtzDataEditorDialog::OnCommandSelected(int row) {
 
 void PtzDataEditorDialog::OnReturnDefault() {
     if (currentOnly_->isChecked()) {
-        if (const int row = SelectedCommand(); row >= 0) {
-            record_.commands[static_cast<std::size_t>(row)] =
-                default_.commands[static_cast<std::size_t>(row)];
-            ShowCommand(row);
-        }
+        const auto shown = static_cast<std::size_t>(shownCommand_);
+        record_.commands[shown] = default_.commands[shown];
+        ShowCommand(shownCommand_);
         return;
     }
     if (service_.showMessage(LoadString(IDS_LOSE_MODIFIED), MessageButtons::YesNo) !=
@@ -163,8 +156,7 @@ void PtzDataEditorDialog::OnOk() {
     record_.dataBits = DataBitsFromPosition(dataBits_->currentIndex());
     record_.stopBits = StopBitsFromPosition(stopBits_->currentIndex());
     record_.baudRate = *baudRate;
-    if (const int row = SelectedCommand(); row >= 0)
-        record_.commands[static_cast<std::size_t>(row)] = CommandOnScreen();
+    record_.commands[static_cast<std::size_t>(shownCommand_)] = CommandOnScreen();
     accept();
 }
 

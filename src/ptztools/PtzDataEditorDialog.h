@@ -47,7 +47,6 @@ class PtzDataEditorDialog final : public QDialog {
     void ShowCommand(int index);
     // The shown command as its controls hold it now.
     PtzCommand CommandOnScreen() const;
-    int SelectedCommand() const;
     std::optional<std::int32_t> ReadInteger(QLineEdit& field);
 
     void OnCommandSelected(int row);
@@ -60,6 +59,8 @@ class PtzDataEditorDialog final : public QDialog {
     PtzProtocol default_;  // the record as the dialog opened with it
     const PtzDatabase& database_;
     std::int32_t editedNumber_;
+    // The command whose fields are on screen: the list's selection, also while the
+    // operator has cleared that selection (Ctrl+click), so no edit is dropped.
     int shownCommand_ = 0;
 
     QLineEdit* number_ = nullptr;

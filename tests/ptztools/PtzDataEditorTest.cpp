@@ -148,6 +148,16 @@ TEST_F(PtzDataEditorTest, CommandFieldsAreKeptAcrossCommandChanges) {
     EXPECT_EQ(editor.record().commands[3].commandDelay, 0x1F);
 }
 
+// Ctrl+click clears the list's selection; the command on screen still takes its edits.
+TEST_F(PtzDataEditorTest, ClearedListSelectionKeepsTheShownCommandsEdits) {
+    PtzDataEditorDialog& editor = OpenNew(7);
+    ShowCommand(6);
+    Edit("nextCommandEdit")->setText("2A");
+    Commands()->clearSelection();
+    ASSERT_TRUE(PressOk());
+    EXPECT_EQ(editor.record().commands[6].nextCommand, 0x2A);
+}
+
 TEST_F(PtzDataEditorTest, EachFieldStoresIntoItsOwnByte) {
     PtzDataEditorDialog& editor = OpenNew(7);
     ShowCommand(39);
