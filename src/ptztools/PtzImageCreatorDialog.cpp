@@ -1,5 +1,6 @@
 #include "ptztools/PtzImageCreatorDialog.h"
 
+#include <QAbstractItemModel>
 #include <QCheckBox>
 #include <QListWidget>
 #include <QPushButton>
@@ -137,7 +138,7 @@ void PtzImageCreatorDialog::OnDelete() {
     if (!number) return;
     const int index = database_.FindIndex(*number);
     if (index >= 0 && !database_.Remove(index, 1)) return;
-    delete databaseList_->takeItem(SelectedRow(*databaseList_));
+    databaseList_->model()->removeRow(SelectedRow(*databaseList_));
     ClearSelection(*databaseList_);
 }
 
@@ -210,7 +211,7 @@ void PtzImageCreatorDialog::OnTakeFromImage() {
         return;
     }
     image_->RemoveSlot(slot);
-    delete targetList_->takeItem(slot);
+    targetList_->model()->removeRow(slot);
     ClearSelection(*targetList_);
 }
 
