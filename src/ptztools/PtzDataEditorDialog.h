@@ -15,6 +15,7 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLayout;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -40,7 +41,10 @@ class PtzDataEditorDialog final : public QDialog {
 
   private:
     void BuildLayout();
+    QLayout* BuildCommandSetRow(QWidget* parent);
     QGroupBox* BuildCommandGroup(QWidget* parent);
+    QLayout* BuildParameterGrid(QWidget* group);
+    QLayout* BuildDataGrid(QWidget* group);
     void ConnectControls();
 
     void ShowRecord();

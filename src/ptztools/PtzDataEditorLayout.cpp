@@ -41,6 +41,15 @@ QComboBox* MakeList(QWidget* parent, const QString& objectName,
     return list;
 }
 
+// A label at (row, column) and its field right of it, spanning `span` columns.
+void AddLabeled(QGridLayout& grid, const char* labelName, const char* text, QWidget* field, int row,
+                int column, int span = 1) {
+    auto* label =
+        MakeLabel(field->parentWidget(), QString::fromLatin1(labelName), QString::fromLatin1(text));
+    grid.addWidget(label, row, column);
+    grid.addWidget(field, row, column + 1, 1, span);
+}
+
 QString DataFieldName(std::size_t byte) {
     return QStringLiteral("dataEdit%1").arg(byte);
 }
@@ -66,52 +75,17 @@ void PtzDataEditorDialog::BuildLayout() {
     baudRate_->setFixedWidth(shortEditWidth);
 
     auto* settings = new QGridLayout;
-    settings->addWidget(
-        MakeLabel(protocols, QStringLiteral("numberLabel"), QStringLiteral("Number")), 0, 0);
-    settings->addWidget(number_, 0, 1);
-    settings->addWidget(MakeLabel(protocols, QStringLiteral("nameLabel"), QStringLiteral("Name")),
-                        0, 2);
-    settings->addWidget(name_, 0, 3, 1, 5);
-    settings->addWidget(
-        MakeLabel(protocols, QStringLiteral("baudRateLabel"), QStringLiteral("Baud Rate")), 1, 0);
-    settings->addWidget(baudRate_, 1, 1);
-    settings->addWidget(
-        MakeLabel(protocols, QStringLiteral("parityLabel"), QStringLiteral("Parity")), 1, 2);
-    settings->addWidget(parity_, 1, 3);
-    settings->addWidget(
-        MakeLabel(protocols, QStringLiteral("dataBitLabel"), QStringLiteral("Data Bit")), 1, 4);
-    settings->addWidget(dataBits_, 1, 5);
-    settings->addWidget(
-        MakeLabel(protocols, QStringLiteral("stopBitLabel"), QStringLiteral("Stop Bit")), 1, 6);
-    settings->addWidget(stopBits_, 1, 7);
-    settings->setColumnStretch(3, 1);
-    settings->setColumnStretch(5, 1);
-    settings->setColumnStretch(7, 1);
-
-    commandSet_ = Make<QListWidget>(protocols, QStringLiteral("commandSetList"));
-    commandSet_->setSelectionMode(QAbstractItemView::SingleSelection);
-    commandSet_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    commandSet_->addItem(QStringLiteral("X"));  // measures a row; replaced by the names
-    commandSet_->setFixedHeight(commandSet_->sizeHintForRow(0) * 5 + 2 * commandSet_->frameWidth());
-    commandSet_->clear();
-    returnDefault_ = Make<QPushButton>(protocols, QStringLiteral("returnDefaultButton"),
-                                       QStringLiteral("Return Default Value"));
-    currentOnly_ = Make<QCheckBox>(protocols, QStringLiteral("currentOnlyCheck"),
-                                   QStringLiteral("Apply to default value only current selected"));
-    auto* defaults = new QVBoxLayout;
-    defaults->addWidget(returnDefault_);
-    defaults->addWidget(currentOnly_);
-    defaults->addStretch(1);
-    auto* commandRow = new QHBoxLayout;
-    auto* commandSetLabel =
-        MakeLabel(protocols, QStringLiteral("commandSetLabel"), QStringLiteral("Command Set"));
-    commandRow->addWidget(commandSetLabel, 0, Qt::AlignTop);
-    commandRow->addWidget(commandSet_, 1);
-    commandRow->addLayout(defaults);
+    AddLabeled(*settings, "numberLabel", "Number", number_, 0, 0);
+    AddLabeled(*settings, "nameLabel", "Name", name_, 0, 2, 5);
+    AddLabeled(*settings, "baudRateLabel", "Baud Rate", baudRate_, 1, 0);
+    AddLabeled(*settings, "parityLabel", "Parity", parity_, 1, 2);
+    AddLabeled(*settings, "dataBitLabel", "Data Bit", dataBits_, 1, 4);
+    AddLabeled(*settings, "stopBitLabel", "Stop Bit", stopBits_, 1, 6);
+    for (const int column : {3, 5, 7}) settings->setColumnStretch(column, 1);
 
     auto* protocolsLayout = new QVBoxLayout(protocols);
     protocolsLayout->addLayout(settings);
-    protocolsLayout->addLayout(commandRow);
+    protocolsLayout->addLayout(BuildCommandSetRow(protocols));
     protocolsLayout->addWidget(BuildCommandGroup(protocols));
 
     ok_ = Make<QPushButton>(this, QStringLiteral("okButton"), QStringLiteral("OK"));
@@ -129,11 +103,42 @@ void PtzDataEditorDialog::BuildLayout() {
     top->setSizeConstraint(QLayout::SetFixedSize);
 }
 
+QLayout* PtzDataEditorDialog::BuildCommandSetRow(QWidget* parent) {
+    commandSet_ = Make<QListWidget>(parent, QStringLiteral("commandSetList"));
+    commandSet_->setSelectionMode(QAbstractItemView::SingleSelection);
+    commandSet_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    commandSet_->addItem(QStringLiteral("X"));  // measures a row; replaced by the names
+    commandSet_->setFixedHeight(commandSet_->sizeHintForRow(0) * 5 + 2 * commandSet_->frameWidth());
+    commandSet_->clear();
+    returnDefault_ = Make<QPushButton>(parent, QStringLiteral("returnDefaultButton"),
+                                       QStringLiteral("Return Default Value"));
+    currentOnly_ = Make<QCheckBox>(parent, QStringLiteral("currentOnlyCheck"),
+                                   QStringLiteral("Apply to default value only current selected"));
+    auto* defaults = new QVBoxLayout;
+    defaults->addWidget(returnDefault_);
+    defaults->addWidget(currentOnly_);
+    defaults->addStretch(1);
+    auto* commandRow = new QHBoxLayout;
+    auto* commandSetLabel =
+        MakeLabel(parent, QStringLiteral("commandSetLabel"), QStringLiteral("Command Set"));
+    commandRow->addWidget(commandSetLabel, 0, Qt::AlignTop);
+    commandRow->addWidget(commandSet_, 1);
+    commandRow->addLayout(defaults);
+    return commandRow;
+}
+
 QGroupBox* PtzDataEditorDialog::BuildCommandGroup(QWidget* parent) {
     auto* group = Make<QGroupBox>(parent, QStringLiteral("commandsGroup"),
                                   QStringLiteral("Editing PTZ Commands"));
     enable_ = MakeList(group, QStringLiteral("enableList"), kPtzEnableTexts);
+    auto* layout = new QVBoxLayout(group);
+    layout->addLayout(BuildParameterGrid(group));
+    layout->addSpacing(8);
+    layout->addLayout(BuildDataGrid(group));
+    return group;
+}
 
+QLayout* PtzDataEditorDialog::BuildParameterGrid(QWidget* group) {
     // Each of the three columns is label, "0x", field; a stretch column between them.
     auto* parameters = new QGridLayout;
     parameters->addWidget(MakeLabel(group, QStringLiteral("enableLabel"), QStringLiteral("Enable")),
@@ -156,7 +161,10 @@ QGroupBox* PtzDataEditorDialog::BuildCommandGroup(QWidget* parent) {
     parameters->setColumnStretch(7, 1);
     parameters->setColumnMinimumWidth(3, 24);
     parameters->setColumnMinimumWidth(7, 24);
+    return parameters;
+}
 
+QLayout* PtzDataEditorDialog::BuildDataGrid(QWidget* group) {
     // Bytes 0 to 9, 10 to 19 and 20 to 31 in three rows under the headings 0 to 9.
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(4);
@@ -180,12 +188,7 @@ QGroupBox* PtzDataEditorDialog::BuildCommandGroup(QWidget* parent) {
     // its width does not widen those columns.
     grid->addWidget(applyAll_, 1, 11, 2, 3);
     grid->setColumnStretch(13, 1);
-
-    auto* layout = new QVBoxLayout(group);
-    layout->addLayout(parameters);
-    layout->addSpacing(8);
-    layout->addLayout(grid);
-    return group;
+    return grid;
 }
 
 }  // namespace imgdl

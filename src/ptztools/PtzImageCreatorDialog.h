@@ -37,6 +37,7 @@ class PtzImageCreatorDialog final : public QDialog {
 
   private:
     void BuildLayout();
+    void ArrangeFrame(QWidget& frame);
     void ConnectControls();
 
     void RebuildDatabaseList();

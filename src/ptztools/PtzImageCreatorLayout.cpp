@@ -68,8 +68,27 @@ void PtzImageCreatorDialog::BuildLayout() {
     for (QPushButton* arrow : {copyToImage_, takeFromImage_})
         arrow->setFixedWidth(arrow->fontMetrics().horizontalAdvance(QStringLiteral(">>")) + 20);
 
-    auto* grid = new QGridLayout(frame);
-    grid->addWidget(Make<QLabel>(frame, QStringLiteral("databaseLabel"),
+    ArrangeFrame(*frame);
+
+    downloadLatest_ =
+        Make<QCheckBox>(this, QStringLiteral("downloadLatestCheck"),
+                        QStringLiteral("Select to download image by the lastest saved file"));
+    close_ = MakeButton(this, QStringLiteral("closeButton"), QStringLiteral("Close"));
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(downloadLatest_);
+    bottom->addStretch(1);
+    bottom->addWidget(close_);
+
+    auto* top = new QVBoxLayout(this);
+    top->addWidget(frame);
+    top->addLayout(bottom);
+    top->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+// Each list under its heading with its buttons below it, ">>" and "<<" between them.
+void PtzImageCreatorDialog::ArrangeFrame(QWidget& frame) {
+    auto* grid = new QGridLayout(&frame);
+    grid->addWidget(Make<QLabel>(&frame, QStringLiteral("databaseLabel"),
                                  QStringLiteral("PTZ Protocol Database")),
                     0, 0, 1, 2, Qt::AlignHCenter);
     grid->addWidget(databaseList_, 1, 0, 1, 2);
@@ -87,27 +106,13 @@ void PtzImageCreatorDialog::BuildLayout() {
     grid->addLayout(arrows, 1, 2);
 
     grid->addWidget(
-        Make<QLabel>(frame, QStringLiteral("targetLabel"), QStringLiteral("Target PTZ Image")), 0,
+        Make<QLabel>(&frame, QStringLiteral("targetLabel"), QStringLiteral("Target PTZ Image")), 0,
         3, 1, 2, Qt::AlignHCenter);
     grid->addWidget(targetList_, 1, 3, 1, 2);
     grid->addWidget(moveUp_, 2, 3);
     grid->addWidget(moveDown_, 2, 4);
     grid->addWidget(loadImage_, 3, 3, 1, 2);
     grid->addWidget(saveImage_, 4, 3, 2, 2);
-
-    downloadLatest_ =
-        Make<QCheckBox>(this, QStringLiteral("downloadLatestCheck"),
-                        QStringLiteral("Select to download image by the lastest saved file"));
-    close_ = MakeButton(this, QStringLiteral("closeButton"), QStringLiteral("Close"));
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(downloadLatest_);
-    bottom->addStretch(1);
-    bottom->addWidget(close_);
-
-    auto* top = new QVBoxLayout(this);
-    top->addWidget(frame);
-    top->addLayout(bottom);
-    top->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 }  // namespace imgdl
