@@ -5,9 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <optional>
-#include <random>
 #include <string>
 #include <system_error>
 
@@ -32,25 +32,27 @@ std::filesystem::path ResolveTarget(const std::filesystem::path& target) {
     return error ? target : resolved;
 }
 
-std::string RandomSuffix() {
-    std::random_device device;
-    char text[20];
-    std::snprintf(text, sizeof text, ".%08x%08x", device(), device());
+// Unique enough with O_EXCL and a retry; nothing here can throw.
+std::string TempSuffix(int attempt) {
+    const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+    char text[48];
+    std::snprintf(text, sizeof text, ".%ld.%llx.%d", static_cast<long>(::getpid()),
+                  static_cast<unsigned long long>(ticks), attempt);
     return text;
 }
 
-// A new file in the target's folder (so the rename stays on one file system), hidden
-// by a leading dot. 0666 lets the umask decide, as for a newly created target.
 struct TempFile {
     UniqueFd fd;
     std::filesystem::path path;
 };
 
+// A new file in the target's folder (so the rename stays on one file system), hidden
+// by a leading dot. 0666 lets the umask decide, as for a newly created target.
 std::optional<TempFile> CreateTempBeside(const std::filesystem::path& target) {
     const std::filesystem::path folder = target.parent_path();
     const std::string stem = "." + target.filename().string() + ".tmp";
     for (int attempt = 0; attempt < 16; ++attempt) {
-        std::filesystem::path path = folder / (stem + RandomSuffix());
+        std::filesystem::path path = folder / (stem + TempSuffix(attempt));
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) return TempFile{UniqueFd(fd), std::move(path)};
         if (errno != EEXIST) return std::nullopt;

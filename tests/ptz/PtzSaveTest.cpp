@@ -46,6 +46,10 @@ struct Saver {
     std::function<int(const std::filesystem::path&)> save;
 };
 
+void PrintTo(const Saver& saver, std::ostream* out) {
+    *out << saver.name;
+}
+
 Saver DatabaseSaver() {
     return {"database", [](const std::filesystem::path& path) {
                 PtzDatabase db;
