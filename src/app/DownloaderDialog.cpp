@@ -12,6 +12,7 @@
 #include "app/ProgramIcon.h"
 #include "app/UnsignedField.h"
 #include "download/ui/DownloadProgressDialog.h"
+#include "ptztools/RunPtzImageCreator.h"
 #include "res/StringTable.h"
 #include "ui/DialogFont.h"
 #include "ui/DialogService.h"
@@ -154,7 +155,9 @@ void DownloaderDialog::OnDownload() {
     if (flows_) flows_->OnDownload();
 }
 
-std::string DownloaderDialog::targetAddressText() { return targetIp_->text().toStdString(); }
+std::string DownloaderDialog::targetAddressText() {
+    return targetIp_->text().toStdString();
+}
 
 bool DownloaderDialog::runSession(const SessionRequest& request) {
     DownloadJob job = MakeDownloadJob(request);
@@ -175,8 +178,13 @@ void DownloaderDialog::OnBrowseImage() {
 }
 
 void DownloaderDialog::OnEditPtzData() {
-    // The PTZ image creator is run from here: readFields, run it through service_.runModal,
-    // and after "Close" take its latest image path into fields_.imagePath and writeFields.
+    (void)readFields();  // a number that fails has shown its prompt; the creator runs anyway
+    // After "Close" the creator's latest image becomes the image to download, even when
+    // it hands back no path; after Escape nothing changes.
+    if (const std::optional<std::string> path = RunPtzImageCreator(service_, this)) {
+        fields_.imagePath = *path;
+        writeFields();
+    }
 }
 
 void DownloaderDialog::OnAbout() {

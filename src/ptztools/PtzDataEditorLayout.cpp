@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/DialogFont.h"
 #include "ptztools/DigitsOnlyEdit.h"
 #include "ptztools/HexByteField.h"
 #include "ptztools/PtzDataEditorDialog.h"
@@ -59,6 +60,7 @@ QString DataFieldName(std::size_t byte) {
 void PtzDataEditorDialog::BuildLayout() {
     setObjectName(QStringLiteral("PtzDataEditorDialog"));
     setWindowTitle(QStringLiteral("PTZ Data Editor"));
+    setFont(DialogFont(11));
 
     auto* protocols = Make<QGroupBox>(this, QStringLiteral("protocolsGroup"),
                                       QStringLiteral("Editing PTZ Protocols"));

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/DialogFont.h"
 #include "ptztools/PtzImageCreatorDialog.h"
 
 namespace imgdl {
@@ -45,6 +46,7 @@ QListWidget* MakeProtocolList(QWidget* parent, const QString& objectName, bool s
 void PtzImageCreatorDialog::BuildLayout() {
     setObjectName(QStringLiteral("PtzImageCreatorDialog"));
     setWindowTitle(QStringLiteral("PTZ Data Image Creator"));
+    setFont(DialogFont(12));
 
     auto* frame = Make<QGroupBox>(this, QStringLiteral("creatorGroup"));
     databaseList_ = MakeProtocolList(frame, QStringLiteral("databaseList"), true);

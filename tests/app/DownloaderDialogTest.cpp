@@ -294,3 +294,28 @@ TEST_F(Dialog, WriteFieldsShowsEveryField) {
 
 }  // namespace
 }  // namespace imgdl::test
+
+namespace imgdl::test {
+namespace {
+
+// "Editing PTZ Data": after "Close" the creator's latest image path replaces the image
+// path (even an empty one); after Escape nothing changes.
+TEST(EditPtzData, TakesTheLatestImageOnlyAfterClose) {
+    const struct {
+        int result;
+        const char* path;
+    } cases[] = {{QDialog::Accepted, ""}, {QDialog::Rejected, "/images/old.bin"}};
+    for (const auto& c : cases) {
+        DialogTest t;
+        t.chooseType("ptzImageRadio");
+        t.edit("imagePath")->setText("/images/old.bin");
+        t.service.modalHandlers.push_back([&](QDialog&) { return c.result; });
+        t.button("editPtzDataButton")->click();
+        EXPECT_EQ(t.service.modalTitles, std::vector<std::string>{"PTZ Data Image Creator"});
+        EXPECT_EQ(t.edit("imagePath")->text().toStdString(), c.path) << c.result;
+        EXPECT_EQ(t.dialog.fields().imagePath, c.path) << c.result;
+    }
+}
+
+}  // namespace
+}  // namespace imgdl::test
