@@ -12,7 +12,6 @@ int DownloaderApp::run() {
         return 1;
     }
     DownloaderDialog dialog(service_);
-    dialog.setDownloadFlows(flows_);
     service_.runModal(dialog);  // how it closed makes no difference: the program ends
     return 0;
 }

@@ -8,7 +8,6 @@
 namespace imgdl {
 
 class DialogService;
-class DownloadFlows;
 
 class DownloaderApp {
   public:
@@ -17,9 +16,6 @@ class DownloaderApp {
     explicit DownloaderApp(DialogService& service, SocketStartup startSockets = StartSocketLayer)
         : service_(service), startSockets_(std::move(startSockets)) {}
 
-    // The flows the main dialog's Download command runs; not owned.
-    void setDownloadFlows(DownloadFlows* flows) { flows_ = flows; }
-
     // The program's exit status: 0 once the main dialog has closed, 1 when the socket
     // layer did not start (the operator has then seen only that message).
     int run();
@@ -27,7 +23,6 @@ class DownloaderApp {
   private:
     DialogService& service_;
     SocketStartup startSockets_;
-    DownloadFlows* flows_ = nullptr;
 };
 
 }  // namespace imgdl

@@ -11,6 +11,8 @@
 #include "app/IpAddressEdit.h"
 #include "app/ProgramIcon.h"
 #include "app/UnsignedField.h"
+#include "download/ui/DownloadProgressDialog.h"
+#include "ptztools/RunPtzImageCreator.h"
 #include "res/StringTable.h"
 #include "ui/DialogFont.h"
 #include "ui/DialogService.h"
@@ -150,36 +152,18 @@ void DownloaderDialog::OnSerialCheckClicked() {
 }
 
 void DownloaderDialog::OnDownload() {
-    if (!readFields()) {
-        service_.showMessage(LoadString(IDS_WRONG_NUMBER));
-        return;
-    }
-    switch (fields_.downloadType) {
-        case DOWNLOAD_INTEGRATED_IMAGE:
-            DownloadIntegratedImage();
-            break;
-        case DOWNLOAD_INDIVIDUAL_DATA:
-            runIdentityFlow();
-            break;
-        case DOWNLOAD_APPLICATION_IMAGE:
-            DownloadApplicationImage();
-            break;
-        case DOWNLOAD_PTZ_IMAGE:
-            DownloadPtzImage();
-            break;
-        default:
-            break;  // no type chosen: nothing to do
-    }
+    if (flows_) flows_->OnDownload();
 }
 
-// Neither box checked: nothing to send, and nothing is said.
-void DownloaderDialog::runIdentityFlow() {
-    if (fields_.macCheckBox && fields_.serialCheckBox)
-        DownloadMacAndSerial();
-    else if (fields_.macCheckBox)
-        DownloadMacAddress();
-    else if (fields_.serialCheckBox)
-        DownloadSerialNumber();
+std::string DownloaderDialog::targetAddressText() {
+    return targetIp_->text().toStdString();
+}
+
+bool DownloaderDialog::runSession(const SessionRequest& request) {
+    DownloadJob job = MakeDownloadJob(request);
+    job.timeouts = sessionTimeouts_;
+    DownloadProgressDialog progress(std::move(job), this, service_);
+    return service_.runModal(progress) == QDialog::Accepted;
 }
 
 void DownloaderDialog::OnBrowseImage() {
@@ -194,8 +178,13 @@ void DownloaderDialog::OnBrowseImage() {
 }
 
 void DownloaderDialog::OnEditPtzData() {
-    // The PTZ image creator is run from here: readFields, run it through service_.runModal,
-    // and after "Close" take its latest image path into fields_.imagePath and writeFields.
+    (void)readFields();  // a number that fails has shown its prompt; the creator runs anyway
+    // After "Close" the creator's latest image becomes the image to download, even when
+    // it hands back no path; after Escape nothing changes.
+    if (const std::optional<std::string> path = RunPtzImageCreator(service_, this)) {
+        fields_.imagePath = *path;
+        writeFields();
+    }
 }
 
 void DownloaderDialog::OnAbout() {
@@ -205,25 +194,6 @@ void DownloaderDialog::OnAbout() {
 
 bool DownloaderDialog::focusNextPrevChild(bool /*next*/) {
     return true;
-}
-
-void DownloaderDialog::DownloadIntegratedImage() {
-    if (flows_) flows_->DownloadIntegratedImage(*this);
-}
-void DownloaderDialog::DownloadMacAddress() {
-    if (flows_) flows_->DownloadMacAddress(*this);
-}
-void DownloaderDialog::DownloadSerialNumber() {
-    if (flows_) flows_->DownloadSerialNumber(*this);
-}
-void DownloaderDialog::DownloadMacAndSerial() {
-    if (flows_) flows_->DownloadMacAndSerial(*this);
-}
-void DownloaderDialog::DownloadApplicationImage() {
-    if (flows_) flows_->DownloadApplicationImage(*this);
-}
-void DownloaderDialog::DownloadPtzImage() {
-    if (flows_) flows_->DownloadPtzImage(*this);
 }
 
 }  // namespace imgdl

@@ -6,7 +6,11 @@
 #include <array>
 #include <cstdint>
 
-#include "download/DownloaderFields.h"
+#include <memory>
+
+#include "download/DownloadFlows.h"
+#include "download/DownloadHost.h"
+#include "download/DownloadJob.h"
 
 class QAction;
 class QButtonGroup;
@@ -22,7 +26,7 @@ namespace imgdl {
 class DialogService;
 class IpAddressEdit;
 
-class DownloaderDialog : public QDialog, public DownloaderFieldsHost {
+class DownloaderDialog : public QDialog, public DownloadHost {
     Q_OBJECT
   public:
     explicit DownloaderDialog(DialogService& service, QWidget* parent = nullptr);
@@ -36,10 +40,16 @@ class DownloaderDialog : public QDialog, public DownloaderFieldsHost {
     // Shows fields() in the controls, in the same order.
     void writeFields() override;
     MessageService& messages() override;
+    // The address control's text as it stands now.
+    std::string targetAddressText() override;
+    // One session in a modal progress window; true when it ended with STAGE_DONE.
+    bool runSession(const SessionRequest& request) override;
 
-    // The flows the Download command runs; not owned, must outlive the dialog. Without
-    // flows every download type does nothing.
-    void setDownloadFlows(DownloadFlows* flows) { flows_ = flows; }
+    // The flows the Download command runs (the real ones unless a test replaces them;
+    // null: every download type does nothing).
+    void setDownloadFlows(std::unique_ptr<DownloadFlows> flows) { flows_ = std::move(flows); }
+    // Time limits of the sessions' workers (tests shorten them).
+    void setSessionTimeouts(const SessionTimeouts& timeouts) { sessionTimeouts_ = timeouts; }
 
   public slots:
     // "Download\n(Enter key)" and the Enter key.
@@ -52,14 +62,6 @@ class DownloaderDialog : public QDialog, public DownloaderFieldsHost {
     void OnAbout();
 
   protected:
-    // The flows, one per download type; each runs the plugged-in DownloadFlows.
-    virtual void DownloadIntegratedImage();
-    virtual void DownloadMacAddress();
-    virtual void DownloadSerialNumber();
-    virtual void DownloadMacAndSerial();
-    virtual void DownloadApplicationImage();
-    virtual void DownloadPtzImage();
-
     // Tab and Shift+Tab never move the focus in this dialog.
     bool focusNextPrevChild(bool next) override;
 
@@ -75,14 +77,14 @@ class DownloaderDialog : public QDialog, public DownloaderFieldsHost {
     void OnMacCheckClicked();
     void OnSerialCheckClicked();
     void applyTypeStates(int type);
-    void runIdentityFlow();
 
     bool readUnsigned(QLineEdit& edit, std::uint32_t& field);
     int checkedType() const;
     void checkType(int type);
 
     DialogService& service_;
-    DownloadFlows* flows_ = nullptr;
+    std::unique_ptr<DownloadFlows> flows_ = std::make_unique<DownloadFlows>(*this);
+    SessionTimeouts sessionTimeouts_;
     DownloaderFields fields_;
     QString titleText_;
 

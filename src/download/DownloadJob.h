@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 namespace imgdl {
@@ -54,6 +55,10 @@ struct DownloadJob {
     SessionTimeouts timeouts;
     // Called with the new socket before it connects (tests set socket options here).
     std::function<void(int socketFd)> configureSocket;
+    // Called on the worker thread with every protocol word sent (sent = true) or
+    // received, and the step it belongs to; a receive that got no whole word passes
+    // nothing. Empty: no tracing.
+    std::function<void(std::string_view step, bool sent, std::optional<std::uint32_t> word)> trace;
 };
 
 // Copies a target text into the job. A text of more than 15 characters cannot be a

@@ -50,6 +50,9 @@ inline constexpr std::uint32_t WM_DOWNLOAD_PROGRESS = 1028;
 // not use.
 std::optional<int> ErrorMessageId(int errorCode);
 
+// The error code's name ("ERR_CONNECT"); empty for a code the protocol does not use.
+std::string_view ErrorName(int errorCode);
+
 // The command's name as written above ("CMD_PTZ_IMAGE"); empty for an unknown code.
 std::string_view CommandName(std::uint32_t command);
 

@@ -46,9 +46,21 @@ WaitResult WaitUntilWritable(int fd, const SessionTimeouts& t) {
     }
 }
 
-bool ReceiveAck(int fd, std::chrono::milliseconds timeout) {
+bool SendTraced(int fd, const DownloadJob& job, std::string_view step, std::uint32_t word) {
+    if (job.trace) job.trace(step, true, word);
+    return SendWord(fd, word);
+}
+
+std::optional<std::uint32_t> ReceiveTraced(int fd, const DownloadJob& job, std::string_view step,
+                                           std::chrono::milliseconds timeout) {
     const auto word = ReceiveWord(fd, timeout);
-    return word && *word == REPLY_ACK;
+    if (job.trace) job.trace(step, false, word);
+    return word;
+}
+
+bool ReceiveAck(int fd, const DownloadJob& job, std::string_view step,
+                std::chrono::milliseconds timeout) {
+    return ReceiveTraced(fd, job, step, timeout) == REPLY_ACK;
 }
 
 }  // namespace
@@ -112,12 +124,12 @@ int SendInChunks(const std::uint8_t* data, std::int32_t length, int socketFd,
 
 int Handshake(int socketFd, const DownloadJob& job) {
     const auto wait = job.timeouts.handshakeReply;
-    if (!SendWord(socketFd, job.command)) return Fail(job, ERR_NOT_RECORDER);
-    const auto reply = ReceiveWord(socketFd, wait);
+    if (!SendTraced(socketFd, job, "command", job.command)) return Fail(job, ERR_NOT_RECORDER);
+    const auto reply = ReceiveTraced(socketFd, job, "reply", wait);
     if (!reply || *reply != HandshakeReply(job.command)) return Fail(job, ERR_NOT_RECORDER);
     const auto length = static_cast<std::uint32_t>(job.size);
-    if (!SendWord(socketFd, length)) return Fail(job, ERR_LENGTH);
-    const auto echo = ReceiveWord(socketFd, wait);
+    if (!SendTraced(socketFd, job, "length", length)) return Fail(job, ERR_LENGTH);
+    const auto echo = ReceiveTraced(socketFd, job, "echo", wait);
     if (!echo || *echo != length) return Fail(job, ERR_LENGTH);
     return 0;
 }
@@ -127,13 +139,13 @@ int TransferData(int socketFd, const DownloadJob& job) {
     if (const int code = SendInChunks(job.data, job.size, socketFd, job)) return code;
     const auto& t = job.timeouts;
     if (job.command == CMD_FIRMWARE_VERSION) {
-        const auto answer = ReceiveWord(socketFd, t.firstAck);
+        const auto answer = ReceiveTraced(socketFd, job, "answer", t.firstAck);
         if (answer == REPLY_ACK) return Succeed(job);
         return Fail(job, answer == REPLY_INCOMPATIBLE ? ERR_INCOMPATIBLE : ERR_WRITE);
     }
-    if (!ReceiveAck(socketFd, t.firstAck)) return Fail(job, ERR_WRITE);
+    if (!ReceiveAck(socketFd, job, "ack", t.firstAck)) return Fail(job, ERR_WRITE);
     Report(job, WM_DOWNLOAD_STAGE, STAGE_WRITING);
-    if (!ReceiveAck(socketFd, t.writtenAck)) return Fail(job, ERR_WRITE);
+    if (!ReceiveAck(socketFd, job, "written", t.writtenAck)) return Fail(job, ERR_WRITE);
     return Succeed(job);
 }
 

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string>
 
-#include "res/MessageService.h"
 
 namespace imgdl {
 
@@ -27,31 +26,6 @@ struct DownloaderFields {
     std::uint32_t portNumber = 5000;                         // the flows use its low 16 bits
     std::int32_t downloadType = DOWNLOAD_APPLICATION_IMAGE;  // -1 when no radio is checked
     std::uint32_t serialNumber = 0;
-};
-
-// What a download flow sees of the window that runs it: the main dialog, or the
-// command-line front end. readFields takes the controls into fields() and reports
-// whether every number converted; writeFields shows fields() in the controls.
-class DownloaderFieldsHost {
-  public:
-    virtual ~DownloaderFieldsHost() = default;
-    virtual DownloaderFields& fields() = 0;
-    virtual bool readFields() = 0;
-    virtual void writeFields() = 0;
-    virtual MessageService& messages() = 0;
-};
-
-// The flows the Download command runs, one per download type and identity choice. The
-// command has already taken the fields when it calls one; the defaults do nothing.
-class DownloadFlows {
-  public:
-    virtual ~DownloadFlows() = default;
-    virtual void DownloadIntegratedImage(DownloaderFieldsHost&) {}
-    virtual void DownloadMacAddress(DownloaderFieldsHost&) {}
-    virtual void DownloadSerialNumber(DownloaderFieldsHost&) {}
-    virtual void DownloadMacAndSerial(DownloaderFieldsHost&) {}
-    virtual void DownloadApplicationImage(DownloaderFieldsHost&) {}
-    virtual void DownloadPtzImage(DownloaderFieldsHost&) {}
 };
 
 }  // namespace imgdl

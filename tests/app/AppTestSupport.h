@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "app/DownloaderDialog.h"
-#include "download/DownloaderFields.h"
+#include <memory>
+
+#include "download/DownloadFlows.h"
 #include "support/RecordingDialogService.h"
 
 // Readable failures for Qt texts.
@@ -25,14 +27,13 @@ namespace imgdl::test {
 
 class RecordingFlows : public DownloadFlows {
   public:
-    void DownloadIntegratedImage(DownloaderFieldsHost&) override { calls.push_back("integrated"); }
-    void DownloadMacAddress(DownloaderFieldsHost&) override { calls.push_back("mac"); }
-    void DownloadSerialNumber(DownloaderFieldsHost&) override { calls.push_back("serial"); }
-    void DownloadMacAndSerial(DownloaderFieldsHost&) override { calls.push_back("mac+serial"); }
-    void DownloadApplicationImage(DownloaderFieldsHost&) override {
-        calls.push_back("application");
-    }
-    void DownloadPtzImage(DownloaderFieldsHost&) override { calls.push_back("ptz"); }
+    using DownloadFlows::DownloadFlows;
+    void DownloadIntegratedImage() override { calls.push_back("integrated"); }
+    void DownloadMacAddress() override { calls.push_back("mac"); }
+    void DownloadSerialNumber() override { calls.push_back("serial"); }
+    void DownloadMacAndSerial() override { calls.push_back("mac+serial"); }
+    void DownloadApplicationImage() override { calls.push_back("application"); }
+    void DownloadPtzImage() override { calls.push_back("ptz"); }
 
     std::vector<std::string> calls;
 };
@@ -40,7 +41,11 @@ class RecordingFlows : public DownloadFlows {
 // Members are public so that table tests can make one fixture per case.
 class DialogTest : public testing::Test {
   public:
-    DialogTest() { dialog.setDownloadFlows(&flows); }
+    DialogTest() {
+        auto recording = std::make_unique<RecordingFlows>(dialog);
+        flows = recording.get();
+        dialog.setDownloadFlows(std::move(recording));
+    }
 
     template <typename T = QWidget>
     T* child(const char* name) {
@@ -68,8 +73,8 @@ class DialogTest : public testing::Test {
     void TestBody() override {}
 
     RecordingDialogService service;
-    RecordingFlows flows;
     DownloaderDialog dialog{service};
+    RecordingFlows* flows = nullptr;  // owned by the dialog
 };
 
 }  // namespace imgdl::test

@@ -17,15 +17,15 @@ class DialogKeyboard : public DialogTest {
 
 TEST_F(DialogKeyboard, EnterRunsTheDownloadFromAnyField) {
     for (const char* name : {"portNumber", "imagePath"}) {
-        flows.calls.clear();
+        flows->calls.clear();
         edit(name)->setFocus();
         press(Qt::Key_Return);
-        EXPECT_EQ(flows.calls, std::vector<std::string>{"application"}) << name;
+        EXPECT_EQ(flows->calls, std::vector<std::string>{"application"}) << name;
     }
     child<IpAddressEdit>("targetIpControl")->field(2)->setFocus();
-    flows.calls.clear();
+    flows->calls.clear();
     press(Qt::Key_Enter);
-    EXPECT_EQ(flows.calls, std::vector<std::string>{"application"});
+    EXPECT_EQ(flows->calls, std::vector<std::string>{"application"});
     EXPECT_TRUE(dialog.isVisible());
 }
 
@@ -48,7 +48,7 @@ TEST_F(DialogKeyboard, EscCloses) {
     press(Qt::Key_Escape);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    EXPECT_TRUE(flows.calls.empty());
+    EXPECT_TRUE(flows->calls.empty());
 }
 
 TEST_F(DialogKeyboard, AltAOpensTheAboutBox) {

@@ -213,7 +213,7 @@ TEST(DialogDownload, RunsTheFlowOfTheTypeAndIdentityBoxes) {
         if (!c.mac) t.button("macCheckBox")->click();
         if (!c.serial) t.button("serialCheckBox")->click();
         t.button("downloadButton")->click();
-        EXPECT_EQ(t.flows.calls, c.calls);
+        EXPECT_EQ(t.flows->calls, c.calls);
         EXPECT_TRUE(t.service.messages.empty());
     }
 }
@@ -224,7 +224,7 @@ TEST_F(Dialog, DownloadWithAWrongNumberStartsNothing) {
     EXPECT_EQ(service.texts(),
               (std::vector<std::string>{std::string(kPositiveIntegerPrompt),
                                         std::string(LoadString(IDS_WRONG_NUMBER))}));
-    EXPECT_TRUE(flows.calls.empty());
+    EXPECT_TRUE(flows->calls.empty());
 }
 
 TEST_F(Dialog, DownloadWithoutFlowsDoesNothing) {
@@ -290,6 +290,31 @@ TEST_F(Dialog, WriteFieldsShowsEveryField) {
     dialog.writeFields();
     ASSERT_TRUE(dialog.readFields());
     EXPECT_EQ(f.downloadType, -1);
+}
+
+}  // namespace
+}  // namespace imgdl::test
+
+namespace imgdl::test {
+namespace {
+
+// "Editing PTZ Data": after "Close" the creator's latest image path replaces the image
+// path (even an empty one); after Escape nothing changes.
+TEST(EditPtzData, TakesTheLatestImageOnlyAfterClose) {
+    const struct {
+        int result;
+        const char* path;
+    } cases[] = {{QDialog::Accepted, ""}, {QDialog::Rejected, "/images/old.bin"}};
+    for (const auto& c : cases) {
+        DialogTest t;
+        t.chooseType("ptzImageRadio");
+        t.edit("imagePath")->setText("/images/old.bin");
+        t.service.modalHandlers.push_back([&](QDialog&) { return c.result; });
+        t.button("editPtzDataButton")->click();
+        EXPECT_EQ(t.service.modalTitles, std::vector<std::string>{"PTZ Data Image Creator"});
+        EXPECT_EQ(t.edit("imagePath")->text().toStdString(), c.path) << c.result;
+        EXPECT_EQ(t.dialog.fields().imagePath, c.path) << c.result;
+    }
 }
 
 }  // namespace

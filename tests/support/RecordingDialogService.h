@@ -19,8 +19,8 @@ struct ShownMessage {
 
 class RecordingDialogService : public DialogService {
 public:
-    MessageAnswer showMessage(std::string_view text, MessageButtons buttons,
-                              MessageIcon icon) override;
+    MessageAnswer showMessage(std::string_view text, MessageButtons buttons = MessageButtons::Ok,
+                              MessageIcon icon = MessageIcon::Default) override;
     std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
     int runModal(QDialog& dialog) override;
     void beep() override { ++beeps; }

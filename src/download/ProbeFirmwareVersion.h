@@ -1,0 +1,17 @@
+#pragma once
+// Which firmware version an image file carries: its compressed application is
+// expanded and the version tag read out of it.
+#include <cstdint>
+#include <string>
+
+#include "download/ImageLayout.h"
+#include "download/VersionTag.h"
+
+namespace imgdl {
+
+// The version value, or kProbeCannotOpen (0), kProbeNoVersion (-1) or
+// kProbeOutOfMemory (-2). A file too short for the header, or for the compressed
+// bytes the header announces, has no version; nothing past its end is read.
+std::int32_t ProbeFirmwareVersion(const std::string& path, ImageLayout layout);
+
+}  // namespace imgdl

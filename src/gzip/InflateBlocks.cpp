@@ -1,0 +1,193 @@
+#include "gzip/InflateBlocks.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "gzip/DeflateSymbols.h"
+#include "gzip/Diagnostics.h"
+#include "gzip/InflateCodes.h"
+
+namespace imgdl::gzip {
+namespace {
+
+constexpr unsigned kFixedLiteralWidth = 7;
+constexpr unsigned kFixedDistanceWidth = 5;
+constexpr unsigned kDynamicLiteralWidth = 9;
+constexpr unsigned kDynamicDistanceWidth = 6;
+constexpr unsigned kCodeLengthWidth = 7;
+
+// Reads n bits (n <= 16) into value; false when the input runs out.
+bool ReadBits(BitInput& bits, unsigned n, unsigned& value) {
+    if (!bits.need(n)) return false;
+    value = bits.peek(n);
+    bits.drop(n);
+    return true;
+}
+
+int InflateStored(InflateState& state) {
+    BitInput& bits = state.bits;
+    InflateWindow& window = state.window;
+    bits.alignToByte();
+    unsigned length = 0;
+    unsigned complement = 0;
+    if (!ReadBits(bits, 16, length)) return kInflateBadData;
+    if (!bits.need(16)) return kInflateBadData;
+    complement = bits.peek(16);
+    if (length != (~complement & 0xFFFFu)) return kInflateBadData;
+    bits.drop(16);
+    // Whole bytes already held go first; after them the bytes come straight
+    // from the input, in runs that neither take its last byte nor pass the
+    // window's end.
+    for (; length != 0 && bits.held() >= 8; --length) {
+        window.put(static_cast<std::uint8_t>(bits.peek(8)));
+        bits.drop(8);
+    }
+    while (length != 0) {
+        const std::size_t run = std::min<std::size_t>(
+            {length, bits.spareBytes(), InflateWindow::kSize - window.fill()});
+        if (run == 0) {
+            bits.need(8);  // fails, consuming the last byte as a byte fetch would
+            return kInflateBadData;
+        }
+        std::memcpy(window.data() + window.fill(), bits.position(), run);
+        bits.skipBytes(run);
+        window.setFill(window.fill() + static_cast<unsigned>(run));
+        if (window.fill() == InflateWindow::kSize) window.flush();
+        length -= static_cast<unsigned>(run);
+    }
+    return kInflateOk;
+}
+
+int InflateFixed(InflateState& state) {
+    // The fixed tables are the same for every fixed block; make them once a call.
+    if (!state.fixedBuilt) {
+        std::array<std::uint8_t, 288> lengths{};
+        std::fill(lengths.begin(), lengths.begin() + 144, 8);
+        std::fill(lengths.begin() + 144, lengths.begin() + 256, 9);
+        std::fill(lengths.begin() + 256, lengths.begin() + 280, 7);
+        std::fill(lengths.begin() + 280, lengths.end(), 8);
+        int result = BuildHuffmanTable(lengths, kLiteralLengthSymbols, kFixedLiteralWidth,
+                                       state.fixedLiterals);
+        if (result != kBuildComplete) return result;
+        std::array<std::uint8_t, 30> distances{};
+        distances.fill(5);
+        // 30 of 32 five-bit codes: incomplete, which is accepted here.
+        result = BuildHuffmanTable(distances, kDistanceSymbols, kFixedDistanceWidth,
+                                   state.fixedDistances);
+        if (result > kBuildIncomplete) return result;
+        state.fixedBuilt = true;
+    }
+    return InflateCodes(state, state.fixedLiterals, state.fixedDistances);
+}
+
+// Reads the literal/length and distance code lengths, coded with the code-length
+// code, as one sequence.
+int ReadCodeLengths(BitInput& bits, const HuffmanTable& codeLengths, std::uint8_t* lengths,
+                    unsigned count) {
+    unsigned i = 0;
+    std::uint8_t previous = 0;
+    while (i < count) {
+        const HuffmanSlot* slot = DecodeSymbol(bits, codeLengths);
+        if (slot == nullptr) return kInflateBadData;
+        const unsigned symbol = slot->value;
+        if (symbol < 16) {
+            previous = static_cast<std::uint8_t>(symbol);
+            lengths[i++] = previous;
+            continue;
+        }
+        unsigned repeat = 0;
+        if (symbol == 16) {
+            if (!ReadBits(bits, 2, repeat)) return kInflateBadData;
+            repeat += 3;
+        } else if (symbol == 17) {
+            if (!ReadBits(bits, 3, repeat)) return kInflateBadData;
+            repeat += 3;
+            previous = 0;
+        } else {
+            if (!ReadBits(bits, 7, repeat)) return kInflateBadData;
+            repeat += 11;
+            previous = 0;
+        }
+        if (i + repeat > count) return kInflateBadData;
+        std::fill_n(lengths + i, repeat, previous);
+        i += repeat;
+    }
+    return kInflateOk;
+}
+
+int InflateDynamic(InflateState& state) {
+    BitInput& bits = state.bits;
+    unsigned literalCount = 0;
+    unsigned distanceCount = 0;
+    unsigned codeLengthCount = 0;
+    if (!ReadBits(bits, 5, literalCount)) return kInflateBadData;
+    if (!ReadBits(bits, 5, distanceCount)) return kInflateBadData;
+    if (!ReadBits(bits, 4, codeLengthCount)) return kInflateBadData;
+    literalCount += 257;
+    distanceCount += 1;
+    codeLengthCount += 4;
+    if (literalCount > kMaxLiteralLengthCodes || distanceCount > kMaxDistanceCodes)
+        return kInflateBadData;
+
+    std::array<std::uint8_t, 19> codeLengthLengths{};
+    for (unsigned i = 0; i < codeLengthCount; ++i) {
+        unsigned len = 0;
+        if (!ReadBits(bits, 3, len)) return kInflateBadData;
+        codeLengthLengths[kCodeLengthOrder[i]] = static_cast<std::uint8_t>(len);
+    }
+    int result = BuildHuffmanTable(codeLengthLengths, kCodeLengthSymbols, kCodeLengthWidth,
+                                   state.codeLengths);
+    if (result != kBuildComplete) return result;
+
+    std::array<std::uint8_t, kMaxLiteralLengthCodes + kMaxDistanceCodes> lengths{};
+    result = ReadCodeLengths(bits, state.codeLengths, lengths.data(), literalCount + distanceCount);
+    if (result != kInflateOk) return result;
+
+    const std::span<const std::uint8_t> all(lengths.data(), literalCount + distanceCount);
+    result = BuildHuffmanTable(all.first(literalCount), kLiteralLengthSymbols, kDynamicLiteralWidth,
+                               state.literals);
+    if (result == kBuildIncomplete) PrintDiagnostic(kTextIncompleteLiteral);
+    if (result != kBuildComplete) return result;
+    result = BuildHuffmanTable(all.subspan(literalCount), kDistanceSymbols, kDynamicDistanceWidth,
+                               state.distances);
+    if (result == kBuildIncomplete) PrintDiagnostic(kTextIncompleteDistance);
+    if (result != kBuildComplete) return result;
+    return InflateCodes(state, state.literals, state.distances);
+}
+
+int InflateBlock(InflateState& state, bool& last) {
+    unsigned final = 0;
+    unsigned type = 0;
+    if (!ReadBits(state.bits, 1, final)) return kInflateBadData;
+    if (!ReadBits(state.bits, 2, type)) return kInflateBadData;
+    last = final != 0;
+    switch (type) {
+        case 0:
+            return InflateStored(state);
+        case 1:
+            return InflateFixed(state);
+        case 2:
+            return InflateDynamic(state);
+        default:
+            return kInflateBadCode;
+    }
+}
+
+}  // namespace
+
+int InflateBlocks(InflateState& state) {
+    bool last = false;
+    while (!last) {
+        const int result = InflateBlock(state, last);
+        if (result != kInflateOk) {
+            state.bits.commit();
+            return result;
+        }
+    }
+    state.bits.returnHeldBytes();
+    state.window.flush();
+    return kInflateOk;
+}
+
+}  // namespace imgdl::gzip

@@ -1,0 +1,267 @@
+#include "ptztools/PtzImageCreatorDialog.h"
+
+#include <QAbstractItemModel>
+#include <QCheckBox>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "ptztools/PtzCreatorProcessState.h"
+#include "ptztools/PtzDataEditorDialog.h"
+#include "ptztools/PtzImageCreatorFiles.h"
+#include "ptztools/PtzListText.h"
+#include "ptztools/PtzToolsMessages.h"
+#include "res/StringTable.h"
+#include "ui/DialogService.h"
+
+namespace imgdl {
+namespace {
+
+int SelectedRow(const QListWidget& list) {
+    const QListWidgetItem* item = list.currentItem();
+    return item && item->isSelected() ? list.row(item) : -1;
+}
+
+void ClearSelection(QListWidget& list) {
+    list.setCurrentItem(nullptr);
+    list.clearSelection();
+}
+
+}  // namespace
+
+PtzImageCreatorDialog::PtzImageCreatorDialog(DialogService& service, QWidget* parent)
+    : QDialog(parent), service_(service), image_(std::make_unique<PtzImage>()) {
+    BuildLayout();
+    const PtzCreatorProcessState& state = ThePtzCreatorProcessState();
+    downloadLatest_->setChecked(state.downloadLatest);
+    if (!state.lastDatabasePath.empty()) {
+        if (!database_.Load(state.lastDatabasePath))
+            service_.showMessage(PtzLoadFailedText(kPtzDatabaseKind, state.lastDatabasePath));
+        RebuildDatabaseList();
+    }
+    ConnectControls();
+}
+
+PtzImageCreatorDialog::~PtzImageCreatorDialog() = default;
+
+void PtzImageCreatorDialog::ConnectControls() {
+    connect(add_, &QPushButton::clicked, this, &PtzImageCreatorDialog::OnAdd);
+    connect(delete_, &QPushButton::clicked, this, &PtzImageCreatorDialog::OnDelete);
+    connect(modify_, &QPushButton::clicked, this, &PtzImageCreatorDialog::OnModify);
+    connect(loadDatabase_, &QPushButton::clicked, this, &PtzImageCreatorDialog::OnLoadDatabase);
+    connect(saveDatabase_, &QPushButton::clicked, this, &PtzImageCreatorDialog::OnSaveDatabase);
+    connect(copyToImage_, &QPushButton::clicked, this, &PtzImageCreatorDialog::OnCopyToImage);
+    connect(takeFromImage_, &QPushButton::clicked, this, &PtzImageCreatorDialog::OnTakeFromImage);
+    connect(moveUp_, &QPushButton::clicked, this, &PtzImageCreatorDialog::OnMoveUp);
+    connect(moveDown_, &QPushButton::clicked, this, &PtzImageCreatorDialog::OnMoveDown);
+    connect(loadImage_, &QPushButton::clicked, this, &PtzImageCreatorDialog::OnLoadImage);
+    connect(saveImage_, &QPushButton::clicked, this, &PtzImageCreatorDialog::OnSaveImage);
+    connect(close_, &QPushButton::clicked, this, &PtzImageCreatorDialog::OnClose);
+}
+
+void PtzImageCreatorDialog::RebuildDatabaseList() {
+    databaseList_->clear();
+    PtzProtocol protocol;
+    for (int i = 0; i < database_.Count(); ++i)
+        if (database_.Get(i, protocol)) AddDatabaseEntry(protocol);
+}
+
+void PtzImageCreatorDialog::RebuildTargetList() {
+    targetList_->clear();
+    PtzProtocol protocol;
+    for (int s = 0; s < kPtzImageSlotCount && image_->GetSlot(s, protocol); ++s) {
+        if (protocol.number == -1) break;
+        targetList_->addItem(PtzListText(protocol));
+    }
+}
+
+void PtzImageCreatorDialog::AddDatabaseEntry(const PtzProtocol& protocol) {
+    databaseList_->addItem(PtzListText(protocol));  // the list sorts it into place
+}
+
+// A replaced protocol keeps its number, so its entry is the one that parses to it.
+void PtzImageCreatorDialog::RefreshDatabaseEntry(const PtzProtocol& protocol) {
+    for (int row = 0; row < databaseList_->count(); ++row) {
+        QListWidgetItem* item = databaseList_->item(row);
+        if (ParsePtzListNumber(item->text()) == protocol.number) {
+            item->setText(PtzListText(protocol));
+            return;
+        }
+    }
+}
+
+void PtzImageCreatorDialog::SelectDatabaseEntryStartingWith(const QString& text) {
+    const QList<QListWidgetItem*> found =
+        databaseList_->findItems(text, Qt::MatchStartsWith);  // without regard to case
+    if (found.isEmpty()) {
+        ClearSelection(*databaseList_);
+        return;
+    }
+    QListWidgetItem* first = found.front();
+    for (QListWidgetItem* item : found)
+        if (databaseList_->row(item) < databaseList_->row(first)) first = item;
+    databaseList_->setCurrentItem(first);
+}
+
+std::optional<std::int32_t> PtzImageCreatorDialog::SelectedDatabaseNumber() {
+    const int row = SelectedRow(*databaseList_);
+    if (row < 0) return std::nullopt;
+    const std::optional<std::int32_t> number = ParsePtzListNumber(databaseList_->item(row)->text());
+    if (!number) service_.showMessage(kPtzNegativeNumberText);
+    return number;
+}
+
+bool PtzImageCreatorDialog::AppendToDatabase(const PtzProtocol& protocol) {
+    if (!AppendPtzProtocol(database_, protocol)) {
+        service_.showMessage(kPtzOutOfMemoryText);
+        return false;
+    }
+    AddDatabaseEntry(protocol);
+    return true;
+}
+
+std::optional<PtzProtocol> PtzImageCreatorDialog::Edit(const PtzProtocol& record,
+                                                       std::int32_t editedNumber) {
+    PtzDataEditorDialog editor(service_, record, database_, editedNumber, this);
+    if (service_.runModal(editor) != QDialog::Accepted) return std::nullopt;
+    return editor.record();
+}
+
+void PtzImageCreatorDialog::OnAdd() {
+    const PtzProtocol proposed = PtzProtocol::MakeNew(ProposedPtzNumber(database_));
+    const std::optional<PtzProtocol> added = Edit(proposed, -1);
+    if (added && !AppendToDatabase(*added)) return;
+    SelectDatabaseEntryStartingWith(PtzListText(added.value_or(proposed)));
+}
+
+void PtzImageCreatorDialog::OnDelete() {
+    const std::optional<std::int32_t> number = SelectedDatabaseNumber();
+    if (!number) return;
+    const int index = database_.FindIndex(*number);
+    if (index >= 0 && !database_.Remove(index, 1)) return;
+    databaseList_->model()->removeRow(SelectedRow(*databaseList_));
+    ClearSelection(*databaseList_);
+}
+
+void PtzImageCreatorDialog::OnModify() {
+    const std::optional<std::int32_t> number = SelectedDatabaseNumber();
+    if (!number) return;
+    const int index = database_.FindIndex(*number);
+    PtzProtocol protocol;
+    if (!database_.Get(index, protocol)) return;
+    const std::optional<PtzProtocol> modified = Edit(protocol, protocol.number);
+    if (!modified) return;
+    database_.Put(index, *modified);
+    RefreshDatabaseEntry(*modified);
+}
+
+void PtzImageCreatorDialog::OnLoadDatabase() {
+    const std::optional<std::string> path = service_.chooseFile(PtzDatabaseFileRequest(false));
+    if (!path) return;
+    // Loaded aside, so that a file that cannot be read costs nothing of the database.
+    PtzDatabase loaded;
+    if (!loaded.Load(*path)) {
+        service_.showMessage(PtzLoadFailedText(kPtzDatabaseKind, *path));
+        return;
+    }
+    database_ = std::move(loaded);
+    ThePtzCreatorProcessState().lastDatabasePath = *path;
+    RebuildDatabaseList();
+}
+
+void PtzImageCreatorDialog::OnSaveDatabase() {
+    const std::optional<std::string> path = service_.chooseFile(PtzDatabaseFileRequest(true));
+    if (!path) return;
+    if (!database_.Save(*path)) {
+        service_.showMessage(PtzSaveFailedText(kPtzDatabaseKind, *path));
+        return;
+    }
+    ThePtzCreatorProcessState().lastDatabasePath = *path;
+}
+
+void PtzImageCreatorDialog::OnCopyToImage() {
+    const std::optional<std::int32_t> number = SelectedDatabaseNumber();
+    if (!number || image_->ContainsNumber(*number)) return;
+    const int slot = targetList_->count();
+    if (slot >= kPtzImageSlotCount) return;
+    PtzProtocol protocol;
+    if (!database_.Get(database_.FindIndex(*number), protocol)) return;
+    if (!image_->PutSlot(slot, protocol)) return;
+    targetList_->addItem(PtzListText(protocol));
+}
+
+void PtzImageCreatorDialog::OnTakeFromImage() {
+    const int slot = SelectedRow(*targetList_);
+    if (slot < 0) return;
+    PtzProtocol copy;
+    if (!image_->GetSlot(slot, copy)) return;
+    const std::optional<std::int32_t> number = ParsePtzListNumber(targetList_->item(slot)->text());
+    if (!number) {
+        service_.showMessage(kPtzNegativeNumberText);
+        return;
+    }
+    const int index = database_.FindIndex(*number);
+    PtzProtocol held;
+    if (index >= 0 && database_.Get(index, held)) {
+        if (!(held == copy) && service_.showMessage(LoadString(IDS_DIFFERENT_CONTENTS),
+                                                    MessageButtons::YesNo) == MessageAnswer::Yes) {
+            database_.Put(index, copy);
+            RefreshDatabaseEntry(copy);
+        }
+    } else if (!AppendToDatabase(copy)) {
+        return;
+    }
+    image_->RemoveSlot(slot);
+    targetList_->model()->removeRow(slot);
+    ClearSelection(*targetList_);
+}
+
+void PtzImageCreatorDialog::OnMoveUp() {
+    const int row = SelectedRow(*targetList_);
+    if (row <= 0) return;
+    image_->MoveUp(row);
+    targetList_->insertItem(row - 1, targetList_->takeItem(row));
+    targetList_->setCurrentRow(row - 1);
+}
+
+void PtzImageCreatorDialog::OnMoveDown() {
+    const int row = SelectedRow(*targetList_);
+    if (row < 0 || row >= targetList_->count() - 1) return;
+    image_->MoveDown(row);
+    targetList_->insertItem(row + 1, targetList_->takeItem(row));
+    targetList_->setCurrentRow(row + 1);
+}
+
+void PtzImageCreatorDialog::OnLoadImage() {
+    const std::optional<std::string> path = service_.chooseFile(PtzImageFileRequest(false));
+    if (!path) return;
+    // Loaded aside: a short or unreadable file must not leave a mixture of two images.
+    auto loaded = std::make_unique<PtzImage>();
+    if (!loaded->Load(*path)) {
+        service_.showMessage(PtzLoadFailedText(kPtzImageKind, *path));
+        return;
+    }
+    KeepLeadingPtzEntries(*loaded);
+    image_ = std::move(loaded);
+    latestImagePath_ = *path;
+    RebuildTargetList();
+}
+
+void PtzImageCreatorDialog::OnSaveImage() {
+    const std::optional<std::string> path = service_.chooseFile(PtzImageFileRequest(true));
+    if (!path) return;
+    // Only a file that holds the image may become the one handed on for download.
+    if (!image_->Save(*path)) {
+        service_.showMessage(PtzSaveFailedText(kPtzImageKind, *path));
+        return;
+    }
+    latestImagePath_ = *path;
+}
+
+void PtzImageCreatorDialog::OnClose() {
+    const bool downloadLatest = downloadLatest_->isChecked();
+    if (!downloadLatest) latestImagePath_.clear();
+    ThePtzCreatorProcessState().downloadLatest = downloadLatest;
+    accept();
+}
+
+}  // namespace imgdl

@@ -1,0 +1,90 @@
+#pragma once
+// "PTZ Data Image Creator": keeps a database of PTZ protocols, edits them through the
+// PTZ data editor and assembles up to 36 of them, in the operator's order, into a PTZ
+// image. After "Close" latestImagePath() is the image file to download.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <QDialog>
+
+#include "ptz/PtzDatabase.h"
+#include "ptz/PtzImage.h"
+
+class QCheckBox;
+class QListWidget;
+class QPushButton;
+
+namespace imgdl {
+
+class DialogService;
+
+class PtzImageCreatorDialog final : public QDialog {
+    Q_OBJECT
+  public:
+    // Opening reloads the database last loaded or saved and shows the remembered state
+    // of the download-latest check box.
+    explicit PtzImageCreatorDialog(DialogService& service, QWidget* parent = nullptr);
+    ~PtzImageCreatorDialog() override;
+
+    // The image file last loaded or saved in this opening; empty when there was none or
+    // when "Close" found the download-latest box cleared.
+    std::string latestImagePath() const { return latestImagePath_; }
+
+    const PtzDatabase& database() const { return database_; }
+    const PtzImage& image() const { return *image_; }
+
+  private:
+    void BuildLayout();
+    void ArrangeFrame(QWidget& frame);
+    void ConnectControls();
+
+    void RebuildDatabaseList();
+    void RebuildTargetList();
+    void AddDatabaseEntry(const PtzProtocol& protocol);
+    void RefreshDatabaseEntry(const PtzProtocol& protocol);
+    void SelectDatabaseEntryStartingWith(const QString& text);
+    // The number behind the selected database entry. Nothing when no entry is selected,
+    // or (after telling the operator) when the entry names no usable number.
+    std::optional<std::int32_t> SelectedDatabaseNumber();
+    bool AppendToDatabase(const PtzProtocol& protocol);
+    // Runs the editor; the edited record after OK.
+    std::optional<PtzProtocol> Edit(const PtzProtocol& record, std::int32_t editedNumber);
+
+    void OnAdd();
+    void OnDelete();
+    void OnModify();
+    void OnLoadDatabase();
+    void OnSaveDatabase();
+    void OnCopyToImage();
+    void OnTakeFromImage();
+    void OnMoveUp();
+    void OnMoveDown();
+    void OnLoadImage();
+    void OnSaveImage();
+    void OnClose();
+
+    DialogService& service_;
+    PtzDatabase database_;
+    std::unique_ptr<PtzImage> image_;  // 64660 bytes: kept off the stack
+    std::string latestImagePath_;
+
+    QListWidget* databaseList_ = nullptr;
+    QListWidget* targetList_ = nullptr;
+    QPushButton* add_ = nullptr;
+    QPushButton* delete_ = nullptr;
+    QPushButton* modify_ = nullptr;
+    QPushButton* loadDatabase_ = nullptr;
+    QPushButton* saveDatabase_ = nullptr;
+    QPushButton* copyToImage_ = nullptr;
+    QPushButton* takeFromImage_ = nullptr;
+    QPushButton* moveUp_ = nullptr;
+    QPushButton* moveDown_ = nullptr;
+    QPushButton* loadImage_ = nullptr;
+    QPushButton* saveImage_ = nullptr;
+    QCheckBox* downloadLatest_ = nullptr;
+    QPushButton* close_ = nullptr;
+};
+
+}  // namespace imgdl

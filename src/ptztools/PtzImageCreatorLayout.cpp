@@ -1,0 +1,120 @@
+// The creator's controls: the database list with its buttons on the left, ">>" and
+// "<<" between the lists, the target list with its buttons on the right, and the
+// download-latest check box beside "Close" below.
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "ui/DialogFont.h"
+#include "ptztools/PtzImageCreatorDialog.h"
+
+namespace imgdl {
+namespace {
+
+template <class Widget, class... Args>
+Widget* Make(QWidget* parent, const QString& objectName, Args&&... args) {
+    auto* widget = new Widget(std::forward<Args>(args)..., parent);
+    widget->setObjectName(objectName);
+    return widget;
+}
+
+QPushButton* MakeButton(QWidget* parent, const QString& objectName, const QString& text) {
+    auto* button = Make<QPushButton>(parent, objectName, text);
+    button->setAutoDefault(false);  // no default button: Enter presses nothing by itself
+    return button;
+}
+
+QListWidget* MakeProtocolList(QWidget* parent, const QString& objectName, bool sorted) {
+    auto* list = Make<QListWidget>(parent, objectName);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    list->setSortingEnabled(sorted);
+    const QFontMetrics metrics = list->fontMetrics();
+    list->setMinimumSize(
+        metrics.horizontalAdvance(QStringLiteral("[000]New PTZ Protocol(00)")) + 32,
+        metrics.lineSpacing() * 16);
+    return list;
+}
+
+}  // namespace
+
+void PtzImageCreatorDialog::BuildLayout() {
+    setObjectName(QStringLiteral("PtzImageCreatorDialog"));
+    setWindowTitle(QStringLiteral("PTZ Data Image Creator"));
+    setFont(DialogFont(12));
+
+    auto* frame = Make<QGroupBox>(this, QStringLiteral("creatorGroup"));
+    databaseList_ = MakeProtocolList(frame, QStringLiteral("databaseList"), true);
+    targetList_ = MakeProtocolList(frame, QStringLiteral("targetList"), false);
+    add_ = MakeButton(frame, QStringLiteral("addButton"), QStringLiteral("Add..."));
+    delete_ = MakeButton(frame, QStringLiteral("deleteButton"), QStringLiteral("Delete"));
+    modify_ = MakeButton(frame, QStringLiteral("modifyButton"), QStringLiteral("Modify..."));
+    loadDatabase_ =
+        MakeButton(frame, QStringLiteral("loadDatabaseButton"), QStringLiteral("Load PTZ DB ..."));
+    saveDatabase_ =
+        MakeButton(frame, QStringLiteral("saveDatabaseButton"), QStringLiteral("Save PTZ DB ..."));
+    copyToImage_ = MakeButton(frame, QStringLiteral("copyToImageButton"), QStringLiteral(">>"));
+    takeFromImage_ = MakeButton(frame, QStringLiteral("takeFromImageButton"), QStringLiteral("<<"));
+    moveUp_ = MakeButton(frame, QStringLiteral("moveUpButton"), QStringLiteral("Move up"));
+    moveDown_ = MakeButton(frame, QStringLiteral("moveDownButton"), QStringLiteral("Move down"));
+    loadImage_ =
+        MakeButton(frame, QStringLiteral("loadImageButton"), QStringLiteral("Load Image..."));
+    saveImage_ =
+        MakeButton(frame, QStringLiteral("saveImageButton"), QStringLiteral("Save to Image..."));
+    saveImage_->setMinimumHeight(saveImage_->sizeHint().height() * 2);
+    for (QPushButton* arrow : {copyToImage_, takeFromImage_})
+        arrow->setFixedWidth(arrow->fontMetrics().horizontalAdvance(QStringLiteral(">>")) + 20);
+
+    ArrangeFrame(*frame);
+
+    downloadLatest_ =
+        Make<QCheckBox>(this, QStringLiteral("downloadLatestCheck"),
+                        QStringLiteral("Select to download image by the lastest saved file"));
+    close_ = MakeButton(this, QStringLiteral("closeButton"), QStringLiteral("Close"));
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(downloadLatest_);
+    bottom->addStretch(1);
+    bottom->addWidget(close_);
+
+    auto* top = new QVBoxLayout(this);
+    top->addWidget(frame);
+    top->addLayout(bottom);
+    top->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+// Each list under its heading with its buttons below it, ">>" and "<<" between them.
+void PtzImageCreatorDialog::ArrangeFrame(QWidget& frame) {
+    auto* grid = new QGridLayout(&frame);
+    grid->addWidget(Make<QLabel>(&frame, QStringLiteral("databaseLabel"),
+                                 QStringLiteral("PTZ Protocol Database")),
+                    0, 0, 1, 2, Qt::AlignHCenter);
+    grid->addWidget(databaseList_, 1, 0, 1, 2);
+    grid->addWidget(add_, 2, 0);
+    grid->addWidget(delete_, 2, 1);
+    grid->addWidget(modify_, 3, 0);
+    grid->addWidget(loadDatabase_, 4, 0, 1, 2);
+    grid->addWidget(saveDatabase_, 5, 0, 1, 2);
+
+    auto* arrows = new QVBoxLayout;
+    arrows->addStretch(2);
+    arrows->addWidget(copyToImage_);
+    arrows->addWidget(takeFromImage_);
+    arrows->addStretch(3);
+    grid->addLayout(arrows, 1, 2);
+
+    grid->addWidget(
+        Make<QLabel>(&frame, QStringLiteral("targetLabel"), QStringLiteral("Target PTZ Image")), 0,
+        3, 1, 2, Qt::AlignHCenter);
+    grid->addWidget(targetList_, 1, 3, 1, 2);
+    grid->addWidget(moveUp_, 2, 3);
+    grid->addWidget(moveDown_, 2, 4);
+    grid->addWidget(loadImage_, 3, 3, 1, 2);
+    grid->addWidget(saveImage_, 4, 3, 2, 2);
+}
+
+}  // namespace imgdl

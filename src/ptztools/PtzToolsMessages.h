@@ -1,0 +1,25 @@
+#pragma once
+// Messages of the PTZ tools that the string table does not hold: the failures the
+// operator is told about beyond the table's own texts.
+#include <string>
+#include <string_view>
+
+namespace imgdl {
+
+inline constexpr std::string_view kPtzNegativeNumberText =
+    "This protocol has a negative number and cannot be used here. Nothing was changed.";
+inline constexpr std::string_view kPtzOutOfMemoryText =
+    "There is not enough memory to add the protocol. Nothing was changed.";
+
+// "Can't load the PTZ DB file.\n<path>" and the like; `what` names the kind of file.
+inline std::string PtzLoadFailedText(std::string_view what, std::string_view path) {
+    return "Can't load the " + std::string(what) + " file.\n" + std::string(path);
+}
+inline std::string PtzSaveFailedText(std::string_view what, std::string_view path) {
+    return "Can't save the " + std::string(what) + " file.\n" + std::string(path);
+}
+
+inline constexpr std::string_view kPtzDatabaseKind = "PTZ DB";
+inline constexpr std::string_view kPtzImageKind = "PTZ image";
+
+}  // namespace imgdl

@@ -1,0 +1,171 @@
+#include <gmock/gmock.h>
+#include "CliTestSupport.h"
+
+#include "download/DownloadProtocol.h"
+
+namespace imgdl::test {
+namespace {
+
+using testing::HasSubstr;
+
+template <typename Change>
+sim::RecorderBehaviour Behaviour(Change change) {
+    sim::RecorderBehaviour behaviour;
+    change(behaviour);
+    return behaviour;
+}
+
+class SendTest : public CliTest {
+  protected:
+    std::string app(const char* tag = "$version: 1.2.3 $") {
+        testimage::ApplicationSpec spec;
+        if (tag)
+            spec.tag = tag;
+        else
+            spec.tag.reset();
+        return write("app.bin", testimage::BuildApplicationImage(spec));
+    }
+};
+
+TEST_F(SendTest, ProbePrintsTheVersionOrTheFlowsMessage) {
+    const struct {
+        const char* tag;  // nullptr: no tag
+        bool missing;
+        int exit;
+        const char* out;
+        const char* err;
+    } cases[] = {
+        {"$version: 2.10.0 $", false, 0, "2.10.0\n", ""},
+        {nullptr, false, 2, "", "There is not image file.\n"},
+        {"$version: 1.2.3 $", true, 2, "", "There is a invalid data. Please, input again.\n"},
+    };
+    for (const auto& c : cases) {
+        const auto path = app(c.tag);
+        const Result r = imgdl("probe " + (c.missing ? path + ".missing" : path));
+        EXPECT_EQ(r.exit, c.exit) << c.err;
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, c.err);
+    }
+    testimage::IntegratedSpec integrated;
+    write("integrated.bin", testimage::BuildIntegratedImage(integrated));
+    EXPECT_EQ(imgdl("probe --integrated integrated.bin").out, "1.2.3\n");
+}
+
+TEST_F(SendTest, AnApplicationImageGoesOutAfterTheVersionCheck) {
+    const auto path = app();
+    const Result r = imgdl("send app " + path + " " + target());
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    // Not a terminal: one line per stage, no bar.
+    EXPECT_THAT(r.err, HasSubstr("Downloading...\nNow, Writing a image.\nDone.\n"));
+    EXPECT_EQ(r.err.find('\r'), std::string::npos);
+    ASSERT_TRUE(recorder.waitForSessions(2, std::chrono::seconds(5)));
+    EXPECT_EQ(recorder.sessions()[1].payload, testimage::ReadFile(path));
+}
+
+TEST_F(SendTest, FailingRecordersExitWithTheSessionsMessage) {
+    const struct {
+        const char* name;
+        sim::RecorderBehaviour behaviour;
+        const char* message;
+    } cases[] = {
+        {"incompatible", Behaviour([](auto& b) { b.incompatible = true; }),
+         "The firmware is Incompatible with the DVR.\n"},
+        {"closes early", Behaviour([](auto& b) { b.closeBefore = sim::Step::FirstAck; }),
+         "Can't write a firmware.\n"},
+        {"not a recorder", Behaviour([](auto& b) { b.handshakeReply = 0xAB550001; }),
+         "It is not a DVR machine.\n"},
+    };
+    const auto path = app();
+    for (const auto& c : cases) {
+        recorder.setBehaviour(c.behaviour);
+        const Result r = imgdl("send app " + path + " " + target());
+        EXPECT_EQ(r.exit, 3) << c.name;
+        EXPECT_THAT(r.err, testing::EndsWith(c.message)) << c.name;
+    }
+    const Result closed = imgdl("send app " + path + " --target 127.0.0.1:1");
+    EXPECT_EQ(closed.exit, 3);
+    EXPECT_THAT(closed.err, testing::EndsWith("Can't connect to the machine.\n"));
+}
+
+TEST_F(SendTest, RefusedInputsMakeNoConnection) {
+    const auto ptz = write("ptz.bin", std::vector<std::uint8_t>(64661, 0));
+    const struct {
+        std::string args;
+        const char* message;
+    } cases[] = {
+        {"send ptz " + ptz, "This PTZ image file is invalid. \n"},
+        {"send identity --mac 0012AB3456C", "Invalid MAC Address was inputed.\n"},
+        {"send identity --mac 0012AB3456C --serial 5", "Invalid MAC Address was inputed.\n"},
+        {"send app missing.bin", "Can't open the image file.\n"},
+        {"send integrated missing.bin", "There is not image file.\n"},
+    };
+    for (const auto& c : cases) {
+        const Result r = imgdl(c.args + " " + target());
+        EXPECT_EQ(r.exit, 2) << c.args;
+        EXPECT_EQ(r.err, c.message) << c.args;
+    }
+    EXPECT_TRUE(noSession());
+}
+
+TEST_F(SendTest, UsageErrorsAndHelp) {
+    for (const char* args :
+         {"", "frobnicate", "send", "send app app.bin", "send app --target 127.0.0.1",
+          "send identity --target 127.0.0.1", "send app a.bin --target 1.2.3.4:x",
+          "send identity --serial -1 --target 127.0.0.1", "probe"}) {
+        const Result r = imgdl(args);
+        EXPECT_EQ(r.exit, 1) << args;
+        EXPECT_THAT(r.err, HasSubstr("usage: imgdl")) << args;
+    }
+    for (const char* args :
+         {"--help", "send --help", "probe --help", "ptz --help", "send app --help"}) {
+        const Result r = imgdl(args);
+        EXPECT_EQ(r.exit, 0) << args;
+        EXPECT_THAT(r.out, HasSubstr("usage: imgdl")) << args;
+    }
+    EXPECT_TRUE(noSession());
+}
+
+TEST_F(SendTest, IdentityWithAutoIncreaseLogsAndPrintsTheNextMac) {
+    const Result r = imgdl(
+        "send identity --mac 0012abffffff --serial 1000 --auto-increase --log log.csv " + target());
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out, "next MAC: 0012AC000000\n");
+    const std::string log = read(file("log.csv"));
+    EXPECT_THAT(log,
+                testing::StartsWith(
+                    "time_utc,target,command,length,image,mac,serial,version,result,message\n"));
+    EXPECT_THAT(log, HasSubstr(",127.0.0.1:" + std::to_string(recorder.port()) +
+                               ",CMD_MAC_AND_SERIAL,12,,0012ABFFFFFF,1000,,OK,\n"));
+    ASSERT_TRUE(recorder.waitForSessions(1, std::chrono::seconds(5)));
+    EXPECT_EQ(recorder.sessions()[0].command, CMD_MAC_AND_SERIAL);
+}
+
+TEST_F(SendTest, IntegratedImageLogsEachSessionEvenAFailedOne) {
+    testimage::IntegratedSpec spec;
+    write("integrated.bin", testimage::BuildIntegratedImage(spec));
+    sim::RecorderBehaviour failImage;
+    failImage.closeBefore = sim::Step::SecondAck;
+    recorder.setBehaviour(failImage);
+    const Result r = imgdl(
+        "send integrated integrated.bin --mac 0012AB3456CD --serial 7 --auto-increase "
+        "--log log.csv --trace " +
+        target());
+    EXPECT_EQ(r.exit, 3);
+    EXPECT_EQ(r.out, "next MAC: 0012AB3456CE\n");  // advanced all the same, as the dialog does
+    EXPECT_THAT(r.err, HasSubstr("trace: sent     command  55AB0001\n"));
+    EXPECT_THAT(r.err, HasSubstr("trace: received reply    AB550001\n"));
+    const std::string log = read(file("log.csv"));
+    EXPECT_THAT(log, HasSubstr(",CMD_FIRMWARE_VERSION,4,,,,1.2.3,OK,\n"));
+    EXPECT_THAT(log, HasSubstr(",CMD_INTEGRATED_IMAGE,"));
+    EXPECT_THAT(
+        log, HasSubstr(",integrated.bin,0012AB3456CD,7,1.2.3,ERR_WRITE,Can't write a firmware.\n"));
+}
+
+TEST_F(SendTest, NoLogUnlessAskedFor) {
+    imgdl("send identity --serial 3 " + target());
+    EXPECT_FALSE(std::filesystem::exists(file("log.csv")));
+}
+
+}  // namespace
+}  // namespace imgdl::test

@@ -1,0 +1,62 @@
+#pragma once
+// imgdl run as a subprocess in a scratch directory, with its output captured.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "RecorderSimulator.h"
+#include "TestImage.h"
+
+namespace imgdl::test {
+
+struct Result {
+    int exit = -1;
+    std::string out;
+    std::string err;
+};
+
+class CliTest : public testing::Test {
+  protected:
+    CliTest() {
+        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = std::filesystem::temp_directory_path() /
+               ("imgdl-cli-" + std::string(info->name()) + "-" + std::to_string(::getpid()));
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+    }
+    ~CliTest() override { std::filesystem::remove_all(dir_); }
+
+    // Runs imgdl with the words given (already shell-quoted where needed).
+    Result imgdl(const std::string& args) {
+        const std::string out = file("stdout"), err = file("stderr");
+        const std::string command = "cd '" + dir_.string() + "' && " + IMGDL_PROGRAM + " " + args +
+                                    " > '" + out + "' 2> '" + err + "' < /dev/null";
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read(out), read(err)};
+    }
+    std::string target() const { return "--target 127.0.0.1:" + std::to_string(recorder.port()); }
+    std::string file(const std::string& name) const { return (dir_ / name).string(); }
+    std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        testimage::WriteFile(file(name), bytes);
+        return file(name);
+    }
+    static std::string read(const std::string& path) {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    bool noSession() { return !recorder.waitForSessions(1, std::chrono::milliseconds(50)); }
+
+    sim::RecorderSimulator recorder;
+
+  private:
+    std::filesystem::path dir_;
+};
+
+}  // namespace imgdl::test

@@ -1,0 +1,45 @@
+// The whole road through the real main dialog: the operator types the simulator's
+// address and port, chooses an image, presses Enter, and the recorder receives it.
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+
+#include "FlowTestSupport.h"
+#include "app/DownloaderDialog.h"
+#include "app/IpAddressEdit.h"
+
+namespace imgdl::test {
+namespace {
+
+TEST_F(FlowTest, EnterInTheMainDialogSendsTheImage) {
+    testimage::ApplicationSpec spec;
+    spec.appSize = 300 * 1024;
+    const auto bytes = testimage::BuildApplicationImage(spec);
+    const auto path = write("app.bin", bytes);
+
+    checkDescriptors = false;  // showing windows makes Qt open descriptors of its own
+    RecordingDialogService service;
+    DownloaderDialog dialog(service);
+    dialog.setSessionTimeouts(QuickTimeouts());
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    // Never the dialog's default recorder: the loopback simulator only.
+    dialog.findChild<IpAddressEdit*>("targetIpControl")->setText("127.0.0.1");
+    auto* port = dialog.findChild<QLineEdit*>("portNumber");
+    port->setText(QString::number(recorder.port()));
+    dialog.findChild<QLineEdit*>("imagePath")->setText(QString::fromStdString(path));
+    port->setFocus();
+    QTest::keyClick(port, Qt::Key_Return);
+
+    const auto s = sessionsAfter(2);
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(s[0].command, CMD_FIRMWARE_VERSION);
+    EXPECT_EQ(s[1].command, CMD_APPLICATION_IMAGE);
+    EXPECT_EQ(s[1].payload, bytes);
+    EXPECT_EQ(service.modalTitles, (std::vector<std::string>{"Download", "Download"}));
+    EXPECT_TRUE(service.messages.empty());
+}
+
+}  // namespace
+}  // namespace imgdl::test

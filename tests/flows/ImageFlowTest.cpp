@@ -1,0 +1,127 @@
+#include <vector>
+
+#include "FlowTestSupport.h"
+#include "ptz/PtzImage.h"
+
+namespace imgdl::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class ApplicationFlow : public FlowTest {
+  protected:
+    std::string image(const char* tag = "$version: 1.2.3 $") {
+        testimage::ApplicationSpec spec;
+        if (tag)
+            spec.tag = tag;
+        else
+            spec.tag.reset();
+        bytes = testimage::BuildApplicationImage(spec);
+        host.fields_.imagePath = write("app.bin", bytes);
+        host.fields_.downloadType = DOWNLOAD_APPLICATION_IMAGE;
+        return host.fields_.imagePath;
+    }
+    Bytes bytes;
+};
+
+TEST_F(ApplicationFlow, ChecksTheVersionThenSendsTheWholeFile) {
+    image();
+    flows.OnDownload();
+    const auto s = sessionsAfter(2);
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(s[0].command, CMD_FIRMWARE_VERSION);
+    EXPECT_EQ(s[0].payload, (Bytes{0x00, 0x03, 0x02, 0x01}));
+    EXPECT_EQ(s[1].command, CMD_APPLICATION_IMAGE);
+    EXPECT_EQ(s[1].length, bytes.size());
+    EXPECT_EQ(s[1].payload, bytes);
+    EXPECT_TRUE(shown().empty());
+}
+
+TEST_F(ApplicationFlow, AnIncompatibleRecorderGetsNoImage) {
+    image();
+    sim::RecorderBehaviour incompatible;
+    incompatible.incompatible = true;
+    recorder.setBehaviour(incompatible);
+    flows.OnDownload();
+    EXPECT_EQ(sessionsAfter(1).size(), 1u);
+    EXPECT_EQ(shown(), std::vector<std::string>{Text(IDS_INCOMPATIBLE)});
+    // Give a wrongly started second session time to show up.
+    EXPECT_FALSE(recorder.waitForSessions(2, std::chrono::milliseconds(200)));
+}
+
+TEST_F(ApplicationFlow, RefusedImagesMakeNoConnection) {
+    const struct {
+        const char* tag;  // nullptr: no tag
+        bool missing;
+        int message;
+    } cases[] = {
+        {"$version: 1.2.3 $", true, IDS_CANT_OPEN_IMAGE},
+        {nullptr, false, IDS_NO_IMAGE_FILE},
+        {"$version: 0.0.0 $", false, IDS_INVALID_DATA},
+    };
+    for (const auto& c : cases) {
+        host.service.messages.clear();
+        image(c.tag);
+        if (c.missing) host.fields_.imagePath = file("missing.bin");
+        flows.OnDownload();
+        EXPECT_EQ(shown(), std::vector<std::string>{Text(c.message)}) << c.message;
+    }
+    EXPECT_FALSE(recorder.waitForSessions(1, std::chrono::milliseconds(100)));
+}
+
+TEST_F(ApplicationFlow, AWrongNumberStartsNothing) {
+    image();
+    host.readSucceeds = false;
+    flows.OnDownload();
+    EXPECT_EQ(shown(), std::vector<std::string>{Text(IDS_WRONG_NUMBER)});
+    EXPECT_FALSE(recorder.waitForSessions(1, std::chrono::milliseconds(100)));
+}
+
+class PtzFlow : public FlowTest {
+  protected:
+    Bytes validImage() {
+        PtzImage image;
+        PtzProtocol protocol = PtzProtocol::MakeNew(7);
+        image.PutSlot(0, protocol);
+        const auto path = file("valid.bin");
+        EXPECT_EQ(image.Save(path), 1);
+        return testimage::ReadFile(path);
+    }
+    void send(const Bytes& bytes) {
+        host.fields_.downloadType = DOWNLOAD_PTZ_IMAGE;
+        host.fields_.imagePath = write("ptz.bin", bytes);
+        flows.OnDownload();
+    }
+};
+
+TEST_F(PtzFlow, AValidImageIsSentUnchanged) {
+    const Bytes bytes = validImage();
+    send(bytes);
+    const auto s = sessionsAfter(1);
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_EQ(s[0].command, CMD_PTZ_IMAGE);
+    EXPECT_EQ(s[0].payload, bytes);
+    EXPECT_TRUE(shown().empty());
+}
+
+TEST_F(PtzFlow, InvalidImagesAreRefusedWithoutConnecting) {
+    const Bytes valid = validImage();
+    Bytes longer = valid;
+    longer.push_back(0);
+    Bytes offByOne = valid;
+    ++offByOne[0];
+    for (const Bytes& bytes : {Bytes(valid.begin(), valid.end() - 1), longer, offByOne}) {
+        host.service.messages.clear();
+        send(bytes);
+        EXPECT_EQ(shown(), std::vector<std::string>{"This PTZ image file is invalid. "})
+            << bytes.size();
+    }
+    host.service.messages.clear();
+    host.fields_.imagePath = file("missing.bin");
+    flows.OnDownload();
+    EXPECT_EQ(shown(), std::vector<std::string>{Text(IDS_CANT_OPEN_IMAGE)});
+    EXPECT_FALSE(recorder.waitForSessions(1, std::chrono::milliseconds(100)));
+}
+
+}  // namespace
+}  // namespace imgdl::test

@@ -1,0 +1,80 @@
+#include "PtzToolsTestSupport.h"
+
+#include <QPushButton>
+
+#include "ptztools/PtzCreatorProcessState.h"
+#include "ptztools/PtzImageCreatorFiles.h"
+
+namespace imgdl::test {
+
+QStringList Texts(const QListWidget& list) {
+    QStringList texts;
+    for (int row = 0; row < list.count(); ++row) texts << list.item(row)->text();
+    return texts;
+}
+
+QString SelectedText(const QListWidget& list) {
+    const QList<QListWidgetItem*> selected = list.selectedItems();
+    return selected.isEmpty() ? QString() : selected.front()->text();
+}
+
+void Select(QListWidget& list, const QString& prefix) {
+    for (int row = 0; row < list.count(); ++row) {
+        if (list.item(row)->text().startsWith(prefix)) {
+            list.setCurrentRow(row);
+            return;
+        }
+    }
+    ADD_FAILURE() << "no entry " << prefix.toStdString();
+}
+
+PtzProtocol Protocol(std::int32_t number, const std::string& name) {
+    PtzProtocol protocol = PtzProtocol::MakeNew(number);
+    protocol.SetName(name);
+    protocol.baudRate = 1200 + number;
+    protocol.commands[3].data[5] = static_cast<std::uint8_t>(number);
+    return protocol;
+}
+
+void AnswerEditor(RecordingDialogService& service, std::function<void(PtzDataEditorDialog&)> edit,
+                  bool ok) {
+    service.modalHandlers.push_back([edit = std::move(edit), ok](QDialog& dialog) {
+        auto& editor = dynamic_cast<PtzDataEditorDialog&>(dialog);
+        if (edit) edit(editor);
+        Click(editor, ok ? "okButton" : "cancelButton");
+        return editor.result();
+    });
+}
+
+void PtzToolsFileTest::SetUp() {
+    ThePtzCreatorProcessState() = {};
+    ASSERT_TRUE(dir_.isValid());
+}
+
+std::string PtzToolsFileTest::PathOf(const char* name) const {
+    return dir_.filePath(QString::fromLatin1(name)).toStdString();
+}
+
+std::string PtzToolsFileTest::WriteDatabase(const char* name,
+                                            const std::vector<PtzProtocol>& protocols) const {
+    PtzDatabase database;
+    for (const PtzProtocol& protocol : protocols)
+        EXPECT_TRUE(AppendPtzProtocol(database, protocol));
+    const std::string path = PathOf(name);
+    EXPECT_EQ(database.Save(path), 1);
+    return path;
+}
+
+std::string PtzToolsFileTest::WriteImage(const char* name,
+                                         const std::vector<PtzProtocol>& entries) const {
+    PtzImage image;
+    for (std::size_t s = 0; s < entries.size(); ++s)
+        if (entries[s].number != -1) {
+            EXPECT_EQ(image.PutSlot(static_cast<int>(s), entries[s]), 1);
+        }
+    const std::string path = PathOf(name);
+    EXPECT_EQ(image.Save(path), 1);
+    return path;
+}
+
+}  // namespace imgdl::test

@@ -1,0 +1,101 @@
+#include "Commands.h"
+
+#include "CliArgs.h"
+#include "CliHost.h"
+#include "download/DownloadFlows.h"
+#include "download/ProbeFirmwareVersion.h"
+#include "res/StringTable.h"
+
+namespace imgdl::cli {
+namespace {
+
+constexpr const char* kMainUsage =
+    "usage: imgdl COMMAND ...\n"
+    "  probe [--integrated] FILE      print the firmware version an image carries\n"
+    "  send KIND ... --target HOST[:PORT]\n"
+    "                                 write an image or identity into a recorder\n"
+    "  ptz list|verify|build ...      PTZ databases (.pdb) and images (.bin)\n"
+    "Run 'imgdl COMMAND --help' for the options of a command.\n";
+
+constexpr const char* kProbeUsage =
+    "usage: imgdl probe [--integrated] FILE\n"
+    "Prints the firmware version of an application image (or, with --integrated, of an\n"
+    "integrated image) as MAJOR.MINOR.PATCH.\n";
+
+constexpr const char* kSendUsage =
+    "usage: imgdl send app FILE --target HOST[:PORT] [--log CSV] [--trace]\n"
+    "       imgdl send ptz FILE --target HOST[:PORT] [--log CSV] [--trace]\n"
+    "       imgdl send integrated FILE --target HOST[:PORT] [--mac HEX12] [--serial N]\n"
+    "                  [--auto-increase] [--log CSV] [--trace]\n"
+    "       imgdl send identity --target HOST[:PORT] [--mac HEX12] [--serial N]\n"
+    "                  [--auto-increase] [--log CSV] [--trace]\n"
+    "The port defaults to 5000. --auto-increase prints the next MAC address after a\n"
+    "MAC was written; --log appends one CSV line per session; --trace prints every\n"
+    "protocol word.\n"
+    "Exit: 0 done, 1 usage, 2 input refused (nothing sent), 3 a session failed.\n";
+
+bool WantsHelp(const std::vector<std::string>& args) {
+    for (const auto& a : args)
+        if (a == "--help" || a == "-h") return true;
+    return false;
+}
+
+int Usage(const Console& c, const char* usage, const std::string& error = {}) {
+    if (!error.empty()) std::fprintf(c.err, "imgdl: %s\n", error.c_str());
+    std::fputs(usage, error.empty() ? c.out : c.err);
+    return error.empty() ? kExitOk : kExitUsage;
+}
+
+int Refuse(const Console& c, int stringId) {
+    std::fprintf(c.err, "%s\n", std::string(LoadString(stringId)).c_str());
+    return kExitRefused;
+}
+
+}  // namespace
+
+int RunProbe(const std::vector<std::string>& args, const Console& c) {
+    if (WantsHelp(args)) return Usage(c, kProbeUsage);
+    bool integrated = false;
+    std::string file;
+    for (const auto& a : args) {
+        if (a == "--integrated")
+            integrated = true;
+        else if (!a.starts_with("-") && file.empty())
+            file = a;
+        else
+            return Usage(c, kProbeUsage, "probe: unexpected '" + a + "'");
+    }
+    if (file.empty()) return Usage(c, kProbeUsage, "probe: missing FILE");
+    const std::int32_t version =
+        ProbeFirmwareVersion(file, integrated ? ImageLayout::Integrated : ImageLayout::Application);
+    if (version == kProbeNoVersion) return Refuse(c, IDS_NO_IMAGE_FILE);
+    if (version == kProbeCannotOpen || version == kProbeOutOfMemory)
+        return Refuse(c, IDS_INVALID_DATA);
+    const auto v = static_cast<std::uint32_t>(version);
+    std::fprintf(c.out, "%u.%u.%u\n", v >> 24, (v >> 16) & 0xFF, (v >> 8) & 0xFF);
+    return kExitOk;
+}
+
+int RunSend(const std::vector<std::string>& args, const Console& c) {
+    if (WantsHelp(args)) return Usage(c, kSendUsage);
+    SendOptions options;
+    if (const auto error = ParseSendOptions(args, options)) return Usage(c, kSendUsage, *error);
+    CliHost host(options, c.err, c.terminal);
+    DownloadFlows(host).OnDownload();
+    if (const auto mac = host.advancedMac(); mac && options.autoIncrease)
+        std::fprintf(c.out, "next MAC: %s\n", mac->c_str());
+    return host.exitCode();
+}
+
+int RunMain(const std::vector<std::string>& args, const Console& c) {
+    if (args.empty()) return Usage(c, kMainUsage, "missing command");
+    const std::string& command = args[0];
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "--help" || command == "-h" || command == "help") return Usage(c, kMainUsage);
+    if (command == "probe") return RunProbe(rest, c);
+    if (command == "send") return RunSend(rest, c);
+    if (command == "ptz") return RunPtz(rest, c);
+    return Usage(c, kMainUsage, "unknown command '" + command + "'");
+}
+
+}  // namespace imgdl::cli
