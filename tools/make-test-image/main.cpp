@@ -19,6 +19,7 @@ constexpr const char* kUsage =
     "  --tag-offset N      where the tag stands in the application (default 1000)\n"
     "  --filler KIND       zero, text or random (default text)\n"
     "  --trailing N        bytes of filler behind the compressed application\n"
+    "  --member FILE       a gzip file (e.g. from gzip -9) as the compressed application\n"
     "  --integrated        write an integrated image (identity section first)\n"
     "  --mac HEX12         MAC address stored in the integrated image\n"
     "  --serial N          serial number stored in the integrated image\n";
@@ -70,6 +71,12 @@ int main(int argc, char** argv) {
             output = argv[++i];
         } else if (arg == "--version") {
             app.tag = std::string("$version: ") + argv[++i] + " $";
+        } else if (arg == "--member") {
+            app.member = ReadFile(argv[++i]);
+            if (app.member->empty()) {
+                std::fprintf(stderr, "make-test-image: cannot read %s\n", argv[i]);
+                return 1;
+            }
         } else if (arg == "--tag") {
             app.tag = argv[++i];
         } else if (arg == "--app-size") {
