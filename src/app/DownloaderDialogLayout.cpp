@@ -15,16 +15,10 @@
 #include "app/DownloaderDialog.h"
 #include "app/IpAddressEdit.h"
 #include "res/StringTable.h"
+#include "ui/MakeWidget.h"
 
 namespace imgdl {
 namespace {
-
-template <typename Widget, typename... Args>
-Widget* Make(QWidget* parent, const char* objectName, Args&&... args) {
-    auto* widget = new Widget(std::forward<Args>(args)..., parent);
-    widget->setObjectName(QString::fromLatin1(objectName));
-    return widget;
-}
 
 constexpr int kMacTextLength = 12;
 

@@ -12,21 +12,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "ui/DialogFont.h"
 #include "ptztools/DigitsOnlyEdit.h"
 #include "ptztools/HexByteField.h"
 #include "ptztools/PtzDataEditorDialog.h"
 #include "ptztools/PtzParameterFields.h"
+#include "ui/DialogFont.h"
+#include "ui/MakeWidget.h"
 
 namespace imgdl {
 namespace {
-
-template <class Widget, class... Args>
-Widget* Make(QWidget* parent, const QString& objectName, Args&&... args) {
-    auto* widget = new Widget(std::forward<Args>(args)..., parent);
-    widget->setObjectName(objectName);
-    return widget;
-}
 
 QLabel* MakeLabel(QWidget* parent, const QString& objectName, const QString& text) {
     return Make<QLabel>(parent, objectName, text);

@@ -10,18 +10,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "ui/DialogFont.h"
 #include "ptztools/PtzImageCreatorDialog.h"
+#include "ui/DialogFont.h"
+#include "ui/MakeWidget.h"
 
 namespace imgdl {
 namespace {
-
-template <class Widget, class... Args>
-Widget* Make(QWidget* parent, const QString& objectName, Args&&... args) {
-    auto* widget = new Widget(std::forward<Args>(args)..., parent);
-    widget->setObjectName(objectName);
-    return widget;
-}
 
 QPushButton* MakeButton(QWidget* parent, const QString& objectName, const QString& text) {
     auto* button = Make<QPushButton>(parent, objectName, text);
