@@ -11,6 +11,7 @@
 
 #include "RecorderSimulator.h"
 #include "TestImage.h"
+#include "support/TempDir.h"
 
 namespace imgdl::test {
 
@@ -22,15 +23,6 @@ struct Result {
 
 class CliTest : public testing::Test {
   protected:
-    CliTest() {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = std::filesystem::temp_directory_path() /
-               ("imgdl-cli-" + std::string(info->name()) + "-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-    }
-    ~CliTest() override { std::filesystem::remove_all(dir_); }
-
     // Runs imgdl with the words given (already shell-quoted where needed).
     Result imgdl(const std::string& args) {
         const std::string out = file("stdout"), err = file("stderr");
@@ -56,7 +48,8 @@ class CliTest : public testing::Test {
     sim::RecorderSimulator recorder;
 
   private:
-    std::filesystem::path dir_;
+    TempDir scratch_;
+    const std::filesystem::path& dir_ = scratch_.path();
 };
 
 }  // namespace imgdl::test

@@ -18,6 +18,7 @@
 #include "download/SessionThread.h"
 #include "res/StringTable.h"
 #include "support/RecordingDialogService.h"
+#include "support/TempDir.h"
 
 namespace imgdl::test {
 
@@ -71,21 +72,13 @@ inline bool MapsMention(const std::string& path) {
 class FlowTest : public testing::Test {
   protected:
     FlowTest() {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = std::filesystem::temp_directory_path() /
-               ("imgdl-flow-" + std::string(info->name()) + "-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(dir_);
         host.fields_.targetIpControl = "127.0.0.1";
         host.fields_.portNumber = recorder.port();
         descriptorsBefore_ = OpenDescriptors();
     }
-    ~FlowTest() override {
-        std::filesystem::current_path(previous_);
-        std::filesystem::remove_all(dir_);
-    }
+    ~FlowTest() override { std::filesystem::current_path(previous_); }
     // After every flow: no copy left, nothing of ours left open or mapped.
     void TearDown() override {
         EXPECT_FALSE(std::filesystem::exists(dir_ / kIntegratedCopyName));
@@ -113,7 +106,8 @@ class FlowTest : public testing::Test {
     DownloadFlows flows{host};
 
   private:
-    std::filesystem::path dir_;
+    TempDir scratch_;
+    const std::filesystem::path& dir_ = scratch_.path();
     std::filesystem::path previous_;
     std::size_t descriptorsBefore_ = 0;
 };

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "TestImage.h"
 #include "download/MappedImageFile.h"
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "StoredGzip.h"
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "TestImage.h"
 #include "download/ProbeFirmwareVersion.h"
 

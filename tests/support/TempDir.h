@@ -22,6 +22,7 @@ class TempDir {
         std::filesystem::remove_all(path_, ignored);
     }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
+    const std::filesystem::path& path() const { return path_; }
 
   private:
     std::filesystem::path path_;
