@@ -36,13 +36,9 @@ int InflateStored(InflateState& state) {
     complement = bits.peek(16);
     if (length != (~complement & 0xFFFFu)) return kInflateBadData;
     bits.drop(16);
-    // Whole bytes already held go first; after them the bytes come straight
-    // from the input, in runs that neither take its last byte nor pass the
-    // window's end.
-    for (; length != 0 && bits.held() >= 8; --length) {
-        window.put(static_cast<std::uint8_t>(bits.peek(8)));
-        bits.drop(8);
-    }
+    // Reading LEN and NLEN from a byte boundary leaves no bits held, so the data
+    // comes straight from the input, in runs that neither take its last byte nor
+    // pass the window's end.
     while (length != 0) {
         const std::size_t run = std::min<std::size_t>(
             {length, bits.spareBytes(), InflateWindow::kSize - window.fill()});
