@@ -18,12 +18,12 @@ sim::RecorderBehaviour Behaviour(Change change) {
 class SendTest : public CliTest {
   protected:
     std::string app(const char* tag = "$version: 1.2.3 $") {
-        testimage::ApplicationSpec spec;
+        testimage::ApplicationOptions options;
         if (tag)
-            spec.tag = tag;
+            options.tag = tag;
         else
-            spec.tag.reset();
-        return write("app.bin", testimage::BuildApplicationImage(spec));
+            options.tag.reset();
+        return write("app.bin", testimage::BuildApplicationImage(options));
     }
 };
 
@@ -46,7 +46,7 @@ TEST_F(SendTest, ProbePrintsTheVersionOrTheFlowsMessage) {
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.err, c.err);
     }
-    testimage::IntegratedSpec integrated;
+    testimage::IntegratedOptions integrated;
     write("integrated.bin", testimage::BuildIntegratedImage(integrated));
     EXPECT_EQ(imgdl("probe --integrated integrated.bin").out, "1.2.3\n");
 }
@@ -142,8 +142,8 @@ TEST_F(SendTest, IdentityWithAutoIncreaseLogsAndPrintsTheNextMac) {
 }
 
 TEST_F(SendTest, IntegratedImageLogsEachSessionEvenAFailedOne) {
-    testimage::IntegratedSpec spec;
-    write("integrated.bin", testimage::BuildIntegratedImage(spec));
+    testimage::IntegratedOptions options;
+    write("integrated.bin", testimage::BuildIntegratedImage(options));
     sim::RecorderBehaviour failImage;
     failImage.closeBefore = sim::Step::SecondAck;
     recorder.setBehaviour(failImage);

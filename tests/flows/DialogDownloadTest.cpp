@@ -12,9 +12,9 @@ namespace imgdl::test {
 namespace {
 
 TEST_F(FlowTest, EnterInTheMainDialogSendsTheImage) {
-    testimage::ApplicationSpec spec;
-    spec.appSize = 300 * 1024;
-    const auto bytes = testimage::BuildApplicationImage(spec);
+    testimage::ApplicationOptions options;
+    options.appSize = 300 * 1024;
+    const auto bytes = testimage::BuildApplicationImage(options);
     const auto path = write("app.bin", bytes);
 
     checkDescriptors = false;  // showing windows makes Qt open descriptors of its own

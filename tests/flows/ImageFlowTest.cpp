@@ -11,12 +11,12 @@ using Bytes = std::vector<std::uint8_t>;
 class ApplicationFlow : public FlowTest {
   protected:
     std::string image(const char* tag = "$version: 1.2.3 $") {
-        testimage::ApplicationSpec spec;
+        testimage::ApplicationOptions options;
         if (tag)
-            spec.tag = tag;
+            options.tag = tag;
         else
-            spec.tag.reset();
-        bytes = testimage::BuildApplicationImage(spec);
+            options.tag.reset();
+        bytes = testimage::BuildApplicationImage(options);
         host.fields_.imagePath = write("app.bin", bytes);
         host.fields_.downloadType = DOWNLOAD_APPLICATION_IMAGE;
         return host.fields_.imagePath;

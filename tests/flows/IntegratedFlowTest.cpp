@@ -13,11 +13,11 @@ using Bytes = std::vector<std::uint8_t>;
 class IntegratedFlow : public FlowTest {
   protected:
     IntegratedFlow() {
-        testimage::IntegratedSpec spec;
-        spec.macHigh = 0x111111;
-        spec.macLow = 0x222222;
-        spec.serial = 77;
-        original = testimage::BuildIntegratedImage(spec);
+        testimage::IntegratedOptions options;
+        options.macHigh = 0x111111;
+        options.macLow = 0x222222;
+        options.serial = 77;
+        original = testimage::BuildIntegratedImage(options);
         // Identity bytes unlike any patched value, so every patched byte shows.
         std::fill(original.begin() + 0xFF80, original.begin() + 0xFF8C, std::uint8_t{0xEE});
         auto& f = host.fields_;

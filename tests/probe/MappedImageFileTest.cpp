@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "support/TempDir.h"
 #include "TestImage.h"
 #include "download/MappedImageFile.h"
+#include "support/TempDir.h"
 
 namespace imgdl {
 namespace {

@@ -3,20 +3,20 @@
 #include <filesystem>
 
 #include "StoredGzip.h"
-#include "support/TempDir.h"
 #include "TestImage.h"
 #include "download/ProbeFirmwareVersion.h"
+#include "support/TempDir.h"
 
 namespace imgdl {
 namespace {
 
-using testimage::ApplicationSpec;
+using testimage::ApplicationOptions;
 
 class ProbeTest : public testing::Test {
   protected:
     // Probes the application both alone and inside an integrated image; the two
     // layouts must agree.
-    std::int32_t ProbeBoth(const ApplicationSpec& app) {
+    std::int32_t ProbeBoth(const ApplicationOptions& app) {
         const auto appPath = dir.file("app.bin");
         const auto intPath = dir.file("integrated.bin");
         testimage::WriteFile(appPath, testimage::BuildApplicationImage(app));
@@ -29,8 +29,8 @@ class ProbeTest : public testing::Test {
     test::TempDir dir;
 };
 
-ApplicationSpec WithTag(const char* tag) {
-    ApplicationSpec app;
+ApplicationOptions WithTag(const char* tag) {
+    ApplicationOptions app;
     if (tag)
         app.tag = tag;
     else
@@ -40,7 +40,7 @@ ApplicationSpec WithTag(const char* tag) {
 
 TEST_F(ProbeTest, ReadsTheVersionInBothLayouts) {
     const struct {
-        ApplicationSpec app;
+        ApplicationOptions app;
         std::int32_t expected;
     } cases[] = {
         {WithTag("$version: 1.2.3 $"), 0x01020300},
@@ -66,14 +66,14 @@ TEST_F(ProbeTest, MembersThatDoNotDecompressHaveNoVersion) {
     auto badCrc = good;
     badCrc[good.size() - 8] ^= 1;
     for (const auto& member : {badMagic, otherMethod, badCrc}) {
-        ApplicationSpec app;
+        ApplicationOptions app;
         app.member = member;
         EXPECT_EQ(ProbeBoth(app), -1);
     }
 }
 
 TEST_F(ProbeTest, OnlyTheFirstFourMebibytesAreSearched) {
-    ApplicationSpec app = WithTag("$version: 3.4.5 $");
+    ApplicationOptions app = WithTag("$version: 3.4.5 $");
     app.appSize = kProbeRegionSize + 4096;
     app.tagOffset = kProbeRegionSize - 17;  // the tag ends on the region's last byte
     app.filler = testimage::Filler::Zero;

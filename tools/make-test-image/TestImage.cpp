@@ -28,34 +28,34 @@ void Fill(std::vector<std::uint8_t>& bytes, Filler filler) {
 
 }  // namespace
 
-std::vector<std::uint8_t> ApplicationContent(const ApplicationSpec& spec) {
-    std::vector<std::uint8_t> content(spec.appSize);
-    Fill(content, spec.filler);
-    if (spec.tag && spec.tagOffset < content.size()) {
-        const std::size_t n = std::min(spec.tag->size(), content.size() - spec.tagOffset);
-        std::copy_n(spec.tag->begin(), n,
-                    content.begin() + static_cast<std::ptrdiff_t>(spec.tagOffset));
+std::vector<std::uint8_t> ApplicationContent(const ApplicationOptions& options) {
+    std::vector<std::uint8_t> content(options.appSize);
+    Fill(content, options.filler);
+    if (options.tag && options.tagOffset < content.size()) {
+        const std::size_t n = std::min(options.tag->size(), content.size() - options.tagOffset);
+        std::copy_n(options.tag->begin(), n,
+                    content.begin() + static_cast<std::ptrdiff_t>(options.tagOffset));
     }
     return content;
 }
 
-std::vector<std::uint8_t> BuildApplicationImage(const ApplicationSpec& spec) {
+std::vector<std::uint8_t> BuildApplicationImage(const ApplicationOptions& options) {
     const std::vector<std::uint8_t> member =
-        spec.member ? *spec.member : StoredGzip(ApplicationContent(spec));
+        options.member ? *options.member : StoredGzip(ApplicationContent(options));
     std::vector<std::uint8_t> image(kAppMemberOffset, 0xA5);
     std::fill_n(image.begin() + kAppHeaderOffset, kAppHeaderSize, std::uint8_t{0});
     StoreLe32(image.data() + kAppHeaderOffset, static_cast<std::uint32_t>(member.size()));
     image.insert(image.end(), member.begin(), member.end());
-    image.insert(image.end(), spec.trailing, std::uint8_t{0xFF});
+    image.insert(image.end(), options.trailing, std::uint8_t{0xFF});
     return image;
 }
 
-std::vector<std::uint8_t> BuildIntegratedImage(const IntegratedSpec& spec) {
+std::vector<std::uint8_t> BuildIntegratedImage(const IntegratedOptions& options) {
     std::vector<std::uint8_t> image(kIntegratedAppStart, 0x5A);
-    StoreLe32(image.data() + kMacAddressOffset, spec.macHigh);
-    StoreLe32(image.data() + kMacAddressOffset + 4, spec.macLow);
-    StoreBe32(image.data() + kSerialNumberOffset, spec.serial);
-    const auto app = BuildApplicationImage(spec.application);
+    StoreLe32(image.data() + kMacAddressOffset, options.macHigh);
+    StoreLe32(image.data() + kMacAddressOffset + 4, options.macLow);
+    StoreBe32(image.data() + kSerialNumberOffset, options.serial);
+    const auto app = BuildApplicationImage(options.application);
     image.insert(image.end(), app.begin(), app.end());
     return image;
 }

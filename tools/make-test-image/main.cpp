@@ -24,13 +24,13 @@ constexpr const char* kUsage =
     "  --mac HEX12         MAC address stored in the integrated image\n"
     "  --serial N          serial number stored in the integrated image\n";
 
-bool ParseMac(const char* text, IntegratedSpec& spec) {
+bool ParseMac(const char* text, IntegratedOptions& options) {
     if (std::strlen(text) != 12) return false;
     char* end = nullptr;
     const unsigned long long value = std::strtoull(text, &end, 16);
     if (*end != '\0') return false;
-    spec.macHigh = static_cast<std::uint32_t>(value >> 24);
-    spec.macLow = static_cast<std::uint32_t>(value & 0xFFFFFF);
+    options.macHigh = static_cast<std::uint32_t>(value >> 24);
+    options.macLow = static_cast<std::uint32_t>(value & 0xFFFFFF);
     return true;
 }
 
@@ -49,8 +49,8 @@ bool ParseFiller(const std::string& kind, Filler& filler) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    IntegratedSpec spec;
-    ApplicationSpec& app = spec.application;
+    IntegratedOptions options;
+    ApplicationOptions& app = options.application;
     std::string output;
     bool integrated = false;
     for (int i = 1; i < argc; ++i) {
@@ -86,10 +86,10 @@ int main(int argc, char** argv) {
         } else if (arg == "--trailing") {
             app.trailing = std::strtoull(argv[++i], nullptr, 10);
         } else if (arg == "--serial") {
-            spec.serial = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+            options.serial = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
         } else if (arg == "--filler" && ParseFiller(argv[i + 1], app.filler)) {
             ++i;
-        } else if (arg == "--mac" && ParseMac(argv[i + 1], spec)) {
+        } else if (arg == "--mac" && ParseMac(argv[i + 1], options)) {
             ++i;
         } else {
             std::fprintf(stderr, "make-test-image: bad option %s\n%s", arg.c_str(), kUsage);
@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 1;
     }
-    const auto image = integrated ? BuildIntegratedImage(spec) : BuildApplicationImage(app);
+    const auto image = integrated ? BuildIntegratedImage(options) : BuildApplicationImage(app);
     if (!WriteFile(output, image)) {
         std::fprintf(stderr, "make-test-image: cannot write %s\n", output.c_str());
         return 2;
