@@ -61,13 +61,8 @@ void DownloadFlows::OnDownload() {
 }
 
 bool DownloadFlows::checkVersion(std::int32_t version) {
-    if (version == kProbeNoVersion) {
-        show(IDS_NO_IMAGE_FILE);
-        return false;
-    }
-    // Out of memory is no version either: it must never reach the recorder as one.
-    if (version == kProbeCannotOpen || version == kProbeOutOfMemory) {
-        show(IDS_INVALID_DATA);
+    if (const auto message = ProbeFailureMessage(version)) {
+        show(*message);
         return false;
     }
     auto payload = MakePayload<4>();

@@ -12,6 +12,7 @@
 #include "common/ByteOrder.h"
 #include "common/UniqueFd.h"
 #include "gzip/GzipInflater.h"
+#include "res/StringTable.h"
 
 namespace imgdl {
 namespace {
@@ -81,6 +82,12 @@ std::int32_t ProbeFirmwareVersion(const std::string& path, ImageLayout layout) {
     member.reset();
 
     return FindVersionTag(std::span<const std::uint8_t>(region.get(), kProbeRegionSize));
+}
+
+std::optional<int> ProbeFailureMessage(std::int32_t version) {
+    if (version == kProbeNoVersion) return IDS_NO_IMAGE_FILE;
+    if (version == kProbeCannotOpen || version == kProbeOutOfMemory) return IDS_INVALID_DATA;
+    return std::nullopt;
 }
 
 }  // namespace imgdl

@@ -68,9 +68,7 @@ int RunProbe(const std::vector<std::string>& args, const Console& c) {
     if (file.empty()) return Usage(c, kProbeUsage, "probe: missing FILE");
     const std::int32_t version =
         ProbeFirmwareVersion(file, integrated ? ImageLayout::Integrated : ImageLayout::Application);
-    if (version == kProbeNoVersion) return Refuse(c, IDS_NO_IMAGE_FILE);
-    if (version == kProbeCannotOpen || version == kProbeOutOfMemory)
-        return Refuse(c, IDS_INVALID_DATA);
+    if (const auto message = ProbeFailureMessage(version)) return Refuse(c, *message);
     const auto v = static_cast<std::uint32_t>(version);
     std::fprintf(c.out, "%u.%u.%u\n", v >> 24, (v >> 16) & 0xFF, (v >> 8) & 0xFF);
     return kExitOk;

@@ -1,6 +1,7 @@
 #include "ProgressPrinter.h"
 
 #include "download/DownloadProtocol.h"
+#include "download/StageTexts.h"
 
 namespace imgdl::cli {
 namespace {
@@ -47,8 +48,7 @@ void ProgressPrinter::post(std::uint32_t message, std::uint32_t wParam) {
 }
 
 void ProgressPrinter::stage(std::uint32_t stage) {
-    if (stage == STAGE_SENDING) stageText_ = "Downloading...";
-    if (stage == STAGE_WRITING) stageText_ = "Now, Writing a image.";
+    if (const auto texts = StageTextsOf(static_cast<int>(stage))) stageText_ = texts->middle;
     if (stage == STAGE_DONE) stageText_ = "Done.";
     if (!terminal_) {
         std::fprintf(out_, "%s\n", stageText_.c_str());

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "TestImage.h"
+#include "download/MacAddress.h"
 
 namespace {
 
@@ -25,12 +26,10 @@ constexpr const char* kUsage =
     "  --serial N          serial number stored in the integrated image\n";
 
 bool ParseMac(const char* text, IntegratedOptions& options) {
-    if (std::strlen(text) != 12) return false;
-    char* end = nullptr;
-    const unsigned long long value = std::strtoull(text, &end, 16);
-    if (*end != '\0') return false;
-    options.macHigh = static_cast<std::uint32_t>(value >> 24);
-    options.macLow = static_cast<std::uint32_t>(value & 0xFFFFFF);
+    if (!imgdl::IsValidMacText(text)) return false;
+    const imgdl::MacAddress mac = imgdl::ParseMacAddress(text);
+    options.macHigh = mac.high;
+    options.macLow = mac.low;
     return true;
 }
 

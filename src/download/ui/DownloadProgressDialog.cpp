@@ -10,6 +10,7 @@
 
 #include "download/DownloadProtocol.h"
 #include "download/SessionThread.h"
+#include "download/StageTexts.h"
 #include "download/ui/DownloadEventSink.h"
 #include "res/StringTable.h"
 
@@ -134,22 +135,24 @@ void DownloadProgressDialog::handleMessage(std::uint32_t message, std::uint32_t 
     }
 }
 
+namespace {
+
+void ShowText(QLabel& label, std::string_view text) {
+    if (!text.empty())
+        label.setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+}  // namespace
+
 void DownloadProgressDialog::showStage(std::uint32_t stage) {
-    switch (stage) {
-        case STAGE_SENDING:
-            middle_->setText(QStringLiteral("Downloading..."));
-            bottom_->setText(QStringLiteral("Don't disconnect a network for downloading."));
-            break;
-        case STAGE_WRITING:
-            top_->setText(QStringLiteral("Download finished. !!!"));
-            middle_->setText(QStringLiteral("Now, Writing a image."));
-            bottom_->setText(QStringLiteral("Please wait until download is complete."));
-            break;
-        case STAGE_DONE:
-            endSession(QDialog::Accepted);
-            break;
-        default:
-            break;
+    if (stage == STAGE_DONE) {
+        endSession(QDialog::Accepted);
+        return;
+    }
+    if (const auto texts = StageTextsOf(static_cast<int>(stage))) {
+        ShowText(*top_, texts->top);
+        ShowText(*middle_, texts->middle);
+        ShowText(*bottom_, texts->bottom);
     }
 }
 
