@@ -26,7 +26,6 @@ class MappedImageFile {
 
     std::uint8_t* view() const { return view_; }
     std::size_t mappedLength() const { return mappedLength_; }
-    bool isOpen() const { return descriptor_.valid(); }
 
   private:
     std::uint8_t* view_ = nullptr;

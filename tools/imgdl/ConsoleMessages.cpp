@@ -5,7 +5,6 @@ namespace imgdl::cli {
 MessageAnswer ConsoleMessages::showMessage(std::string_view text, MessageButtons buttons,
                                            MessageIcon) {
     ++shown_;
-    last_ = std::string(text);
     std::fprintf(out_, "%.*s\n", static_cast<int>(text.size()), text.data());
     std::fflush(out_);
     // A question nobody can answer is declined.

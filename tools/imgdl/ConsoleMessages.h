@@ -18,12 +18,10 @@ class ConsoleMessages final : public MessageService {
     }
 
     int shown() const { return shown_; }
-    const std::string& last() const { return last_; }
 
   private:
     std::FILE* out_;
     int shown_ = 0;
-    std::string last_;
 };
 
 }  // namespace imgdl::cli
