@@ -101,7 +101,9 @@ void DownloadFlows::DownloadApplicationImage() {
         show(IDS_CANT_OPEN_IMAGE);
         return;
     }
-    if (!checkVersion(ProbeFirmwareVersion(path, ImageLayout::Application))) return;
+    if (!checkVersion(
+            ProbeFirmwareVersion(path, ImageLayout::Application, host_.probeDiagnostics())))
+        return;
     host_.runSession(WithFile(request(CMD_APPLICATION_IMAGE), file));
 }
 

@@ -7,6 +7,7 @@
 
 #include "download/DownloadJob.h"
 #include "download/DownloaderFields.h"
+#include "gzip/Diagnostics.h"
 #include "res/MessageService.h"
 
 namespace imgdl {
@@ -39,6 +40,8 @@ class DownloadHost {
     // Runs one session to its end; true only when it ended with the recorder's
     // final acknowledgement. The front end shows a failing session's message.
     virtual bool runSession(const SessionRequest& request) = 0;
+    // Where the version probe's decompressor diagnostics go.
+    virtual gzip::DiagnosticSink& probeDiagnostics() { return gzip::StandardOutputSink(); }
 };
 
 }  // namespace imgdl

@@ -56,7 +56,9 @@ void DownloadFlows::DownloadIntegratedImage() {
     }
     if (f.serialCheckBox) PatchSerialNumber(image, f.serialNumber);
 
-    if (!checkVersion(ProbeFirmwareVersion(path, ImageLayout::Integrated))) return;
+    if (!checkVersion(
+            ProbeFirmwareVersion(path, ImageLayout::Integrated, host_.probeDiagnostics())))
+        return;
     SessionRequest session = request(CMD_INTEGRATED_IMAGE);
     session.data = image.data();
     session.size = static_cast<std::int32_t>(image.size());

@@ -62,7 +62,8 @@ std::optional<Member> ReadMember(int fd, std::uint64_t fileLength, std::size_t a
 
 }  // namespace
 
-std::int32_t ProbeFirmwareVersion(const std::string& path, ImageLayout layout) {
+std::int32_t ProbeFirmwareVersion(const std::string& path, ImageLayout layout,
+                                  gzip::DiagnosticSink& diagnostics) {
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
     if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return kProbeCannotOpen;
@@ -78,7 +79,7 @@ std::int32_t ProbeFirmwareVersion(const std::string& path, ImageLayout layout) {
     if (!region) return kProbeOutOfMemory;
     MemoryStream input = openMemoryStream(member->bytes.get(), member->length);
     MemoryStream output = openMemoryStream(region.get(), kProbeRegionSize);
-    if (GzipInflater::unzip(input, output) != 0) return kProbeNoVersion;
+    if (GzipInflater::unzip(input, output, diagnostics) != 0) return kProbeNoVersion;
     member.reset();
 
     return FindVersionTag(std::span<const std::uint8_t>(region.get(), kProbeRegionSize));

@@ -1,6 +1,7 @@
 #pragma once
-// The decompressor's diagnostic texts. They go to standard output only; callers
-// learn the outcome from the result code.
+// The decompressor's diagnostic texts and where they go. The caller picks the
+// sink: the dialog program keeps them on standard output, where the operator never
+// sees them; a command-line front end keeps its standard output for results.
 #include <cstdio>
 
 namespace imgdl::gzip {
@@ -14,8 +15,17 @@ inline constexpr const char* kTextIncompleteLiteral = "Incomplete literal tree\n
 inline constexpr const char* kTextIncompleteDistance = "incomplete distance tree\n";
 inline constexpr const char* kTextCouldntWrite = "Couldnt write\n";
 
-inline void PrintDiagnostic(const char* text) {
-    std::printf("%s", text);
-}
+class DiagnosticSink {
+  public:
+    virtual ~DiagnosticSink() = default;
+    virtual void write(const char* text) = 0;
+};
+
+// Prints each text with "%s" to standard output.
+DiagnosticSink& StandardOutputSink();
+// Prints each text to standard error.
+DiagnosticSink& StandardErrorSink();
+// Drops every text.
+DiagnosticSink& DiscardSink();
 
 }  // namespace imgdl::gzip

@@ -12,6 +12,7 @@ namespace imgdl {
 namespace {
 
 constexpr int kMethodDeflate = 8;
+constexpr int kFlagHeaderCrc = 0x02;
 constexpr int kFlagExtra = 0x04;
 constexpr int kFlagName = 0x08;
 constexpr int kFlagComment = 0x10;
@@ -24,8 +25,8 @@ void SkipZeroTerminated(MemoryStream& input) {
     }
 }
 
-// Only the flags for the extra field, the name and the comment are looked at;
-// a header CRC flagged by 0x02 is not skipped.
+// The optional fields in the order RFC 1952 lays them out. The header CRC is
+// skipped, not checked: the trailer's CRC still guards every decoded byte.
 Header SkipHeader(MemoryStream& input) {
     const int id1 = getByte(input);
     const int id2 = getByte(input);
@@ -41,55 +42,87 @@ Header SkipHeader(MemoryStream& input) {
     }
     if (flags & kFlagName) SkipZeroTerminated(input);
     if (flags & kFlagComment) SkipZeroTerminated(input);
+    if (flags & kFlagHeaderCrc) {
+        if (input.end - input.position < 2) return Header::kCutShort;
+        getByte(input);
+        getByte(input);
+    }
     return Header::kAccepted;
 }
 
 // CRC and length behind the compressed data; a trailer cut short is a failure.
-int CheckTrailer(MemoryStream& input, const gzip::InflateWindow& window) {
-    if (static_cast<std::size_t>(input.end - input.position) < kTrailerSize) return 1;
+UnzipFailure CheckTrailer(MemoryStream& input, const gzip::InflateWindow& window,
+                          gzip::DiagnosticSink& diagnostics) {
+    if (static_cast<std::size_t>(input.end - input.position) < kTrailerSize) {
+        return UnzipFailure::kTrailerCutShort;
+    }
     std::array<std::uint8_t, kTrailerSize> trailer{};
     readBytes(input, trailer.data(), trailer.size());
     if (LoadLe32(trailer.data()) != ~window.crc()) {
-        gzip::PrintDiagnostic(gzip::kTextCrcError);
-        return 1;
+        diagnostics.write(gzip::kTextCrcError);
+        return UnzipFailure::kCrcMismatch;
     }
     if (LoadLe32(trailer.data() + 4) != window.total()) {
-        gzip::PrintDiagnostic(gzip::kTextLengthError);
-        return 1;
+        diagnostics.write(gzip::kTextLengthError);
+        return UnzipFailure::kLengthMismatch;
     }
-    return 0;
+    return UnzipFailure::kNone;
+}
+
+UnzipFailure HeaderFailure(Header header, gzip::DiagnosticSink& diagnostics) {
+    switch (header) {
+        case Header::kAccepted:
+            return UnzipFailure::kNone;
+        case Header::kBadMagic:
+            diagnostics.write(gzip::kTextBadMagic);
+            return UnzipFailure::kBadMagic;
+        case Header::kBadMethod:
+            return UnzipFailure::kBadMethod;
+        case Header::kCutShort:
+            return UnzipFailure::kHeaderCutShort;
+    }
+    return UnzipFailure::kBadData;
+}
+
+UnzipFailure DecodeFailure(int result, const gzip::InflateState& state,
+                           gzip::DiagnosticSink& diagnostics) {
+    if (result == gzip::kInflateNoMemory) {
+        diagnostics.write(gzip::kTextMemoryExhausted);
+        return UnzipFailure::kNoMemory;
+    }
+    diagnostics.write(gzip::kTextFormatViolated);
+    if (state.failure != UnzipFailure::kNone) return state.failure;
+    return result == gzip::kInflateBadCode ? UnzipFailure::kBadCode : UnzipFailure::kBadData;
+}
+
+UnzipFailure Inflate(MemoryStream& input, MemoryStream& output, gzip::DiagnosticSink& diagnostics) {
+    gzip::InflateState state(input);
+    state.diagnostics = &diagnostics;
+    if (!state.window.allocate()) return UnzipFailure::kNoMemory;
+    state.window.setOutput(output);
+    state.window.setDiagnostics(diagnostics);
+
+    const UnzipFailure header = HeaderFailure(SkipHeader(input), diagnostics);
+    if (header != UnzipFailure::kNone) return header;
+
+    state.bits = gzip::BitInput(input);
+    const int result = gzip::InflateBlocks(state);
+    if (result != gzip::kInflateOk) return DecodeFailure(result, state, diagnostics);
+    return CheckTrailer(input, state.window, diagnostics);
 }
 
 }  // namespace
 
 int GzipInflater::unzip(MemoryStream& input, MemoryStream& output) {
-    gzip::InflateState state(input);
-    if (!state.window.allocate()) return 1;
-    state.window.setOutput(output);
+    return unzip(input, output, gzip::StandardOutputSink());
+}
 
-    switch (SkipHeader(input)) {
-        case Header::kAccepted:
-            break;
-        case Header::kBadMagic:
-            gzip::PrintDiagnostic(gzip::kTextBadMagic);
-            return 1;
-        case Header::kBadMethod:
-            return -1;
-        case Header::kCutShort:
-            return 1;
-    }
-
-    state.bits = gzip::BitInput(input);
-    const int result = gzip::InflateBlocks(state);
-    if (result == gzip::kInflateNoMemory) {
-        gzip::PrintDiagnostic(gzip::kTextMemoryExhausted);
-        return 1;
-    }
-    if (result != gzip::kInflateOk) {
-        gzip::PrintDiagnostic(gzip::kTextFormatViolated);
-        return 1;
-    }
-    return CheckTrailer(input, state.window);
+int GzipInflater::unzip(MemoryStream& input, MemoryStream& output,
+                        gzip::DiagnosticSink& diagnostics, UnzipFailure* failure) {
+    const UnzipFailure why = Inflate(input, output, diagnostics);
+    if (failure != nullptr) *failure = why;
+    if (why == UnzipFailure::kNone) return 0;
+    return why == UnzipFailure::kBadMethod ? -1 : 1;
 }
 
 }  // namespace imgdl

@@ -143,11 +143,17 @@ int InflateDynamic(InflateState& state) {
     const std::span<const std::uint8_t> all(lengths.data(), literalCount + distanceCount);
     result = BuildHuffmanTable(all.first(literalCount), kLiteralLengthSymbols, kDynamicLiteralWidth,
                                state.literals);
-    if (result == kBuildIncomplete) PrintDiagnostic(kTextIncompleteLiteral);
+    if (result == kBuildIncomplete) {
+        state.diagnostics->write(kTextIncompleteLiteral);
+        state.failure = UnzipFailure::kIncompleteLiteralTree;
+    }
     if (result != kBuildComplete) return result;
     result = BuildHuffmanTable(all.subspan(literalCount), kDistanceSymbols, kDynamicDistanceWidth,
                                state.distances);
-    if (result == kBuildIncomplete) PrintDiagnostic(kTextIncompleteDistance);
+    if (result == kBuildIncomplete) {
+        state.diagnostics->write(kTextIncompleteDistance);
+        state.failure = UnzipFailure::kIncompleteDistanceTree;
+    }
     if (result != kBuildComplete) return result;
     return InflateCodes(state, state.literals, state.distances);
 }

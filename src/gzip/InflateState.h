@@ -2,6 +2,7 @@
 // Everything one decompression works on. It lives for one call, so calls on
 // different threads share nothing.
 #include "gzip/BitInput.h"
+#include "gzip/Diagnostics.h"
 #include "gzip/HuffmanTable.h"
 #include "gzip/InflateWindow.h"
 
@@ -26,6 +27,9 @@ struct InflateState {
     HuffmanTable fixedLiterals;
     HuffmanTable fixedDistances;
     bool fixedBuilt = false;
+    DiagnosticSink* diagnostics = &StandardOutputSink();
+    // Set where a failure has a more precise reason than its result code.
+    UnzipFailure failure = UnzipFailure::kNone;
 };
 
 }  // namespace imgdl::gzip

@@ -4,7 +4,6 @@
 #include <new>
 
 #include "gzip/Crc32.h"
-#include "gzip/Diagnostics.h"
 
 namespace imgdl::gzip {
 
@@ -32,7 +31,7 @@ void InflateWindow::copyMatch(unsigned length, unsigned distance) {
 void InflateWindow::flush() {
     if (fill_ == 0) return;
     crc_ = UpdateCrc32(crc_, buffer_.get(), fill_);
-    if (writeBytes(*output_, buffer_.get(), fill_) < fill_) PrintDiagnostic(kTextCouldntWrite);
+    if (writeBytes(*output_, buffer_.get(), fill_) < fill_) diagnostics_->write(kTextCouldntWrite);
     total_ += fill_;
     fill_ = 0;
 }

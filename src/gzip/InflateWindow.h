@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "gzip/Diagnostics.h"
 #include "gzip/GzipInflater.h"
 
 namespace imgdl::gzip {
@@ -19,6 +20,7 @@ class InflateWindow {
     bool allocate();
 
     void setOutput(MemoryStream& output) { output_ = &output; }
+    void setDiagnostics(DiagnosticSink& diagnostics) { diagnostics_ = &diagnostics; }
     std::uint8_t* data() { return buffer_.get(); }
     unsigned fill() const { return fill_; }
     void setFill(unsigned fill) { fill_ = fill; }
@@ -37,6 +39,7 @@ class InflateWindow {
   private:
     std::unique_ptr<std::uint8_t[]> buffer_;
     MemoryStream* output_ = nullptr;
+    DiagnosticSink* diagnostics_ = &StandardOutputSink();
     unsigned fill_ = 0;
     std::uint32_t crc_ = 0xFFFFFFFFu;
     std::uint32_t total_ = 0;

@@ -6,9 +6,22 @@
 #include <random>
 
 #include "common/ByteOrder.h"
+#include "gzip/Diagnostics.h"
 #include "gzip/GzipInflater.h"
 
 namespace imgdl::test {
+namespace {
+
+class CollectingSink final : public gzip::DiagnosticSink {
+  public:
+    explicit CollectingSink(std::string& texts) : texts_(texts) {}
+    void write(const char* text) override { texts_ += text; }
+
+  private:
+    std::string& texts_;
+};
+
+}  // namespace
 
 UnzipRun RunUnzip(const Bytes& input, std::size_t regionSize, std::uint8_t filler) {
     Bytes in = input;
@@ -16,9 +29,8 @@ UnzipRun RunUnzip(const Bytes& input, std::size_t regionSize, std::uint8_t fille
     run.region.assign(regionSize, filler);
     MemoryStream source = openMemoryStream(in.data(), in.size());
     MemoryStream target = openMemoryStream(run.region.data(), run.region.size());
-    testing::internal::CaptureStdout();
-    run.result = GzipInflater::unzip(source, target);
-    run.printed = testing::internal::GetCapturedStdout();
+    CollectingSink sink(run.printed);
+    run.result = GzipInflater::unzip(source, target, sink, &run.failure);
     run.consumed = static_cast<std::size_t>(source.position - source.start);
     return run;
 }

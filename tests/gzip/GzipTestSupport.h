@@ -6,19 +6,22 @@
 #include <string>
 #include <vector>
 
+#include "gzip/GzipInflater.h"
+
 namespace imgdl::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
 struct UnzipRun {
     int result = 0;
-    std::string printed;       // everything written to standard output
+    UnzipFailure failure = UnzipFailure::kNone;
+    std::string printed;       // every diagnostic text, in order
     Bytes region;              // the whole output region afterwards
     std::size_t consumed = 0;  // input bytes between the start and the final position
 };
 
 // Runs GzipInflater::unzip over a copy of input into a region of regionSize bytes
-// filled with `filler`.
+// filled with `filler`, collecting its diagnostics.
 UnzipRun RunUnzip(const Bytes& input, std::size_t regionSize, std::uint8_t filler = 0);
 
 // Bits least significant first, as DEFLATE packs them.
