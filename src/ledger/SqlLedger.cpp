@@ -1,0 +1,331 @@
+#include "ledger/SqlLedger.h"
+
+#include <charconv>
+#include <ctime>
+
+#include "ledger/LedgerSchema.h"
+#include "ledger/MacRange.h"
+
+namespace imgdl::ledger {
+
+namespace {
+
+// UTC time of the station, to the second.
+std::string NowText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+std::int64_t ToInt(const std::optional<std::string>& text) {
+    std::int64_t value = 0;
+    if (text) std::from_chars(text->data(), text->data() + text->size(), value);
+    return value;
+}
+
+std::string ToText(const std::optional<std::string>& text) {
+    return text.value_or(std::string());
+}
+
+std::optional<UnitResult> ParseResult(std::string_view text) {
+    for (const UnitResult r : {UnitResult::Allocated, UnitResult::Done, UnitResult::Failed,
+                               UnitResult::Uncertain, UnitResult::Released})
+        if (UnitResultName(r) == text) return r;
+    return std::nullopt;
+}
+
+struct Range {
+    std::uint64_t macFirst = 0;
+    std::uint64_t macLast = 0;
+    std::uint32_t serialFirst = 0;
+    std::uint64_t nextSlot = 0;
+
+    std::uint64_t size() const { return macLast - macFirst + 1; }
+};
+
+// Rolls back unless committed, on every path out of an operation.
+class Transaction {
+  public:
+    explicit Transaction(SqlConnection& c) : c_(c) {}
+    ~Transaction() {
+        if (open_) c_.exec("ROLLBACK");
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    // A write transaction takes the database's write lock at once, so that two writers
+    // never both read the same next slot.
+    LedgerError begin(bool write) {
+        LedgerError e = c_.exec(write ? c_.dialect().beginWrite : "BEGIN");
+        open_ = !e.failed();
+        return e;
+    }
+    LedgerError commit() {
+        LedgerError e = c_.exec("COMMIT");
+        open_ = e.failed();
+        return e;
+    }
+
+  private:
+    SqlConnection& c_;
+    bool open_ = false;
+};
+
+constexpr std::string_view kLowestFreed =
+    "SELECT min(r.slot) FROM unit r WHERE r.result = 'released' AND NOT EXISTS"
+    " (SELECT 1 FROM unit h WHERE h.slot = r.slot AND h.result <> 'released')";
+
+class SqlLedger final : public Ledger {
+  public:
+    SqlLedger(std::unique_ptr<SqlConnection> c, LedgerHooks hooks)
+        : c_(std::move(c)), hooks_(std::move(hooks)) {}
+
+    LedgerError init(std::string_view macFirst, std::string_view macLast,
+                     std::uint64_t serialFirst) override {
+        if (LedgerError e = ValidateRange(macFirst, macLast, serialFirst); e.failed()) return e;
+        if (LedgerError e = c_->open(true); e.failed()) return e;
+        Transaction t(*c_);
+        if (LedgerError e = t.begin(true); e.failed()) return e;
+        std::vector<SqlRow> rows;
+        if (LedgerError e = c_->exec(c_->dialect().rangeExists, {}, &rows); e.failed()) return e;
+        if (!rows.empty() && rows[0][0])
+            return Fail(LedgerErrc::AlreadyExists, "a ledger already exists there");
+        const SqlValue range[] = {std::int64_t{kSchemaVersion},
+                                  static_cast<std::int64_t>(*ParseMac48(macFirst)),
+                                  static_cast<std::int64_t>(*ParseMac48(macLast)),
+                                  static_cast<std::int64_t>(serialFirst), NowText()};
+        for (const std::string& sql :
+             {CreateRangeTable(), CreateUnitTable(c_->dialect()), std::string(kCreateHeldIndex),
+              std::string(kCreateSlotIndex)})
+            if (LedgerError e = c_->exec(sql); e.failed()) return e;
+        if (LedgerError e =
+                c_->exec("INSERT INTO ledger_range (id, schema_version, mac_first, mac_last,"
+                         " serial_first, next_slot, created) VALUES (1, $1, $2, $3, $4, 0, $5)",
+                         range);
+            e.failed())
+            return e;
+        return t.commit();
+    }
+
+    LedgerResult<Allocation> allocate(const AllocationRequest& request) override {
+        if (LedgerError e = c_->open(false); e.failed()) return e;
+        Transaction t(*c_);
+        if (LedgerError e = t.begin(true); e.failed()) return e;
+        Range range;
+        if (LedgerError e = readRange(true, range); e.failed()) return e;
+        std::optional<std::uint64_t> slot;
+        if (LedgerError e = lowestFreed(slot); e.failed()) return e;
+        if (!slot) {
+            if (range.nextSlot >= range.size())
+                return Fail(LedgerErrc::Exhausted, "every MAC address of the range " +
+                                                       FormatMac48(range.macFirst) + "-" +
+                                                       FormatMac48(range.macLast) + " is taken");
+            slot = range.nextSlot;
+            if (LedgerError e =
+                    c_->exec("UPDATE ledger_range SET next_slot = next_slot + 1 WHERE id = 1");
+                e.failed())
+                return e;
+        }
+        Allocation a;
+        a.mac = range.macFirst + *slot;
+        a.serial = static_cast<std::uint32_t>(range.serialFirst + *slot);
+        const SqlValue row[] = {static_cast<std::int64_t>(*slot),
+                                FormatMac48(a.mac),
+                                std::int64_t{a.serial},
+                                request.target,
+                                request.kind,
+                                request.imageSha256,
+                                request.imageVersion,
+                                request.station,
+                                NowText()};
+        std::vector<SqlRow> id;
+        if (LedgerError e = c_->exec(
+                "INSERT INTO unit (slot, mac, serial, target, kind, image_sha256,"
+                " image_version, station, started, result, message)"
+                " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, 'allocated', '') RETURNING id",
+                row, &id);
+            e.failed())
+            return e;
+        a.id = id.empty() ? 0 : ToInt(id[0][0]);
+        if (hooks_.beforeAllocationCommit) hooks_.beforeAllocationCommit();
+        if (LedgerError e = t.commit(); e.failed()) return e;
+        return a;
+    }
+
+    LedgerError release(std::int64_t id, std::string_view message) override {
+        return change(id, UnitResult::Released, message, "result = 'allocated'");
+    }
+
+    LedgerError markUncertain(std::int64_t id, std::string_view message) override {
+        return change(id, UnitResult::Uncertain, message, "result IN ('allocated', 'uncertain')");
+    }
+
+    LedgerError finish(std::int64_t id, Outcome outcome, std::string_view message) override {
+        return change(id, outcome == Outcome::Done ? UnitResult::Done : UnitResult::Failed, message,
+                      "result IN ('allocated', 'uncertain')");
+    }
+
+    LedgerResult<LedgerStatus> status() override {
+        if (LedgerError e = c_->open(false); e.failed()) return e;
+        // One snapshot for the range and the counts.
+        Transaction t(*c_);
+        if (LedgerError e = t.begin(false); e.failed()) return e;
+        Range range;
+        if (LedgerError e = readRange(false, range); e.failed()) return e;
+        LedgerStatus s;
+        s.macFirst = range.macFirst;
+        s.macLast = range.macLast;
+        s.serialFirst = range.serialFirst;
+        s.size = range.size();
+        std::vector<SqlRow> rows;
+        if (LedgerError e =
+                c_->exec("SELECT result, count(*) FROM unit GROUP BY result", {}, &rows);
+            e.failed())
+            return e;
+        for (const SqlRow& r : rows) countRows(s, ToText(r[0]), ToInt(r[1]));
+        s.used = s.allocated + s.done + s.failed + s.uncertain;
+        s.free = s.size - s.used;
+        std::optional<std::uint64_t> slot;
+        if (LedgerError e = lowestFreed(slot); e.failed()) return e;
+        if (!slot && range.nextSlot < range.size()) slot = range.nextSlot;
+        s.exhausted = !slot;
+        if (slot) {
+            s.nextMac = range.macFirst + *slot;
+            s.nextSerial = static_cast<std::uint32_t>(range.serialFirst + *slot);
+        }
+        s.low = s.free * 10 < s.size;
+        return s;
+    }
+
+    LedgerResult<std::vector<UnitRecord>> list() override {
+        if (LedgerError e = c_->open(false); e.failed()) return e;
+        std::vector<SqlRow> rows;
+        if (LedgerError e = c_->exec(
+                "SELECT id, mac, serial, target, kind, image_sha256, image_version, started,"
+                " ended, result, message, station FROM unit ORDER BY id",
+                {}, &rows);
+            e.failed())
+            return e;
+        std::vector<UnitRecord> units;
+        units.reserve(rows.size());
+        for (const SqlRow& r : rows) {
+            UnitRecord u;
+            u.id = ToInt(r[0]);
+            u.mac = ParseMac48(ToText(r[1])).value_or(0);
+            u.serial = static_cast<std::uint32_t>(ToInt(r[2]));
+            u.target = ToText(r[3]);
+            u.kind = ToText(r[4]);
+            u.imageSha256 = ToText(r[5]);
+            u.imageVersion = ToText(r[6]);
+            u.started = ToText(r[7]);
+            u.ended = ToText(r[8]);
+            u.result = ParseResult(ToText(r[9])).value_or(UnitResult::Allocated);
+            u.message = ToText(r[10]);
+            u.station = ToText(r[11]);
+            units.push_back(std::move(u));
+        }
+        return units;
+    }
+
+  private:
+    LedgerError readRange(bool lock, Range& range) {
+        std::vector<SqlRow> rows;
+        const std::string sql =
+            "SELECT mac_first, mac_last, serial_first, next_slot FROM ledger_range WHERE id = 1" +
+            std::string(lock ? c_->dialect().lockRange : "");
+        if (LedgerError e = c_->exec(sql, {}, &rows); e.failed()) return e;
+        if (rows.empty()) return Fail(LedgerErrc::NotInitialised, "the ledger has no range");
+        range.macFirst = static_cast<std::uint64_t>(ToInt(rows[0][0]));
+        range.macLast = static_cast<std::uint64_t>(ToInt(rows[0][1]));
+        range.serialFirst = static_cast<std::uint32_t>(ToInt(rows[0][2]));
+        range.nextSlot = static_cast<std::uint64_t>(ToInt(rows[0][3]));
+        return {};
+    }
+
+    LedgerError lowestFreed(std::optional<std::uint64_t>& slot) {
+        std::vector<SqlRow> rows;
+        if (LedgerError e = c_->exec(kLowestFreed, {}, &rows); e.failed()) return e;
+        slot.reset();
+        if (!rows.empty() && rows[0][0]) slot = static_cast<std::uint64_t>(ToInt(rows[0][0]));
+        return {};
+    }
+
+    // One statement, so the state check and the change are one step.
+    LedgerError change(std::int64_t id, UnitResult to, std::string_view message,
+                       std::string_view allowedFrom) {
+        if (LedgerError e = c_->open(false); e.failed()) return e;
+        const bool ends = to != UnitResult::Uncertain;
+        const SqlValue params[] = {std::string(UnitResultName(to)), std::string(message),
+                                   ends ? SqlValue{NowText()} : SqlValue{}, id};
+        std::vector<SqlRow> changed;
+        if (LedgerError e = c_->exec("UPDATE unit SET result = $1, message = $2, ended = $3"
+                                     " WHERE id = $4 AND " +
+                                         std::string(allowedFrom) + " RETURNING id",
+                                     params, &changed);
+            e.failed())
+            return e;
+        if (!changed.empty()) return {};
+        std::vector<SqlRow> current;
+        const SqlValue key[] = {id};
+        if (LedgerError e = c_->exec("SELECT result FROM unit WHERE id = $1", key, &current);
+            e.failed())
+            return e;
+        if (current.empty())
+            return Fail(LedgerErrc::NoSuchUnit, "no unit " + std::to_string(id) + " in the ledger");
+        return Fail(LedgerErrc::UnitClosed, "unit " + std::to_string(id) + " is " +
+                                                ToText(current[0][0]) + ", it cannot become " +
+                                                std::string(UnitResultName(to)));
+    }
+
+    static void countRows(LedgerStatus& s, std::string_view result, std::int64_t n) {
+        const auto count = static_cast<std::uint64_t>(n);
+        switch (ParseResult(result).value_or(UnitResult::Allocated)) {
+            case UnitResult::Allocated:
+                s.allocated += count;
+                break;
+            case UnitResult::Done:
+                s.done += count;
+                break;
+            case UnitResult::Failed:
+                s.failed += count;
+                break;
+            case UnitResult::Uncertain:
+                s.uncertain += count;
+                break;
+            case UnitResult::Released:
+                s.released += count;
+                break;
+        }
+    }
+
+    std::unique_ptr<SqlConnection> c_;
+    LedgerHooks hooks_;
+};
+
+}  // namespace
+
+std::string_view UnitResultName(UnitResult result) {
+    switch (result) {
+        case UnitResult::Allocated:
+            return "allocated";
+        case UnitResult::Done:
+            return "done";
+        case UnitResult::Failed:
+            return "failed";
+        case UnitResult::Uncertain:
+            return "uncertain";
+        case UnitResult::Released:
+            return "released";
+    }
+    return "allocated";
+}
+
+std::unique_ptr<Ledger> MakeSqlLedger(std::unique_ptr<SqlConnection> connection,
+                                      LedgerHooks hooks) {
+    return std::make_unique<SqlLedger>(std::move(connection), std::move(hooks));
+}
+
+}  // namespace imgdl::ledger

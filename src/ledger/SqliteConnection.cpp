@@ -1,0 +1,138 @@
+#include "ledger/SqliteConnection.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <type_traits>
+
+namespace imgdl::ledger {
+
+namespace {
+
+// A writer waits this long for another one's transaction before giving up.
+constexpr int kBusyTimeoutMs = 30'000;
+
+constexpr SqlDialect kSqlite{
+    "BEGIN IMMEDIATE",
+    "",
+    "id INTEGER PRIMARY KEY AUTOINCREMENT",
+    "SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'ledger_range'",
+};
+
+struct CloseDb {
+    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+struct FinalizeStatement {
+    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using DbHandle = std::unique_ptr<sqlite3, CloseDb>;
+using StatementHandle = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
+
+// SQLite reads "$1" as a named parameter numbered by first appearance; "?1" is positional.
+std::string Positional(std::string_view sql) {
+    std::string out(sql);
+    for (char& c : out)
+        if (c == '$') c = '?';
+    return out;
+}
+
+class SqliteConnection final : public SqlConnection {
+  public:
+    explicit SqliteConnection(std::string path) : path_(std::move(path)) {}
+
+    const SqlDialect& dialect() const override { return kSqlite; }
+
+    LedgerError open(bool create) override {
+        if (db_) return {};
+        std::error_code ec;
+        if (!create && !std::filesystem::exists(path_, ec))
+            return Fail(LedgerErrc::NotInitialised, "no ledger at " + path_);
+        if (create) {
+            const auto folder = std::filesystem::path(path_).parent_path();
+            if (!folder.empty()) std::filesystem::create_directories(folder, ec);
+        }
+        sqlite3* raw = nullptr;
+        const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+        const int rc = sqlite3_open_v2(path_.c_str(), &raw, flags, nullptr);
+        DbHandle db(raw);
+        if (rc != SQLITE_OK)
+            return Fail(LedgerErrc::Unavailable,
+                        "cannot open the ledger " + path_ + ": " +
+                            (db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc)));
+        sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+        sqlite3_extended_result_codes(db.get(), 1);
+        db_ = std::move(db);
+        return {};
+    }
+
+    LedgerError exec(std::string_view sql, std::span<const SqlValue> params,
+                     std::vector<SqlRow>* rows) override {
+        if (!db_) return Fail(LedgerErrc::Unavailable, "the ledger " + path_ + " is not open");
+        const std::string text = Positional(sql);
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(db_.get(), text.c_str(), static_cast<int>(text.size()), &raw,
+                               nullptr) != SQLITE_OK)
+            return failure();
+        StatementHandle statement(raw);
+        for (std::size_t i = 0; i < params.size(); ++i)
+            bind(raw, static_cast<int>(i + 1), params[i]);
+        for (;;) {
+            const int rc = sqlite3_step(raw);
+            if (rc == SQLITE_DONE) return {};
+            if (rc != SQLITE_ROW) return failure();
+            if (rows) rows->push_back(readRow(raw));
+        }
+    }
+
+  private:
+    static void bind(sqlite3_stmt* s, int index, const SqlValue& value) {
+        std::visit(
+            [&](const auto& v) {
+                using T = std::decay_t<decltype(v)>;
+                if constexpr (std::is_same_v<T, std::int64_t>)
+                    sqlite3_bind_int64(s, index, v);
+                else if constexpr (std::is_same_v<T, std::string>)
+                    sqlite3_bind_text(s, index, v.data(), static_cast<int>(v.size()),
+                                      SQLITE_TRANSIENT);
+                else
+                    sqlite3_bind_null(s, index);
+            },
+            value);
+    }
+
+    static SqlRow readRow(sqlite3_stmt* s) {
+        SqlRow row;
+        const int columns = sqlite3_column_count(s);
+        for (int i = 0; i < columns; ++i) {
+            if (sqlite3_column_type(s, i) == SQLITE_NULL) {
+                row.emplace_back();
+                continue;
+            }
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
+            row.emplace_back(
+                std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(s, i))));
+        }
+        return row;
+    }
+
+    LedgerError failure() const {
+        const std::string what = sqlite3_errmsg(db_.get());
+        if (what.rfind("no such table", 0) == 0)
+            return Fail(LedgerErrc::NotInitialised, "no ledger in " + path_);
+        const int code = sqlite3_errcode(db_.get()) & 0xFF;
+        if (code == SQLITE_NOTADB)
+            return Fail(LedgerErrc::Unavailable, path_ + " is not a ledger: " + what);
+        return Fail(LedgerErrc::Database, "ledger " + path_ + ": " + what);
+    }
+
+    std::string path_;
+    DbHandle db_;
+};
+
+}  // namespace
+
+std::unique_ptr<SqlConnection> MakeSqliteConnection(std::string path) {
+    return std::make_unique<SqliteConnection>(std::move(path));
+}
+
+}  // namespace imgdl::ledger
