@@ -7,10 +7,10 @@
 #include <set>
 #include <thread>
 
-#include "HelperProcess.h"
 #include "LedgerTestSupport.h"
 #include "ledger/Ledger.h"
 #include "ledger/MacRange.h"
+#include "support/HelperProcess.h"
 
 namespace imgdl::ledger {
 namespace {
@@ -89,7 +89,7 @@ TEST_P(LedgerConcurrencyTest, ProcessKilledInsideAllocationLeavesNoTrace) {
     auto holder = helper({"hold"});
     // The helper has written its row and sits before the commit.
     ASSERT_EQ(holder->readLine(), "holding");
-    holder->killNow();
+    holder->sendSignal(SIGKILL);
     EXPECT_EQ(holder->wait(), 128 + SIGKILL);
     // The next process goes on where the ledger was, waiting for no lock.
     auto next = helper({"allocate", "1"});
@@ -105,7 +105,7 @@ TEST_P(LedgerConcurrencyTest, ProcessesKilledAtAnyInstantLeaveNoGap) {
         auto writer = helper({"allocate", "1000000"});
         writer->readLine();  // started: at least one allocation is through
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-        writer->killNow();
+        writer->sendSignal(SIGKILL);
         EXPECT_EQ(writer->wait(), 128 + SIGKILL);
     }
     expectNoGapNoDuplicate();

@@ -170,8 +170,14 @@ class RecorderSimulator::Session {
 
     bool readPayload(std::uint64_t size) {
         std::vector<std::uint8_t> buffer(std::min<std::uint64_t>(size, 1 << 20));
+        const std::uint64_t most =
+            b_.readPiece > 0 ? std::min(b_.readPiece, buffer.size()) : buffer.size();
         while (rec_.payloadBytes < size) {
-            const auto piece = std::min<std::uint64_t>(size - rec_.payloadBytes, buffer.size());
+            if (b_.readPause.count() > 0 && rec_.payloadBytes > 0 && !pause(b_.readPause)) {
+                end("stopped");
+                return false;
+            }
+            const auto piece = std::min<std::uint64_t>(size - rec_.payloadBytes, most);
             if (!readExact(buffer.data(), piece, b_.keepPayload)) return false;
             if (b_.keepPayload)
                 rec_.payload.insert(rec_.payload.end(), buffer.data(), buffer.data() + piece);

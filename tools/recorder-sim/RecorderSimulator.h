@@ -35,6 +35,8 @@ struct RecorderBehaviour {
     bool splitWords = false;                  // every answer word in two segments
     bool keepPayload = true;                  // false: count the payload, keep nothing
     std::chrono::milliseconds drainLimit{10'000};  // waiting for the client to close
+    std::size_t readPiece = 0;                     // with readPause: payload bytes per read
+    std::chrono::milliseconds readPause{0};        // between payload reads (a slow reader)
 };
 
 struct RecordedSession {

@@ -4,28 +4,40 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "RecorderSimulator.h"
+#include "SessionScript.h"
 #include "download/DownloadProtocol.h"
 
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: recorder-sim [--listen 127.0.0.1:PORT] [--save-dir DIR] [--incompatible]\n"
-    "                    [--write-delay MS]\n"
+    "usage: recorder-sim [--listen 127.0.0.1:PORT] [--count N] [--script MODES]\n"
+    "                    [--save-dir DIR] [--incompatible] [--write-delay MS]\n"
     "Answers the download protocol like a recorder, on 127.0.0.1 only (default port 5000,\n"
-    "0 for any free port). Prints one line per session; --save-dir keeps each payload\n"
+    "0 for any free ports). Prints one line per session; --save-dir keeps each payload\n"
     "received as session-N-COMMAND.bin; --incompatible refuses every firmware version;\n"
-    "--write-delay waits MS milliseconds between the two acknowledgements of an image.\n";
+    "--write-delay waits MS milliseconds between the two acknowledgements of an image.\n"
+    "--count N serves N recorders on consecutive ports from PORT (their lines start with\n"
+    "127.0.0.1:PORT). --script plays a comma list of behaviours, one per session of each\n"
+    "recorder, then ok: ok, incompatible, close-before-ack, close-between-acks,\n"
+    "garbage-ack, bad-echo, stall, slow-read.\n";
 
 struct Options {
     std::uint16_t port = 5000;
     std::string saveDir;
     bool incompatible = false;
     long writeDelayMs = 0;
+    long count = 1;
+    std::vector<imgdl::sim::SessionMode> script;
 };
+
+constexpr long kMostRecorders = 1000;
 
 bool ParseNumber(std::string_view text, long max, long& out) {
     if (text.empty() || text.size() > 9) return false;
@@ -59,6 +71,13 @@ int ParseArguments(int argc, char** argv, Options& options) {
             options.incompatible = true;
         } else if (arg == "--listen" && hasValue) {
             if (!ParseListen(argv[++i], options.port)) return 1;
+        } else if (arg == "--count" && hasValue) {
+            if (!ParseNumber(argv[++i], kMostRecorders, options.count) || options.count < 1)
+                return 1;
+        } else if (arg == "--script" && hasValue) {
+            auto script = imgdl::sim::ParseScript(argv[++i]);
+            if (!script) return 1;
+            options.script = std::move(*script);
         } else if (arg == "--save-dir" && hasValue) {
             options.saveDir = argv[++i];
         } else if (arg == "--write-delay" && hasValue) {
@@ -70,15 +89,73 @@ int ParseArguments(int argc, char** argv, Options& options) {
     return 0;
 }
 
-void Save(const std::string& dir, std::size_t index, const imgdl::sim::RecordedSession& s) {
-    std::string name(imgdl::CommandName(s.command));
-    if (name.empty()) name = "unknown";
-    const std::string path = dir + "/session-" + std::to_string(index) + "-" + name + ".bin";
+void Save(const std::string& path, const imgdl::sim::RecordedSession& s) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(s.payload.data()),
               static_cast<std::streamsize>(s.payload.size()));
     if (!out) std::fprintf(stderr, "recorder-sim: cannot write %s\n", path.c_str());
 }
+
+using Recorders = std::vector<std::unique_ptr<imgdl::sim::RecorderSimulator>>;
+
+// `count` recorders on consecutive ports from `port`; with port 0, from the first of
+// `count` free consecutive ports. Empty when they cannot all listen.
+Recorders Listen(std::uint16_t port, long count, const imgdl::sim::RecorderBehaviour& first) {
+    const int attempts = port == 0 ? 50 : 1;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        Recorders recorders;
+        recorders.push_back(std::make_unique<imgdl::sim::RecorderSimulator>(first, port));
+        const long base = recorders[0]->port();
+        for (long i = 1; i < count && recorders.back()->listening() && base + i <= 65535; ++i)
+            recorders.push_back(std::make_unique<imgdl::sim::RecorderSimulator>(
+                first, static_cast<std::uint16_t>(base + i)));
+        if (static_cast<long>(recorders.size()) == count && recorders.back()->listening())
+            return recorders;
+    }
+    return {};
+}
+
+// Prints (and saves) each session and sets the behaviour of that recorder's next one.
+class SessionReporter {
+  public:
+    SessionReporter(const Options& options, imgdl::sim::RecorderBehaviour base)
+        : options_(options), base_(std::move(base)) {}
+
+    imgdl::sim::RecorderBehaviour behaviourOf(std::size_t session) const {
+        return imgdl::sim::BehaviourFor(imgdl::sim::ModeOfSession(options_.script, session), base_);
+    }
+
+    void watch(imgdl::sim::RecorderSimulator& recorder) {
+        const std::string prefix =
+            options_.count > 1 ? "127.0.0.1:" + std::to_string(recorder.port()) : "";
+        auto sessions = std::make_shared<std::size_t>(0);
+        recorder.setSessionCallback([this, &recorder, prefix, sessions](const auto& s) {
+            const std::size_t index = ++*sessions;
+            recorder.setBehaviour(behaviourOf(index));
+            report(prefix, index, s);
+        });
+    }
+
+  private:
+    void report(const std::string& prefix, std::size_t index,
+                const imgdl::sim::RecordedSession& s) {
+        std::lock_guard lock(mutex_);
+        const std::string line = imgdl::sim::DescribeSession(s);
+        std::printf("%s%s%s\n", prefix.c_str(), prefix.empty() ? "" : " ", line.c_str());
+        std::fflush(stdout);
+        if (options_.saveDir.empty()) return;
+        std::string name(imgdl::CommandName(s.command));
+        if (name.empty()) name = "unknown";
+        const std::string port = prefix.empty() ? "" : prefix.substr(prefix.find(':') + 1) + "-";
+        Save(options_.saveDir + "/" + port + "session-" + std::to_string(index) + "-" + name +
+                 ".bin",
+             s);
+    }
+
+    const Options& options_;
+    imgdl::sim::RecorderBehaviour base_;
+    std::mutex mutex_;
+};
 
 }  // namespace
 
@@ -96,25 +173,23 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    imgdl::sim::RecorderBehaviour behaviour;
-    behaviour.incompatible = options.incompatible;
-    behaviour.writeDelay = std::chrono::milliseconds(options.writeDelayMs);
-    imgdl::sim::RecorderSimulator recorder(behaviour, options.port);
-    if (!recorder.listening()) {
-        std::fprintf(stderr, "recorder-sim: cannot listen on 127.0.0.1:%u\n", options.port);
+    imgdl::sim::RecorderBehaviour base;
+    base.incompatible = options.incompatible;
+    base.writeDelay = std::chrono::milliseconds(options.writeDelayMs);
+    SessionReporter reporter(options, base);
+    Recorders recorders = Listen(options.port, options.count, reporter.behaviourOf(0));
+    if (recorders.empty()) {
+        std::fprintf(stderr, "recorder-sim: cannot listen on 127.0.0.1:%u (%ld ports)\n",
+                     options.port, options.count);
         return 1;
     }
-    std::size_t count = 0;
-    recorder.setSessionCallback([&](const imgdl::sim::RecordedSession& s) {
-        ++count;
-        std::printf("%s\n", imgdl::sim::DescribeSession(s).c_str());
-        std::fflush(stdout);
-        if (!options.saveDir.empty()) Save(options.saveDir, count, s);
-    });
-    std::printf("listening on 127.0.0.1:%u\n", recorder.port());
+    for (auto& recorder : recorders) {
+        reporter.watch(*recorder);
+        std::printf("listening on 127.0.0.1:%u\n", recorder->port());
+    }
     std::fflush(stdout);
     int signal = 0;
     sigwait(&stopSignals, &signal);
-    recorder.stop();
+    for (auto& recorder : recorders) recorder->stop();
     return 0;
 }

@@ -72,8 +72,8 @@ class HelperProcess {
         return lines;
     }
 
-    void killNow() {
-        if (pid_ > 0) ::kill(pid_, SIGKILL);
+    void sendSignal(int signal = SIGKILL) {
+        if (pid_ > 0) ::kill(pid_, signal);
     }
 
     // The exit code, or 128 + the signal that ended it.
