@@ -11,6 +11,7 @@
 #include "app/IpAddressEdit.h"
 #include "app/ProgramIcon.h"
 #include "app/UnsignedField.h"
+#include "common/ProgramVersion.h"
 #include "download/ui/DownloadProgressDialog.h"
 #include "ptztools/RunPtzImageCreator.h"
 #include "res/StringTable.h"
@@ -53,7 +54,7 @@ void DownloaderDialog::connectHandlers() {
 
 void DownloaderDialog::initialise() {
     setWindowIcon(ProgramIcon());
-    titleText_ = QStringLiteral("DVR Image Downloader ") + QStringLiteral("V3.5");
+    titleText_ = QStringLiteral("DVR Image Downloader V") + QString::fromLatin1(kProgramVersion);
     // Only the application and PTZ images can be chosen here; nothing enables these two.
     typeRadios_[DOWNLOAD_INTEGRATED_IMAGE]->setEnabled(false);
     typeRadios_[DOWNLOAD_INDIVIDUAL_DATA]->setEnabled(false);

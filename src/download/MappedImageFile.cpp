@@ -1,35 +1,26 @@
 #include "download/MappedImageFile.h"
 
-#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 
-#include <cerrno>
+#include <limits>
+
+#include "common/RegularFile.h"
 
 namespace imgdl {
-namespace {
-
-int OpenRetrying(const char* path, int flags) {
-    int fd;
-    do {
-        fd = ::open(path, flags | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-}  // namespace
 
 std::uint8_t* MappedImageFile::Open(const std::string& path, bool readOnly) {
     Close();
-    descriptor_.reset(OpenRetrying(path.c_str(), readOnly ? O_RDONLY : O_RDWR));
-    if (!descriptor_) return nullptr;
+    OpenedFile opened =
+        OpenRegularFile(path, readOnly ? FileAccess::ReadOnly : FileAccess::ReadWrite);
+    if (!opened) return nullptr;
+    descriptor_ = std::move(opened.fd);
 
-    struct stat info {};
     // An empty file has nothing to map; the descriptor stays open until Close, as
     // with any other mapping failure.
-    if (::fstat(descriptor_.get(), &info) != 0 || info.st_size <= 0) return nullptr;
+    if (opened.size == 0 || opened.size > std::numeric_limits<std::size_t>::max()) return nullptr;
 
-    const auto length = static_cast<std::size_t>(info.st_size);
+    const auto length = static_cast<std::size_t>(opened.size);
     const int protection = readOnly ? PROT_READ : PROT_READ | PROT_WRITE;
     void* view = ::mmap(nullptr, length, protection, MAP_SHARED, descriptor_.get(), 0);
     if (view == MAP_FAILED) return nullptr;

@@ -1,7 +1,5 @@
 #include "download/ProbeFirmwareVersion.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,7 +8,7 @@
 #include <optional>
 
 #include "common/ByteOrder.h"
-#include "common/UniqueFd.h"
+#include "common/RegularFile.h"
 #include "gzip/GzipInflater.h"
 #include "res/StringTable.h"
 
@@ -64,14 +62,12 @@ std::optional<Member> ReadMember(int fd, std::uint64_t fileLength, std::size_t a
 
 std::int32_t ProbeFirmwareVersion(const std::string& path, ImageLayout layout,
                                   gzip::DiagnosticSink& diagnostics) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat info {};
-    if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return kProbeCannotOpen;
+    OpenedFile file = OpenRegularFileForReading(path);
+    if (!file) return kProbeCannotOpen;
 
     bool outOfMemory = false;
-    auto member = ReadMember(fd.get(), static_cast<std::uint64_t>(info.st_size),
-                             ApplicationStart(layout), outOfMemory);
-    fd.reset();  // the file is read; nothing else needs it
+    auto member = ReadMember(file.fd.get(), file.size, ApplicationStart(layout), outOfMemory);
+    file.fd.reset();  // the file is read; nothing else needs it
     if (outOfMemory) return kProbeOutOfMemory;
     if (!member) return kProbeNoVersion;
 

@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "common/UniqueFd.h"
+#include "common/RegularFile.h"
 
 namespace imgdl {
 namespace {
@@ -41,7 +41,7 @@ TemporaryCopy::~TemporaryCopy() {
 
 bool TemporaryCopy::CopyFrom(const std::string& source) {
     Remove();
-    UniqueFd from(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    const UniqueFd from = OpenRegularFileForReading(source).fd;
     if (!from) return false;
     // The operator's file may itself stand under the name: removing it would lose it.
     struct stat source_info {

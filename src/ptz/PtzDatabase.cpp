@@ -13,8 +13,8 @@
 namespace imgdl {
 namespace {
 
-constexpr std::uint8_t kMagic0 = 0x50;  // 'P'
-constexpr std::uint8_t kMagic1 = 0x44;  // 'D'
+constexpr std::uint8_t kMagic0 = kPtzDatabaseMagic[0];
+constexpr std::uint8_t kMagic1 = kPtzDatabaseMagic[1];
 constexpr std::size_t kCountOffset = 8;
 // Records are read this many at a time, so a count far beyond the file's length
 // costs no more memory than the records that are really there.

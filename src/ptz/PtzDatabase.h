@@ -15,6 +15,7 @@
 namespace imgdl {
 
 inline constexpr std::size_t kPtzDatabaseHeaderSize = 12;
+inline constexpr std::uint8_t kPtzDatabaseMagic[2] = {0x50, 0x44};  // "PD"
 inline constexpr std::uint16_t kPtzDatabaseVersion = 1;
 
 class PtzDatabase {

@@ -11,6 +11,8 @@
 #include <string>
 #include <system_error>
 
+#include "common/RegularFile.h"
+
 namespace imgdl::ptz_io {
 namespace {
 
@@ -77,7 +79,7 @@ void SyncFolder(const std::filesystem::path& target) {
 }  // namespace
 
 UniqueFd OpenForReading(const std::filesystem::path& path) {
-    return UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return OpenRegularFileForReading(path).fd;
 }
 
 std::size_t ReadUpTo(int fd, std::span<std::uint8_t> buffer) {

@@ -10,7 +10,8 @@
 
 namespace imgdl::ptz_io {
 
-// Opens an existing file for reading; invalid on failure.
+// Opens an existing regular file for reading, without waiting on a FIFO; invalid on
+// failure and for anything that is not a regular file.
 UniqueFd OpenForReading(const std::filesystem::path& path);
 
 // Reads until `buffer` is full, the file ends or a read fails; returns the count read.

@@ -37,7 +37,9 @@ TEST_F(SendTest, ProbePrintsTheVersionOrTheFlowsMessage) {
     } cases[] = {
         {"$version: 2.10.0 $", false, 0, "2.10.0\n", ""},
         {nullptr, false, 2, "", "There is not image file.\n"},
-        {"$version: 1.2.3 $", true, 2, "", "There is a invalid data. Please, input again.\n"},
+        {"$version: 1.2.3 $", true, 2, "", "Can't open the image file.\n"},
+        // The probe's 0 for version 0.0.0 is the flows' "invalid data", not a missing file.
+        {"$version: 0.0.0 $", false, 2, "", "There is a invalid data. Please, input again.\n"},
     };
     for (const auto& c : cases) {
         const auto path = app(c.tag);

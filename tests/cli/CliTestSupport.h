@@ -21,13 +21,21 @@ struct Result {
     std::string err;
 };
 
+// What timeout(1) exits with when it had to stop the program.
+inline constexpr int kTimedOut = 124;
+
 class CliTest : public testing::Test {
   protected:
-    // Runs imgdl with the words given (already shell-quoted where needed).
-    Result imgdl(const std::string& args) {
+    // Runs imgdl with the words given (already shell-quoted where needed). A run that
+    // outlasts `seconds` is stopped and reports kTimedOut, so a hang fails the test.
+    Result imgdl(const std::string& args, int seconds = 60) {
+        return run(IMGDL_PROGRAM, args, seconds);
+    }
+    Result run(const std::string& program, const std::string& args, int seconds = 60) {
         const std::string out = file("stdout"), err = file("stderr");
-        const std::string command = "cd '" + dir_.string() + "' && " + IMGDL_PROGRAM + " " + args +
-                                    " > '" + out + "' 2> '" + err + "' < /dev/null";
+        const std::string command = "cd '" + dir_.string() + "' && timeout -k 1 " +
+                                    std::to_string(seconds) + " " + program + " " + args + " > '" +
+                                    out + "' 2> '" + err + "' < /dev/null";
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read(out), read(err)};
     }

@@ -10,6 +10,7 @@
 
 #include "PtzTestFiles.h"
 #include "ptz/PtzDatabase.h"
+#include "support/Fifo.h"
 
 namespace imgdl::test {
 namespace {
@@ -106,6 +107,8 @@ TEST_F(PtzDatabaseFileTest, UnreadablePathsLeaveTheDatabaseUnchanged) {
     EXPECT_EQ(db.Load(PathOf("missing.pdb")), 0);
     std::filesystem::create_directory(PathOf("folder"));
     EXPECT_EQ(db.Load(PathOf("folder")), 0);
+    MakeFifo(PathOf("pipe"));
+    EXPECT_EQ(WithoutBlocking<int>(PathOf("pipe"), [&] { return db.Load(PathOf("pipe")); }), 0);
     EXPECT_EQ(NumbersOf(db), (std::vector<std::int32_t>{1, 2}));
 }
 

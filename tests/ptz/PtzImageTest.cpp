@@ -9,6 +9,7 @@
 
 #include "PtzTestFiles.h"
 #include "ptz/PtzImage.h"
+#include "support/Fifo.h"
 
 namespace imgdl::test {
 namespace {
@@ -139,10 +140,14 @@ TEST_F(PtzImageFileTest, LoadAndValidityOfEditedFiles) {
     }
 }
 
-TEST_F(PtzImageFileTest, MissingFileLeavesTheImageUnchanged) {
+TEST_F(PtzImageFileTest, UnreadablePathsLeaveTheImageUnchanged) {
     PtzImage image = ImageOf(2);
     const Bytes before = ImageBytes(image);
     EXPECT_EQ(image.Load(PathOf("missing.bin")), 0);
+    std::filesystem::create_directory(PathOf("folder"));
+    EXPECT_EQ(image.Load(PathOf("folder")), 0);
+    MakeFifo(PathOf("pipe"));
+    EXPECT_EQ(WithoutBlocking<int>(PathOf("pipe"), [&] { return image.Load(PathOf("pipe")); }), 0);
     EXPECT_EQ(ImageBytes(image), before);
 }
 

@@ -46,6 +46,8 @@ std::optional<std::string> ParseSendOptions(const std::vector<std::string>& args
         const bool hasValue = i + 1 < args.size();
         if (arg == "--trace") {
             out.trace = true;
+        } else if (arg == "--verbose") {
+            out.verbose = true;
         } else if (arg == "--auto-increase" && identityOptions) {
             out.autoIncrease = true;
         } else if (arg == "--target" && hasValue) {

@@ -26,6 +26,7 @@ struct SendOptions {
     bool autoIncrease = false;
     std::optional<std::string> logPath;
     bool trace = false;
+    bool verbose = false;  // the decompressor's diagnostics on standard error
 };
 
 // "HOST" or "HOST:PORT" (port 1..65535, decimal); nothing for anything else.

@@ -49,7 +49,8 @@ CliHost::CliHost(const SendOptions& options, std::FILE* err, bool terminal)
       messages_(err),
       err_(err),
       terminal_(terminal),
-      trace_(options.trace) {
+      trace_(options.trace),
+      verbose_(options.verbose) {
     if (options.logPath) log_.emplace(*options.logPath);
 }
 

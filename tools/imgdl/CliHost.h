@@ -13,6 +13,12 @@
 
 namespace imgdl::cli {
 
+// Standard output carries results only: the decompressor's diagnostics are dropped,
+// or shown on standard error with --verbose.
+inline gzip::DiagnosticSink& ProbeDiagnostics(bool verbose) {
+    return verbose ? gzip::StandardErrorSink() : gzip::DiscardSink();
+}
+
 class CliHost final : public DownloadHost {
   public:
     CliHost(const SendOptions& options, std::FILE* err, bool terminal);
@@ -23,6 +29,7 @@ class CliHost final : public DownloadHost {
     std::string targetAddressText() override { return fields_.targetIpControl; }
     MessageService& messages() override { return messages_; }
     bool runSession(const SessionRequest& request) override;
+    gzip::DiagnosticSink& probeDiagnostics() override { return ProbeDiagnostics(verbose_); }
 
     // What the run came to, for the exit code.
     int exitCode() const;
@@ -39,6 +46,7 @@ class CliHost final : public DownloadHost {
     std::FILE* err_;
     bool terminal_;
     bool trace_;
+    bool verbose_;
     std::optional<ProvisioningLog> log_;
     std::string lastVersion_;
     bool sessionFailed_ = false;

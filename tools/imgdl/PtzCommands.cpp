@@ -1,15 +1,16 @@
 // imgdl ptz: list, verify and build PTZ databases and images.
 #include <charconv>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <set>
+#include <span>
 #include <vector>
 
 #include "CliArgs.h"
 #include "Commands.h"
+#include "common/RegularFile.h"
 #include "ptz/PtzDatabase.h"
+#include "ptz/PtzFileKind.h"
 #include "ptz/PtzImage.h"
 #include "res/StringTable.h"
 
@@ -22,13 +23,6 @@ constexpr const char* kPtzUsage =
     "       imgdl ptz build DB.pdb NUMBER... -o OUT.bin\n"
     "                                           an image of those protocols, in that order\n";
 
-std::optional<std::vector<std::uint8_t>> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)),
-                                     std::istreambuf_iterator<char>());
-}
-
 void PrintEntry(std::FILE* out, const PtzProtocol& p) {
     std::fprintf(out, "[%03d]%s\n", p.number, p.GetName().c_str());
 }
@@ -38,33 +32,49 @@ int Fail(const Console& c, const std::string& text, int code = kExitRefused) {
     return code;
 }
 
-int List(const std::string& path, const Console& c) {
-    const auto bytes = ReadAll(path);
-    if (!bytes) return Fail(c, "cannot open " + path);
-    const bool database = bytes->size() >= 2 && (*bytes)[0] == 'P' && (*bytes)[1] == 'D';
+int ListDatabase(std::span<const std::uint8_t> bytes, const std::string& path, const Console& c) {
+    PtzDatabase db;
+    if (!db.LoadFromBytes(bytes)) return Fail(c, "not a whole PTZ database: " + path);
     PtzProtocol record;
-    if (database) {
-        PtzDatabase db;
-        if (!db.LoadFromBytes(*bytes)) return Fail(c, "not a whole PTZ database: " + path);
-        for (int i = 0; i < db.Count(); ++i)
-            if (db.Get(i, record)) PrintEntry(c.out, record);
-        return kExitOk;
-    }
+    for (int i = 0; i < db.Count(); ++i)
+        if (db.Get(i, record)) PrintEntry(c.out, record);
+    return kExitOk;
+}
+
+int ListImage(std::span<const std::uint8_t> bytes, const Console& c) {
     PtzImage image;
-    if (!image.LoadFromBytes(*bytes)) return Fail(c, "not a whole PTZ image: " + path);
+    image.LoadFromBytes(bytes);
+    PtzProtocol record;
     // Entries fill the slots from the front; the first empty slot ends them.
     for (int s = 0; s < kPtzImageSlotCount && image.GetSlot(s, record) && record.number != -1; ++s)
         PrintEntry(c.out, record);
     return kExitOk;
 }
 
-int Verify(const std::string& path, const Console& c) {
-    const auto bytes = ReadAll(path);
-    if (!bytes) return Fail(c, std::string(LoadString(IDS_CANT_OPEN_IMAGE)));
-    if (!IsValidPtzImage(*bytes)) {
-        std::fprintf(c.err, "%s\n", std::string(LoadString(IDS_INVALID_PTZ_IMAGE)).c_str());
-        return kExitRefused;
+int List(const std::string& path, const Console& c) {
+    const auto bytes = ReadRegularFile(path);
+    if (!bytes) return Fail(c, "cannot open " + path);
+    switch (DetectPtzFileKind(*bytes)) {
+        case PtzFileKind::Database:
+            return ListDatabase(*bytes, path, c);
+        case PtzFileKind::Image:
+            return ListImage(*bytes, c);
+        case PtzFileKind::Unknown:
+            break;
     }
+    return Fail(c, "neither a PTZ database nor a valid PTZ image: " + path);
+}
+
+// The PTZ download's own messages, as "imgdl send ptz" shows them.
+int Refuse(const Console& c, int stringId) {
+    std::fprintf(c.err, "%s\n", std::string(LoadString(stringId)).c_str());
+    return kExitRefused;
+}
+
+int Verify(const std::string& path, const Console& c) {
+    const auto bytes = ReadRegularFile(path);
+    if (!bytes) return Refuse(c, IDS_CANT_OPEN_IMAGE);
+    if (!IsValidPtzImage(*bytes)) return Refuse(c, IDS_INVALID_PTZ_IMAGE);
     std::fputs("valid\n", c.out);
     return kExitOk;
 }
@@ -91,6 +101,12 @@ int Build(const std::vector<std::string>& args, const Console& c) {
     }
     if (dbPath.empty() || outPath.empty() || numbers.empty())
         return Fail(c, "ptz build: give DB.pdb, at least one NUMBER and -o OUT.bin", kExitUsage);
+    // An empty slot reads as -1, so the recorder would take a negative number for the
+    // end of the list.
+    for (const std::int32_t n : numbers)
+        if (n < 0)
+            return Fail(c,
+                        "ptz build: protocol numbers cannot be negative, got " + std::to_string(n));
     if (numbers.size() > kPtzImageSlotCount)
         return Fail(c, "ptz build: an image holds at most 36 protocols, " +
                            std::to_string(numbers.size()) + " given");

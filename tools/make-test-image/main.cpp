@@ -5,6 +5,7 @@
 #include <string>
 
 #include "TestImage.h"
+#include "common/ProgramVersion.h"
 #include "download/MacAddress.h"
 
 namespace {
@@ -13,7 +14,8 @@ using namespace imgdl::testimage;
 
 constexpr const char* kUsage =
     "usage: make-test-image -o FILE [options]\n"
-    "  --version X.Y.Z     version tag \"$version: X.Y.Z $\" (default 1.2.3)\n"
+    "  --firmware-version X.Y.Z\n"
+    "                      version tag \"$version: X.Y.Z $\" (default 1.2.3)\n"
     "  --tag TEXT          any tag text instead, e.g. '$version:1.2.3'\n"
     "  --no-version        no tag at all\n"
     "  --app-size N        bytes of the expanded application (default 65536)\n"
@@ -23,7 +25,8 @@ constexpr const char* kUsage =
     "  --member FILE       a gzip file (e.g. from gzip -9) as the compressed application\n"
     "  --integrated        write an integrated image (identity section first)\n"
     "  --mac HEX12         MAC address stored in the integrated image\n"
-    "  --serial N          serial number stored in the integrated image\n";
+    "  --serial N          serial number stored in the integrated image\n"
+    "  --version           print this program's version\n";
 
 bool ParseMac(const char* text, IntegratedOptions& options) {
     if (!imgdl::IsValidMacText(text)) return false;
@@ -58,6 +61,9 @@ int main(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
+        } else if (arg == "--version") {
+            std::printf("make-test-image %s\n", imgdl::kProgramVersion);
+            return 0;
         } else if (arg == "--integrated") {
             integrated = true;
         } else if (arg == "--no-version") {
@@ -68,7 +74,7 @@ int main(int argc, char** argv) {
             return 1;
         } else if (arg == "-o") {
             output = argv[++i];
-        } else if (arg == "--version") {
+        } else if (arg == "--firmware-version") {
             app.tag = std::string("$version: ") + argv[++i] + " $";
         } else if (arg == "--member") {
             app.member = ReadFile(argv[++i]);

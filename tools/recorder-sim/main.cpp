@@ -12,13 +12,14 @@
 
 #include "RecorderSimulator.h"
 #include "SessionScript.h"
+#include "common/ProgramVersion.h"
 #include "download/DownloadProtocol.h"
 
 namespace {
 
 constexpr std::string_view kUsage =
     "usage: recorder-sim [--listen 127.0.0.1:PORT] [--count N] [--script MODES]\n"
-    "                    [--save-dir DIR] [--incompatible] [--write-delay MS]\n"
+    "                    [--save-dir DIR] [--incompatible] [--write-delay MS] [--version]\n"
     "Answers the download protocol like a recorder, on 127.0.0.1 only (default port 5000,\n"
     "0 for any free ports). Prints one line per session; --save-dir keeps each payload\n"
     "received as session-N-COMMAND.bin; --incompatible refuses every firmware version;\n"
@@ -61,32 +62,35 @@ bool ParseListen(std::string_view text, std::uint16_t& port) {
     return true;
 }
 
-// 0: run, 1: bad arguments, 2: help shown.
-int ParseArguments(int argc, char** argv, Options& options) {
+enum class Parsed { Run, Bad, Help, Version };
+
+Parsed ParseArguments(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--help" || arg == "-h") return 2;
+        if (arg == "--help" || arg == "-h") return Parsed::Help;
+        if (arg == "--version") return Parsed::Version;
         if (arg == "--incompatible") {
             options.incompatible = true;
         } else if (arg == "--listen" && hasValue) {
-            if (!ParseListen(argv[++i], options.port)) return 1;
+            if (!ParseListen(argv[++i], options.port)) return Parsed::Bad;
         } else if (arg == "--count" && hasValue) {
             if (!ParseNumber(argv[++i], kMostRecorders, options.count) || options.count < 1)
-                return 1;
+                return Parsed::Bad;
         } else if (arg == "--script" && hasValue) {
             auto script = imgdl::sim::ParseScript(argv[++i]);
-            if (!script) return 1;
+            if (!script) return Parsed::Bad;
             options.script = std::move(*script);
         } else if (arg == "--save-dir" && hasValue) {
             options.saveDir = argv[++i];
         } else if (arg == "--write-delay" && hasValue) {
-            if (!ParseNumber(argv[++i], 24L * 3600 * 1000, options.writeDelayMs)) return 1;
+            if (!ParseNumber(argv[++i], 24L * 3600 * 1000, options.writeDelayMs))
+                return Parsed::Bad;
         } else {
-            return 1;
+            return Parsed::Bad;
         }
     }
-    return 0;
+    return Parsed::Run;
 }
 
 void Save(const std::string& path, const imgdl::sim::RecordedSession& s) {
@@ -161,10 +165,18 @@ class SessionReporter {
 
 int main(int argc, char** argv) {
     Options options;
-    const int parsed = ParseArguments(argc, argv, options);
-    if (parsed != 0) {
-        std::fputs(kUsage.data(), parsed == 2 ? stdout : stderr);
-        return parsed == 2 ? 0 : 2;
+    switch (ParseArguments(argc, argv, options)) {
+        case Parsed::Run:
+            break;
+        case Parsed::Help:
+            std::fputs(kUsage.data(), stdout);
+            return 0;
+        case Parsed::Version:
+            std::printf("recorder-sim %s\n", imgdl::kProgramVersion);
+            return 0;
+        case Parsed::Bad:
+            std::fputs(kUsage.data(), stderr);
+            return 2;
     }
     // The signals are taken by sigwait below, never by a handler on another thread.
     sigset_t stopSignals;
