@@ -66,6 +66,9 @@ void DownloaderDialog::initialise() {
     macCheck_->setChecked(true);
     serialCheck_->setChecked(true);
     editPtz_->setEnabled(false);
+    // The first control to take the focus is the address, with its first part selected
+    // as the system does on entering an edit field: typing an address at once replaces it.
+    targetIp_->selectFirstField();
 }
 
 bool DownloaderDialog::readFields() {

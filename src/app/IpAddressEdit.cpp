@@ -5,7 +5,6 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -24,6 +23,11 @@ bool IsFieldValue(const QString& part) {
     bool ok = false;
     const int value = part.toInt(&ok);
     return ok && part.size() <= 3 && value >= 0 && value <= kMaxFieldValue;
+}
+
+// A field's digits as the number they stand for: "007" is 7. Empty stays empty.
+QString PlainDecimal(const QString& digits) {
+    return digits.isEmpty() ? digits : QString::number(digits.toInt());
 }
 
 }  // namespace
@@ -57,7 +61,7 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QFrame(parent) {
 
 QString IpAddressEdit::text() const {
     QStringList parts;
-    for (const QLineEdit* field : fields_) parts << field->text();
+    for (const QLineEdit* field : fields_) parts << PlainDecimal(field->text());
     return parts.join('.');
 }
 
@@ -66,8 +70,12 @@ void IpAddressEdit::setText(const QString& text) {
     for (int i = 0; i < kFieldCount; ++i) {
         const QString part = i < parts.size() ? parts[i].trimmed() : QString();
         // Leading zeros are dropped as the control shows numbers, not texts.
-        field(i)->setText(IsFieldValue(part) ? QString::number(part.toInt()) : QString());
+        field(i)->setText(IsFieldValue(part) ? PlainDecimal(part) : QString());
     }
+}
+
+void IpAddressEdit::selectFirstField() {
+    enterField(0, Entry::SelectAll);
 }
 
 int IpAddressEdit::indexOf(QObject* watched) const {
@@ -79,46 +87,25 @@ int IpAddressEdit::indexOf(QObject* watched) const {
 void IpAddressEdit::onEdited(int index) {
     QLineEdit* edit = field(index);
     if (edit->text().toInt() > kMaxFieldValue) edit->setText(QString::number(kMaxFieldValue));
-    if (edit->text().size() == 3 && edit->cursorPosition() == 3 && index + 1 < kFieldCount)
-        enterField(index + 1, false);
+    if (edit->text().size() == 3 && edit->cursorPosition() == 3 && index + 1 < kFieldCount) {
+        enterField(index + 1, Entry::SelectAll);
+        movedOnTo_ = index + 1;
+    }
 }
 
-void IpAddressEdit::enterField(int index, bool atEnd) {
+void IpAddressEdit::enterField(int index, Entry entry) {
     QLineEdit* edit = field(index);
     edit->setFocus(Qt::OtherFocusReason);
-    if (atEnd)
-        edit->setCursorPosition(static_cast<int>(edit->text().size()));
-    else
-        edit->selectAll();
-}
-
-bool IpAddressEdit::handleKey(int index, QKeyEvent& key) {
-    QLineEdit* edit = field(index);
-    const int position = edit->cursorPosition();
-    const bool atStart = position == 0 && !edit->hasSelectedText();
-    const bool atEnd = position == edit->text().size() && !edit->hasSelectedText();
-    if (key.matches(QKeySequence::Paste)) return pasteAddress();
-    switch (key.key()) {
-        case Qt::Key_Period:
-        case Qt::Key_Space:
-            if (!edit->text().isEmpty() && index + 1 < kFieldCount) enterField(index + 1, false);
-            return true;  // never typed into a field
-        case Qt::Key_Backspace:
-        case Qt::Key_Left:
-            if (atStart && index > 0) {
-                enterField(index - 1, true);
-                return true;
-            }
-            return false;
-        case Qt::Key_Right:
-            if (atEnd && index + 1 < kFieldCount) {
-                field(index + 1)->setFocus(Qt::OtherFocusReason);
-                field(index + 1)->setCursorPosition(0);
-                return true;
-            }
-            return false;
-        default:
-            return false;
+    switch (entry) {
+        case Entry::SelectAll:
+            edit->selectAll();
+            break;
+        case Entry::AtStart:
+            edit->setCursorPosition(0);
+            break;
+        case Entry::AtEnd:
+            edit->setCursorPosition(static_cast<int>(edit->text().size()));
+            break;
     }
 }
 
@@ -129,14 +116,32 @@ bool IpAddressEdit::pasteAddress() {
     for (const QString& part : parts)
         if (!IsFieldValue(part)) return true;  // not an address: nothing changes
     setText(pasted);
-    enterField(kFieldCount - 1, true);
+    enterField(kFieldCount - 1, Entry::AtEnd);
     return true;
+}
+
+// A field left shows its number as the control hands it on: "007" becomes 7.
+void IpAddressEdit::tidyField(int index) {
+    QLineEdit* edit = field(index);
+    const QString plain = PlainDecimal(edit->text());
+    if (plain != edit->text()) edit->setText(plain);
 }
 
 bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
     const int index = indexOf(watched);
-    if (index >= 0 && event->type() == QEvent::KeyPress)
-        return handleKey(index, *static_cast<QKeyEvent*>(event));
+    if (index < 0) return QFrame::eventFilter(watched, event);
+    switch (event->type()) {
+        case QEvent::KeyPress:
+            return handleKey(index, *static_cast<QKeyEvent*>(event));
+        case QEvent::MouseButtonPress:
+            movedOnTo_ = -1;
+            break;
+        case QEvent::FocusOut:
+            tidyField(index);
+            break;
+        default:
+            break;
+    }
     return QFrame::eventFilter(watched, event);
 }
 

@@ -49,17 +49,32 @@ struct TempFile {
 };
 
 // A new file in the target's folder (so the rename stays on one file system), hidden
-// by a leading dot. 0666 lets the umask decide, as for a newly created target.
-std::optional<TempFile> CreateTempBeside(const std::filesystem::path& target) {
+// by a leading dot. 0666 lets the umask decide, as for a newly created target. On
+// failure `error` holds the reason.
+std::optional<TempFile> CreateTempBeside(const std::filesystem::path& target, int& error) {
     const std::filesystem::path folder = target.parent_path();
     const std::string stem = "." + target.filename().string() + ".tmp";
-    for (int attempt = 0; attempt < 16; ++attempt) {
+    error = EEXIST;
+    for (int attempt = 0; attempt < 16 && error == EEXIST; ++attempt) {
         std::filesystem::path path = folder / (stem + TempSuffix(attempt));
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) return TempFile{UniqueFd(fd), std::move(path)};
-        if (errno != EEXIST) return std::nullopt;
+        error = errno;
     }
     return std::nullopt;
+}
+
+// A folder that takes no new file may still hold a file its owner can write; that file
+// is then written in place, as saving did before it was made atomic. Only an existing
+// regular file is written: nothing is created, and a FIFO refuses at once (O_NONBLOCK)
+// instead of waiting for a reader. It is emptied only once it is known to be one.
+bool OverwriteInPlace(const std::filesystem::path& target, std::span<const std::uint8_t> bytes) {
+    UniqueFd fd(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    if (::ftruncate(fd.get(), 0) != 0) return false;
+    const bool written = WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
+    return ::close(fd.release()) == 0 && written;
 }
 
 // A replaced file keeps its permission bits.
@@ -96,8 +111,9 @@ std::size_t ReadUpTo(int fd, std::span<std::uint8_t> buffer) {
 bool ReplaceFile(const std::filesystem::path& target, std::span<const std::uint8_t> bytes) {
     if (target.empty() || !target.has_filename()) return false;
     const std::filesystem::path destination = ResolveTarget(target);
-    std::optional<TempFile> temp = CreateTempBeside(destination);
-    if (!temp) return false;
+    int error = 0;
+    std::optional<TempFile> temp = CreateTempBeside(destination, error);
+    if (!temp) return (error == EACCES || error == EPERM) && OverwriteInPlace(destination, bytes);
     CopyModeFrom(destination, temp->fd.get());
     const bool written = WriteAll(temp->fd.get(), bytes) && ::fsync(temp->fd.get()) == 0;
     const bool closed = ::close(temp->fd.release()) == 0;

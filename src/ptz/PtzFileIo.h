@@ -1,6 +1,7 @@
 #pragma once
 // File access shared by the PTZ database and image: reading as much of a file as
-// there is, and replacing a file only once its new contents are completely written.
+// there is, and replacing a file only once its new contents are completely written
+// (or, where its folder allows no new file, writing it in place).
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -18,8 +19,11 @@ UniqueFd OpenForReading(const std::filesystem::path& path);
 std::size_t ReadUpTo(int fd, std::span<std::uint8_t> buffer);
 
 // Writes `bytes` to a new file beside `target`, flushes it and renames it over
-// `target`. On any failure the temporary file is removed and `target` is left exactly
-// as it was. Returns true when the new contents are in place.
+// `target`, which keeps its permission bits. On any failure the temporary file is
+// removed and `target` is left exactly as it was. When the folder refuses the temporary
+// file (permissions) but `target` is a writable regular file, `target` is written in
+// place instead; a failure midway through that leaves it part written. Returns true
+// when the new contents are in place.
 bool ReplaceFile(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
 
 }  // namespace imgdl::ptz_io

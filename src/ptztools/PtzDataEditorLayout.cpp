@@ -84,10 +84,11 @@ void PtzDataEditorDialog::BuildLayout() {
     protocolsLayout->addLayout(BuildCommandSetRow(protocols));
     protocolsLayout->addWidget(BuildCommandGroup(protocols));
 
+    // Enter presses the push button that has the focus (each is auto-default, as in
+    // every dialog); OK answers it from anywhere else.
     ok_ = Make<QPushButton>(this, QStringLiteral("okButton"), QStringLiteral("OK"));
     ok_->setDefault(true);
     cancel_ = Make<QPushButton>(this, QStringLiteral("cancelButton"), QStringLiteral("Cancel"));
-    cancel_->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(ok_);
@@ -179,7 +180,6 @@ QLayout* PtzDataEditorDialog::BuildDataGrid(QWidget* group) {
     }
     applyAll_ = Make<QPushButton>(group, QStringLiteral("applyAllButton"),
                                   QStringLiteral("Apply to \nall commands"));
-    applyAll_->setAutoDefault(false);
     // Over the third row's two extra columns and the free room beside them, so that
     // its width does not widen those columns.
     grid->addWidget(applyAll_, 1, 11, 2, 3);

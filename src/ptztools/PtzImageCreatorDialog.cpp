@@ -115,6 +115,7 @@ bool PtzImageCreatorDialog::AppendToDatabase(const PtzProtocol& protocol) {
         service_.showMessage(kPtzOutOfMemoryText);
         return false;
     }
+    databaseChanged_ = true;
     AddDatabaseEntry(protocol);
     return true;
 }
@@ -138,6 +139,7 @@ void PtzImageCreatorDialog::OnDelete() {
     if (!number) return;
     const int index = database_.FindIndex(*number);
     if (index >= 0 && !database_.Remove(index, 1)) return;
+    databaseChanged_ = true;
     databaseList_->model()->removeRow(SelectedRow(*databaseList_));
     ClearSelection(*databaseList_);
 }
@@ -149,8 +151,9 @@ void PtzImageCreatorDialog::OnModify() {
     PtzProtocol protocol;
     if (!database_.Get(index, protocol)) return;
     const std::optional<PtzProtocol> modified = Edit(protocol, protocol.number);
-    if (!modified) return;
+    if (!modified || *modified == protocol) return;
     database_.Put(index, *modified);
+    databaseChanged_ = true;
     RefreshDatabaseEntry(*modified);
 }
 
@@ -164,6 +167,7 @@ void PtzImageCreatorDialog::OnLoadDatabase() {
         return;
     }
     database_ = std::move(loaded);
+    databaseChanged_ = false;
     ThePtzCreatorProcessState().lastDatabasePath = *path;
     RebuildDatabaseList();
 }
@@ -175,6 +179,7 @@ void PtzImageCreatorDialog::OnSaveDatabase() {
         service_.showMessage(PtzSaveFailedText(kPtzDatabaseKind, *path));
         return;
     }
+    databaseChanged_ = false;
     ThePtzCreatorProcessState().lastDatabasePath = *path;
 }
 
@@ -186,6 +191,7 @@ void PtzImageCreatorDialog::OnCopyToImage() {
     PtzProtocol protocol;
     if (!database_.Get(database_.FindIndex(*number), protocol)) return;
     if (!image_->PutSlot(slot, protocol)) return;
+    imageChanged_ = true;
     targetList_->addItem(PtzListText(protocol));
 }
 
@@ -205,12 +211,14 @@ void PtzImageCreatorDialog::OnTakeFromImage() {
         if (!(held == copy) && service_.showMessage(LoadString(IDS_DIFFERENT_CONTENTS),
                                                     MessageButtons::YesNo) == MessageAnswer::Yes) {
             database_.Put(index, copy);
+            databaseChanged_ = true;
             RefreshDatabaseEntry(copy);
         }
     } else if (!AppendToDatabase(copy)) {
         return;
     }
     image_->RemoveSlot(slot);
+    imageChanged_ = true;
     targetList_->model()->removeRow(slot);
     ClearSelection(*targetList_);
 }
@@ -219,6 +227,7 @@ void PtzImageCreatorDialog::OnMoveUp() {
     const int row = SelectedRow(*targetList_);
     if (row <= 0) return;
     image_->MoveUp(row);
+    imageChanged_ = true;
     targetList_->insertItem(row - 1, targetList_->takeItem(row));
     targetList_->setCurrentRow(row - 1);
 }
@@ -227,6 +236,7 @@ void PtzImageCreatorDialog::OnMoveDown() {
     const int row = SelectedRow(*targetList_);
     if (row < 0 || row >= targetList_->count() - 1) return;
     image_->MoveDown(row);
+    imageChanged_ = true;
     targetList_->insertItem(row + 1, targetList_->takeItem(row));
     targetList_->setCurrentRow(row + 1);
 }
@@ -242,6 +252,7 @@ void PtzImageCreatorDialog::OnLoadImage() {
     }
     KeepLeadingPtzEntries(*loaded);
     image_ = std::move(loaded);
+    imageChanged_ = false;
     latestImagePath_ = *path;
     RebuildTargetList();
 }
@@ -254,6 +265,7 @@ void PtzImageCreatorDialog::OnSaveImage() {
         service_.showMessage(PtzSaveFailedText(kPtzImageKind, *path));
         return;
     }
+    imageChanged_ = false;
     latestImagePath_ = *path;
 }
 
@@ -262,6 +274,13 @@ void PtzImageCreatorDialog::OnClose() {
     if (!downloadLatest) latestImagePath_.clear();
     ThePtzCreatorProcessState().downloadLatest = downloadLatest;
     accept();
+}
+
+void PtzImageCreatorDialog::reject() {
+    if ((databaseChanged_ || imageChanged_) &&
+        service_.showMessage(kPtzUnsavedChangesText, MessageButtons::YesNo) != MessageAnswer::Yes)
+        return;
+    QDialog::reject();
 }
 
 }  // namespace imgdl

@@ -35,6 +35,11 @@ class PtzImageCreatorDialog final : public QDialog {
     const PtzDatabase& database() const { return database_; }
     const PtzImage& image() const { return *image_; }
 
+  public slots:
+    // Escape and the close box: with changes not saved since the last load or save it
+    // first asks whether to close without them; No keeps the dialog open.
+    void reject() override;
+
   private:
     void BuildLayout();
     void ArrangeFrame(QWidget& frame);
@@ -69,6 +74,9 @@ class PtzImageCreatorDialog final : public QDialog {
     PtzDatabase database_;
     std::unique_ptr<PtzImage> image_;  // 64660 bytes: kept off the stack
     std::string latestImagePath_;
+    // Changes since the database or the image was last loaded or saved.
+    bool databaseChanged_ = false;
+    bool imageChanged_ = false;
 
     QListWidget* databaseList_ = nullptr;
     QListWidget* targetList_ = nullptr;

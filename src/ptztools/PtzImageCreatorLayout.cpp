@@ -17,9 +17,11 @@
 namespace imgdl {
 namespace {
 
+// Enter presses the push button that has the focus (each is auto-default, as in every
+// dialog); "Close" answers it from anywhere else.
 QPushButton* MakeButton(QWidget* parent, const QString& objectName, const QString& text) {
     auto* button = Make<QPushButton>(parent, objectName, text);
-    button->setAutoDefault(false);  // no default button: Enter presses nothing by itself
+    button->setAutoDefault(true);
     return button;
 }
 
@@ -70,6 +72,7 @@ void PtzImageCreatorDialog::BuildLayout() {
         Make<QCheckBox>(this, QStringLiteral("downloadLatestCheck"),
                         QStringLiteral("Select to download image by the lastest saved file"));
     close_ = MakeButton(this, QStringLiteral("closeButton"), QStringLiteral("Close"));
+    close_->setDefault(true);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(downloadLatest_);
     bottom->addStretch(1);

@@ -4,7 +4,8 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QStringList>
+
+#include "ui/FileDialogFilter.h"
 
 namespace imgdl {
 namespace {
@@ -17,19 +18,6 @@ QMessageBox::Icon ToQtIcon(MessageIcon icon) {
         case MessageIcon::Default: break;
     }
     return QMessageBox::Warning;  // the exclamation icon
-}
-
-// "All files (*.*)|" or "PTZ DB (*.pdb)|*.pdb|" into Qt's "Label (pattern)" list. A
-// label with no pattern of its own matches every file.
-QString ToQtFilter(const std::string& classic) {
-    const QStringList parts = QString::fromStdString(classic).split('|');
-    QStringList filters;
-    for (qsizetype i = 0; i < parts.size() && !parts[i].isEmpty(); i += 2) {
-        const QString label = parts[i].section('(', 0, 0).trimmed();
-        const QString pattern = i + 1 < parts.size() ? parts[i + 1] : QString();
-        filters << label + " (" + (pattern.isEmpty() ? "*" : QString(pattern).replace(';', ' ')) + ")";
-    }
-    return filters.join(";;");
 }
 
 }  // namespace
@@ -49,7 +37,7 @@ MessageAnswer QtDialogService::showMessage(std::string_view text, MessageButtons
 std::optional<std::string> QtDialogService::chooseFile(const FileDialogRequest& request) {
     QFileDialog dialog(parent_ ? parent_ : QApplication::activeWindow(),
                        QString::fromStdString(request.title), QString(),
-                       ToQtFilter(request.filter));
+                       ToQtFileFilter(request.filter));
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (!request.defaultExtension.empty() && request.defaultExtension != "*")

@@ -58,5 +58,32 @@ TEST_F(DialogKeyboard, AltAOpensTheAboutBox) {
     EXPECT_TRUE(dialog.isVisible());
 }
 
+// At start the first part of the address is selected, so that an address typed at once
+// replaces the default; Enter then hands the flows exactly what was typed, in plain
+// decimal (a part with a leading zero would be read as octal).
+TEST(DialogStart, AnAddressTypedAtOnceIsTheOneHandedOn) {
+    const struct {
+        const char* typed;
+        const char* handed;
+    } cases[] = {
+        {"10.0.0.7", "10.0.0.7"},
+        {"192.168.10.200", "192.168.10.200"},
+        {"127.0.0.1", "127.0.0.1"},
+        {"010.001.000.07", "10.1.0.7"},
+    };
+    for (const auto& c : cases) {
+        DialogTest t;
+        t.showActive();
+        auto* ip = t.child<IpAddressEdit>("targetIpControl");
+        EXPECT_EQ(QApplication::focusWidget(), ip->field(0)) << c.typed;
+        EXPECT_EQ(ip->field(0)->selectedText(), "192") << c.typed;
+        for (const char* k = c.typed; *k; ++k) QTest::keyClick(QApplication::focusWidget(), *k);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        EXPECT_EQ(t.flows->calls, std::vector<std::string>{"application"}) << c.typed;
+        EXPECT_EQ(t.dialog.fields().targetIpControl, c.handed);
+        EXPECT_EQ(t.dialog.targetAddressText(), c.handed);
+    }
+}
+
 }  // namespace
 }  // namespace imgdl::test

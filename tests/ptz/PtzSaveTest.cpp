@@ -1,15 +1,19 @@
 // Saving the database and the image: a save that fails, wherever it fails, returns 0
 // and leaves a file already at the path exactly as it was (the new contents go to a
 // temporary file that replaces the target only when complete), and leaves no
-// temporary file behind.
+// temporary file behind. Where the folder takes no new file but the file itself may be
+// written, the file is written in place.
 #include <gtest/gtest.h>
 
+#include <grp.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <functional>
+#include <optional>
 
 #include "PtzTestFiles.h"
 #include "ptz/PtzDatabase.h"
@@ -40,6 +44,28 @@ class FileSizeLimit {
     rlimit saved_{};
     sighandler_t savedHandler_ = SIG_DFL;
 };
+
+// Runs `body` with the rights of an ordinary user, whom permission bits stop: as root,
+// in a child process that has become "nobody" and owns the paths in `owned`. Its
+// result, or nothing when root could not be given up here.
+std::optional<int> RunAsOrdinaryUser(const std::function<int()>& body,
+                                     const std::vector<std::filesystem::path>& owned) {
+    if (::geteuid() != 0) return body();
+    constexpr uid_t kNobody = 65534;
+    for (const auto& path : owned)
+        if (::chown(path.c_str(), kNobody, kNobody) != 0) return std::nullopt;
+    const pid_t child = ::fork();
+    if (child < 0) return std::nullopt;
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+            ::_exit(255);
+        ::_exit(body() & 0x7f);
+    }
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) == 255)
+        return std::nullopt;
+    return WEXITSTATUS(status);
+}
 
 struct Saver {
     const char* name;
@@ -100,14 +126,34 @@ TEST_P(PtzSaveTest, WriteFailingMidwayLeavesTheOldFileIntact) {
 }
 
 TEST_P(PtzSaveTest, OntoAReadOnlyFileInAReadOnlyFolderFails) {
-    if (::geteuid() == 0) GTEST_SKIP() << "running as root: permission bits do not stop writes";
     WriteBytes(PathOf("target"), kOldContents);
-    std::filesystem::permissions(PathOf("target"), std::filesystem::perms::owner_read);
-    std::filesystem::permissions(
-        PathOf(""), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    EXPECT_EQ(GetParam().save(PathOf("target")), 0);
-    std::filesystem::permissions(PathOf(""), std::filesystem::perms::owner_all);
+    ::chmod(PathOf("target").c_str(), 0400);
+    ::chmod(PathOf("").c_str(), 0500);
+    const std::optional<int> result = RunAsOrdinaryUser(
+        [&] { return GetParam().save(PathOf("target")); }, {PathOf(""), PathOf("target")});
+    ::chmod(PathOf("").c_str(), 0700);
+    if (!result) GTEST_SKIP() << "no ordinary user to run as";
+    EXPECT_EQ(*result, 0);
     EXPECT_EQ(ReadBytes(PathOf("target")), kOldContents);
+}
+
+// The folder refuses the temporary file, the file itself may be written: the save
+// writes it in place and keeps its permission bits.
+TEST_P(PtzSaveTest, WritableFileInAReadOnlyFolderIsWrittenInPlace) {
+    ASSERT_EQ(GetParam().save(PathOf("reference")), 1);
+    WriteBytes(PathOf("target"), kOldContents);
+    ::chmod(PathOf("target").c_str(), 0640);
+    ::chmod(PathOf("").c_str(), 0500);
+    const std::optional<int> result = RunAsOrdinaryUser(
+        [&] { return GetParam().save(PathOf("target")); }, {PathOf(""), PathOf("target")});
+    ::chmod(PathOf("").c_str(), 0700);
+    if (!result) GTEST_SKIP() << "no ordinary user to run as";
+    EXPECT_EQ(*result, 1);
+    EXPECT_EQ(ReadBytes(PathOf("target")), ReadBytes(PathOf("reference")));
+    struct stat info {};
+    ASSERT_EQ(::stat(PathOf("target").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"reference", "target"}));
 }
 
 TEST_P(PtzSaveTest, ReplacingAFileKeepsItsPermissionBits) {

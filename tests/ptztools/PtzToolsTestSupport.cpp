@@ -1,6 +1,8 @@
 #include "PtzToolsTestSupport.h"
 
+#include <QApplication>
 #include <QPushButton>
+#include <QTest>
 
 #include "ptztools/PtzCreatorProcessState.h"
 #include "ptztools/PtzImageCreatorFiles.h"
@@ -26,6 +28,20 @@ void Select(QListWidget& list, const QString& prefix) {
         }
     }
     ADD_FAILURE() << "no entry " << prefix.toStdString();
+}
+
+void ShowActive(QWidget& window) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+}
+
+void PressKey(Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+}
+
+void TypeKeys(const char* keys) {
+    for (const char* k = keys; *k; ++k) QTest::keyClick(QApplication::focusWidget(), *k);
 }
 
 PtzProtocol Protocol(std::int32_t number, const std::string& name) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,11 @@
 #include "ptz/PtzProtocol.h"
 #include "ptztools/PtzDataEditorDialog.h"
 #include "support/RecordingDialogService.h"
+
+// Readable failures for Qt texts.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace imgdl::test {
 
@@ -45,6 +51,13 @@ PtzProtocol Protocol(std::int32_t number, const std::string& name = "Cam");
 // when `ok` is false). The run's result is what the dialog ended with.
 void AnswerEditor(RecordingDialogService& service,
                   std::function<void(PtzDataEditorDialog&)> edit = {}, bool ok = true);
+
+// Shows a dialog and waits until it is the active window: only there does the focus
+// move and keys arrive as a person types them.
+void ShowActive(QWidget& window);
+// Presses a key, or types text, into whatever has the focus at that moment.
+void PressKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+void TypeKeys(const char* keys);
 
 // A folder per test; the creator's process-wide values reset before each.
 class PtzToolsFileTest : public ::testing::Test {
