@@ -43,8 +43,8 @@ PTZ images, integrated images with the unit's MAC address and serial number
 patched in, and the MAC address and serial number alone.
 
 The package holds the dialog program with its PTZ protocol tools, imgdl, which
-does the same from the command line and keeps a provisioning ledger, and
-recorder-sim, a recorder simulator to try everything without a unit.")
+does the same from the command line, and recorder-sim, a recorder simulator to
+try everything without a unit.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
