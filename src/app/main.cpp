@@ -6,6 +6,8 @@
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    // Lets the desktop match the window to its entry (and so to its icon and name).
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.imgdl.ImageDownloader"));
     imgdl::QtDialogService service;
     imgdl::DownloaderApp downloader(service);
     return downloader.run();
