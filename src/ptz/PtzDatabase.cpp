@@ -20,17 +20,14 @@ constexpr std::size_t kCountOffset = 8;
 // costs no more memory than the records that are really there.
 constexpr std::size_t kRecordsPerRead = 64;
 
-enum class LoadOutcome { HeaderRefused, Failed, Loaded };
-
 // Reads a `.pdb` file through `read(buffer) -> bytes read` into `records`.
 template <class Read>
-LoadOutcome ReadPdb(Read&& read, std::vector<PtzProtocol>& records) {
+PtzLoadError ReadPdb(Read&& read, std::vector<PtzProtocol>& records) {
     std::array<std::uint8_t, kPtzDatabaseHeaderSize> header{};
-    if (read(std::span<std::uint8_t>(header)) != header.size() || header[0] != kMagic0 ||
-        header[1] != kMagic1)
-        return LoadOutcome::HeaderRefused;
+    if (read(std::span<std::uint8_t>(header)) != header.size()) return PtzLoadError::kShortHeader;
+    if (header[0] != kMagic0 || header[1] != kMagic1) return PtzLoadError::kBadMagic;
     const auto count = static_cast<std::int32_t>(LoadLe32(header.data() + kCountOffset));
-    if (count <= 0) return LoadOutcome::Loaded;
+    if (count <= 0) return PtzLoadError::kNone;
     try {
         std::vector<std::uint8_t> buffer(kRecordsPerRead * PtzProtocol::kSize);
         auto remaining = static_cast<std::size_t>(count);
@@ -38,7 +35,7 @@ LoadOutcome ReadPdb(Read&& read, std::vector<PtzProtocol>& records) {
         while (remaining > 0) {
             const std::size_t batch = std::min(remaining, kRecordsPerRead);
             const std::span<std::uint8_t> chunk(buffer.data(), batch * PtzProtocol::kSize);
-            if (read(chunk) != chunk.size()) return LoadOutcome::Failed;
+            if (read(chunk) != chunk.size()) return PtzLoadError::kShortRecords;
             for (std::size_t i = 0; i < batch; ++i)
                 records.push_back(PtzProtocol::FromBytes(
                     chunk.subspan(i * PtzProtocol::kSize).first<PtzProtocol::kSize>()));
@@ -46,11 +43,17 @@ LoadOutcome ReadPdb(Read&& read, std::vector<PtzProtocol>& records) {
         }
         records.shrink_to_fit();
     } catch (const std::bad_alloc&) {
-        return LoadOutcome::Failed;
+        return PtzLoadError::kNoMemory;
     } catch (const std::length_error&) {
-        return LoadOutcome::Failed;
+        return PtzLoadError::kNoMemory;
     }
-    return LoadOutcome::Loaded;
+    return PtzLoadError::kNone;
+}
+
+// A refused header costs nothing of the database; a failure among the records
+// leaves it empty.
+bool LeavesDatabaseUnchanged(PtzLoadError why) {
+    return why == PtzLoadError::kShortHeader || why == PtzLoadError::kBadMagic;
 }
 
 }  // namespace
@@ -118,6 +121,16 @@ std::int32_t PtzDatabase::NextNumber() const {
     }
 }
 
+std::int32_t PtzDatabase::ProposedNumber() const {
+    return std::max<std::int32_t>(NextNumber(), 0);
+}
+
+int PtzDatabase::Append(const PtzProtocol& record) {
+    if (!Grow(1)) return 0;
+    records_.back() = record;
+    return 1;
+}
+
 int PtzDatabase::FindIndex(std::int32_t number) const {
     const auto found = std::find_if(records_.begin(), records_.end(),
                                     [number](const PtzProtocol& r) { return r.number == number; });
@@ -141,35 +154,42 @@ int PtzDatabase::Get(int index, PtzProtocol& record) const {
 }
 
 template <class Read>
-int PtzDatabase::LoadThrough(Read&& read) {
+PtzLoadError PtzDatabase::LoadThrough(Read&& read) {
     std::vector<PtzProtocol> loaded;
-    switch (ReadPdb(read, loaded)) {
-        case LoadOutcome::HeaderRefused:
-            return 0;
-        case LoadOutcome::Failed:
-            Clear();
-            return 0;
-        case LoadOutcome::Loaded:
-            break;
-    }
-    records_.swap(loaded);
-    return 1;
+    const PtzLoadError why = ReadPdb(read, loaded);
+    if (why == PtzLoadError::kNone)
+        records_.swap(loaded);
+    else if (!LeavesDatabaseUnchanged(why))
+        Clear();
+    return why;
 }
 
 int PtzDatabase::Load(const std::filesystem::path& path) {
-    const UniqueFd fd = ptz_io::OpenForReading(path);
+    PtzLoadError why = PtzLoadError::kNone;
+    return Load(path, why);
+}
+
+int PtzDatabase::Load(const std::filesystem::path& path, PtzLoadError& why) {
+    const UniqueFd fd = ptz_io::OpenForReading(path, why);
     if (!fd) return 0;
-    return LoadThrough(
+    why = LoadThrough(
         [&fd](std::span<std::uint8_t> buffer) { return ptz_io::ReadUpTo(fd.get(), buffer); });
+    return why == PtzLoadError::kNone ? 1 : 0;
 }
 
 int PtzDatabase::LoadFromBytes(std::span<const std::uint8_t> bytes) {
-    return LoadThrough([&bytes](std::span<std::uint8_t> buffer) {
+    PtzLoadError why = PtzLoadError::kNone;
+    return LoadFromBytes(bytes, why);
+}
+
+int PtzDatabase::LoadFromBytes(std::span<const std::uint8_t> bytes, PtzLoadError& why) {
+    why = LoadThrough([&bytes](std::span<std::uint8_t> buffer) {
         const std::size_t n = std::min(buffer.size(), bytes.size());
         if (n > 0) std::memcpy(buffer.data(), bytes.data(), n);
         bytes = bytes.subspan(n);
         return n;
     });
+    return why == PtzLoadError::kNone ? 1 : 0;
 }
 
 std::vector<std::uint8_t> PtzDatabase::SaveToBytes() const {

@@ -10,6 +10,7 @@
 #include <span>
 #include <vector>
 
+#include "ptz/PtzLoadError.h"
 #include "ptz/PtzProtocol.h"
 
 namespace imgdl {
@@ -33,6 +34,11 @@ class PtzDatabase {
     // The largest number held plus 1; 0 when empty. When the largest number is
     // INT32_MAX there is no larger one: the smallest unused number >= 0 instead.
     std::int32_t NextNumber() const;
+    // The number offered for a new protocol: NextNumber, but never below 0 (a database
+    // read from a file may hold only negative numbers).
+    std::int32_t ProposedNumber() const;
+    // Adds `record` after the last one. Memory that runs out: 0, database unchanged.
+    int Append(const PtzProtocol& record);
     // The lowest index whose record has `number`, or -1.
     int FindIndex(std::int32_t number) const;
     // 1 when some record has `number`, else 0.
@@ -44,11 +50,13 @@ class PtzDatabase {
 
     // Replaces the contents with the file's records. Header refused (cannot open, fewer
     // than 12 bytes, not "PD"): 0, contents unchanged. Version and record size are not
-    // examined. Count <= 0: empty, 1. Fewer whole records than the count: 0, empty.
-    // Bytes after the records are ignored.
+    // examined. Count <= 0: empty, 1. Fewer whole records than the count, or no memory
+    // for them: 0, empty. Bytes after the records are ignored. `why` tells the cause.
     int Load(const std::filesystem::path& path);
+    int Load(const std::filesystem::path& path, PtzLoadError& why);
     // The same rules over the bytes of a file already in memory.
     int LoadFromBytes(std::span<const std::uint8_t> bytes);
+    int LoadFromBytes(std::span<const std::uint8_t> bytes, PtzLoadError& why);
 
     // Writes the file: 1 when every byte was written. The file is replaced only then;
     // on failure an existing file is left untouched.
@@ -59,7 +67,7 @@ class PtzDatabase {
   private:
     // Load's rules over any source: read(buffer) fills the buffer and returns the count.
     template <class Read>
-    int LoadThrough(Read&& read);
+    PtzLoadError LoadThrough(Read&& read);
 
     std::vector<PtzProtocol> records_;
 };

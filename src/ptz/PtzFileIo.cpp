@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "common/RegularFile.h"
 
@@ -93,8 +94,20 @@ void SyncFolder(const std::filesystem::path& target) {
 
 }  // namespace
 
-UniqueFd OpenForReading(const std::filesystem::path& path) {
-    return OpenRegularFileForReading(path).fd;
+UniqueFd OpenForReading(const std::filesystem::path& path, PtzLoadError& why) {
+    OpenedFile file = OpenRegularFileForReading(path);
+    switch (file.failure) {
+        case OpenFailure::None:
+            why = PtzLoadError::kNone;
+            break;
+        case OpenFailure::CannotOpen:
+            why = PtzLoadError::kCannotOpen;
+            break;
+        case OpenFailure::NotRegularFile:
+            why = PtzLoadError::kNotRegularFile;
+            break;
+    }
+    return std::move(file.fd);
 }
 
 std::size_t ReadUpTo(int fd, std::span<std::uint8_t> buffer) {

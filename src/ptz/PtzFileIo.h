@@ -8,12 +8,13 @@
 #include <span>
 
 #include "common/UniqueFd.h"
+#include "ptz/PtzLoadError.h"
 
 namespace imgdl::ptz_io {
 
 // Opens an existing regular file for reading, without waiting on a FIFO; invalid on
-// failure and for anything that is not a regular file.
-UniqueFd OpenForReading(const std::filesystem::path& path);
+// failure and for anything that is not a regular file, with `why` saying which.
+UniqueFd OpenForReading(const std::filesystem::path& path, PtzLoadError& why);
 
 // Reads until `buffer` is full, the file ends or a read fails; returns the count read.
 std::size_t ReadUpTo(int fd, std::span<std::uint8_t> buffer);

@@ -10,6 +10,7 @@ namespace imgdl {
 namespace {
 
 constexpr std::uint8_t kEmptyByte = 0xFF;
+constexpr std::int32_t kEmptySlotNumber = -1;  // what 0xFF 0xFF 0xFF 0xFF reads as
 
 bool IsSlotIndex(int s) {
     return s >= 0 && s < kPtzImageSlotCount;
@@ -23,6 +24,11 @@ std::uint32_t SumWords(std::span<const std::uint8_t> bytes) {
     std::uint32_t sum = 0;
     for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4) sum += LoadLe32(bytes.data() + i);
     return sum;
+}
+
+// A longer file loads its beginning; only a shorter one fails.
+PtzLoadError WholeImageRead(std::size_t read) {
+    return read == kPtzImageSize ? PtzLoadError::kNone : PtzLoadError::kShortImage;
 }
 
 }  // namespace
@@ -71,10 +77,13 @@ int PtzImage::GetSlot(int s, PtzProtocol& record) const {
     return 1;
 }
 
+std::int32_t PtzImage::SlotNumber(int s) const {
+    return static_cast<std::int32_t>(LoadLe32(Slot(s).data() + ptz_layout::kNumber));
+}
+
 int PtzImage::ContainsNumber(std::int32_t n) const {
     for (int s = 0; s < kPtzImageSlotCount; ++s)
-        if (static_cast<std::int32_t>(LoadLe32(Slot(s).data() + ptz_layout::kNumber)) == n)
-            return 1;
+        if (SlotNumber(s) == n) return 1;
     return 0;
 }
 
@@ -99,21 +108,46 @@ int PtzImage::MoveDown(int s) {
     return 1;
 }
 
+int PtzImage::EntryCount() const {
+    int count = 0;
+    while (count < kPtzImageSlotCount && SlotNumber(count) != kEmptySlotNumber) ++count;
+    return count;
+}
+
+int PtzImage::KeepOnlyEntries() {
+    const int count = EntryCount();
+    std::fill(bytes_.begin() + static_cast<std::ptrdiff_t>(SlotOffset(count)), bytes_.end(),
+              kEmptyByte);
+    return count;
+}
+
 int PtzImage::Save(const std::filesystem::path& path) {
     StoreLe32(bytes_.data(), ComputePtzImageChecksum(bytes_));
     return ptz_io::ReplaceFile(path, bytes_) ? 1 : 0;
 }
 
 int PtzImage::Load(const std::filesystem::path& path) {
-    const UniqueFd fd = ptz_io::OpenForReading(path);
+    PtzLoadError why = PtzLoadError::kNone;
+    return Load(path, why);
+}
+
+int PtzImage::Load(const std::filesystem::path& path, PtzLoadError& why) {
+    const UniqueFd fd = ptz_io::OpenForReading(path, why);
     if (!fd) return 0;
-    return ptz_io::ReadUpTo(fd.get(), bytes_) == bytes_.size() ? 1 : 0;
+    why = WholeImageRead(ptz_io::ReadUpTo(fd.get(), bytes_));
+    return why == PtzLoadError::kNone ? 1 : 0;
 }
 
 int PtzImage::LoadFromBytes(std::span<const std::uint8_t> bytes) {
+    PtzLoadError why = PtzLoadError::kNone;
+    return LoadFromBytes(bytes, why);
+}
+
+int PtzImage::LoadFromBytes(std::span<const std::uint8_t> bytes, PtzLoadError& why) {
     const std::size_t n = std::min(bytes.size(), bytes_.size());
     if (n > 0) std::memcpy(bytes_.data(), bytes.data(), n);
-    return n == bytes_.size() ? 1 : 0;
+    why = WholeImageRead(n);
+    return why == PtzLoadError::kNone ? 1 : 0;
 }
 
 }  // namespace imgdl

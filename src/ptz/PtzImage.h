@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <span>
 
+#include "ptz/PtzLoadError.h"
 #include "ptz/PtzProtocol.h"
 
 namespace imgdl {
@@ -45,6 +46,11 @@ class PtzImage {
     // Swap slot s with s - 1 / s + 1; at slot 0 / slot 35 nothing changes and 1.
     int MoveUp(int s);
     int MoveDown(int s);
+    // The entries: the slots before the first one whose number reads -1.
+    int EntryCount() const;
+    // Empties every slot after the entries, so that nothing the operator cannot see
+    // as an entry stays in the image; returns EntryCount().
+    int KeepOnlyEntries();
 
     // Stores the checksum in the checksum word and writes the 64660 bytes. 1 when all
     // were written; the file is replaced only then, so a failed save leaves an
@@ -53,10 +59,13 @@ class PtzImage {
     // Reads up to 64660 bytes from the file's start over the image. 1 when all 64660
     // arrived (a longer file loads its beginning). A shorter file returns 0 with the
     // bytes it held already in place and the rest unchanged; a file that cannot be
-    // opened returns 0 and changes nothing. The checksum is not verified.
+    // opened returns 0 and changes nothing. The checksum is not verified. `why` tells
+    // the cause of a 0.
     int Load(const std::filesystem::path& path);
+    int Load(const std::filesystem::path& path, PtzLoadError& why);
     // The same rule over the bytes of a file already in memory.
     int LoadFromBytes(std::span<const std::uint8_t> bytes);
+    int LoadFromBytes(std::span<const std::uint8_t> bytes, PtzLoadError& why);
 
     // The image as it would be written, checksum word as last stored or loaded.
     std::span<const std::uint8_t, kPtzImageSize> Bytes() const { return bytes_; }
@@ -65,6 +74,7 @@ class PtzImage {
     std::span<std::uint8_t, PtzProtocol::kSize> Slot(int s);
     std::span<const std::uint8_t, PtzProtocol::kSize> Slot(int s) const;
     void SwapSlots(int a, int b);
+    std::int32_t SlotNumber(int s) const;
 
     std::array<std::uint8_t, kPtzImageSize> bytes_;
 };

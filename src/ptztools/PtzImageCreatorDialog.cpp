@@ -26,6 +26,10 @@ void ClearSelection(QListWidget& list) {
     list.clearSelection();
 }
 
+void AddEntry(QListWidget& list, const PtzProtocol& protocol) {
+    list.addItem(MakePtzListItem(protocol).release());  // the list owns its items
+}
+
 }  // namespace
 
 PtzImageCreatorDialog::PtzImageCreatorDialog(DialogService& service, QWidget* parent)
@@ -68,22 +72,20 @@ void PtzImageCreatorDialog::RebuildDatabaseList() {
 void PtzImageCreatorDialog::RebuildTargetList() {
     targetList_->clear();
     PtzProtocol protocol;
-    for (int s = 0; s < kPtzImageSlotCount && image_->GetSlot(s, protocol); ++s) {
-        if (protocol.number == -1) break;
-        targetList_->addItem(PtzListText(protocol));
-    }
+    for (int s = 0; s < image_->EntryCount(); ++s)
+        if (image_->GetSlot(s, protocol)) AddEntry(*targetList_, protocol);
 }
 
 void PtzImageCreatorDialog::AddDatabaseEntry(const PtzProtocol& protocol) {
-    databaseList_->addItem(PtzListText(protocol));  // the list sorts it into place
+    AddEntry(*databaseList_, protocol);  // the list sorts it into place
 }
 
-// A replaced protocol keeps its number, so its entry is the one that parses to it.
+// A replaced protocol keeps its number, so its entry is the one that carries it.
 void PtzImageCreatorDialog::RefreshDatabaseEntry(const PtzProtocol& protocol) {
     for (int row = 0; row < databaseList_->count(); ++row) {
         QListWidgetItem* item = databaseList_->item(row);
-        if (ParsePtzListNumber(item->text()) == protocol.number) {
-            item->setText(PtzListText(protocol));
+        if (PtzListItemNumber(*item) == protocol.number) {
+            SetPtzListItem(*item, protocol);
             return;
         }
     }
@@ -105,13 +107,20 @@ void PtzImageCreatorDialog::SelectDatabaseEntryStartingWith(const QString& text)
 std::optional<std::int32_t> PtzImageCreatorDialog::SelectedDatabaseNumber() {
     const int row = SelectedRow(*databaseList_);
     if (row < 0) return std::nullopt;
-    const std::optional<std::int32_t> number = ParsePtzListNumber(databaseList_->item(row)->text());
-    if (!number) service_.showMessage(kPtzNegativeNumberText);
-    return number;
+    return UsableNumber(*databaseList_->item(row));
+}
+
+// A negative number can only come from a file, and -1 reads as an empty image slot:
+// such protocols are shown but nothing acts on them.
+std::optional<std::int32_t> PtzImageCreatorDialog::UsableNumber(const QListWidgetItem& entry) {
+    const std::int32_t number = PtzListItemNumber(entry);
+    if (number >= 0) return number;
+    service_.showMessage(kPtzNegativeNumberText);
+    return std::nullopt;
 }
 
 bool PtzImageCreatorDialog::AppendToDatabase(const PtzProtocol& protocol) {
-    if (!AppendPtzProtocol(database_, protocol)) {
+    if (!database_.Append(protocol)) {
         service_.showMessage(kPtzOutOfMemoryText);
         return false;
     }
@@ -128,7 +137,7 @@ std::optional<PtzProtocol> PtzImageCreatorDialog::Edit(const PtzProtocol& record
 }
 
 void PtzImageCreatorDialog::OnAdd() {
-    const PtzProtocol proposed = PtzProtocol::MakeNew(ProposedPtzNumber(database_));
+    const PtzProtocol proposed = PtzProtocol::MakeNew(database_.ProposedNumber());
     const std::optional<PtzProtocol> added = Edit(proposed, -1);
     if (added && !AppendToDatabase(*added)) return;
     SelectDatabaseEntryStartingWith(PtzListText(added.value_or(proposed)));
@@ -192,7 +201,7 @@ void PtzImageCreatorDialog::OnCopyToImage() {
     if (!database_.Get(database_.FindIndex(*number), protocol)) return;
     if (!image_->PutSlot(slot, protocol)) return;
     imageChanged_ = true;
-    targetList_->addItem(PtzListText(protocol));
+    AddEntry(*targetList_, protocol);
 }
 
 void PtzImageCreatorDialog::OnTakeFromImage() {
@@ -200,11 +209,8 @@ void PtzImageCreatorDialog::OnTakeFromImage() {
     if (slot < 0) return;
     PtzProtocol copy;
     if (!image_->GetSlot(slot, copy)) return;
-    const std::optional<std::int32_t> number = ParsePtzListNumber(targetList_->item(slot)->text());
-    if (!number) {
-        service_.showMessage(kPtzNegativeNumberText);
-        return;
-    }
+    const std::optional<std::int32_t> number = UsableNumber(*targetList_->item(slot));
+    if (!number) return;
     const int index = database_.FindIndex(*number);
     PtzProtocol held;
     if (index >= 0 && database_.Get(index, held)) {
@@ -250,7 +256,7 @@ void PtzImageCreatorDialog::OnLoadImage() {
         service_.showMessage(PtzLoadFailedText(kPtzImageKind, *path));
         return;
     }
-    KeepLeadingPtzEntries(*loaded);
+    loaded->KeepOnlyEntries();
     image_ = std::move(loaded);
     imageChanged_ = false;
     latestImagePath_ = *path;

@@ -14,6 +14,7 @@
 
 class QCheckBox;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 
 namespace imgdl {
@@ -53,6 +54,8 @@ class PtzImageCreatorDialog final : public QDialog {
     // The number behind the selected database entry. Nothing when no entry is selected,
     // or (after telling the operator) when the entry names no usable number.
     std::optional<std::int32_t> SelectedDatabaseNumber();
+    // The number behind `entry`; nothing, after telling the operator, when it is negative.
+    std::optional<std::int32_t> UsableNumber(const QListWidgetItem& entry);
     bool AppendToDatabase(const PtzProtocol& protocol);
     // Runs the editor; the edited record after OK.
     std::optional<PtzProtocol> Edit(const PtzProtocol& record, std::int32_t editedNumber);

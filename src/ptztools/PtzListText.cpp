@@ -1,7 +1,5 @@
 #include "ptztools/PtzListText.h"
 
-#include <limits>
-
 namespace imgdl {
 
 QString PtzListText(const PtzProtocol& protocol) {
@@ -9,17 +7,19 @@ QString PtzListText(const PtzProtocol& protocol) {
            PtzNameText(protocol);
 }
 
-std::optional<std::int32_t> ParsePtzListNumber(const QString& text) {
-    const qsizetype close = text.indexOf(QLatin1Char(']'));
-    if (!text.startsWith(QLatin1Char('[')) || close < 2) return std::nullopt;
-    std::int64_t value = 0;
-    for (qsizetype i = 1; i < close; ++i) {
-        const QChar c = text[i];
-        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
-        value = value * 10 + (c.unicode() - u'0');
-        if (value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
-    }
-    return static_cast<std::int32_t>(value);
+std::unique_ptr<QListWidgetItem> MakePtzListItem(const PtzProtocol& protocol) {
+    auto item = std::make_unique<QListWidgetItem>();
+    SetPtzListItem(*item, protocol);
+    return item;
+}
+
+void SetPtzListItem(QListWidgetItem& item, const PtzProtocol& protocol) {
+    item.setText(PtzListText(protocol));
+    item.setData(Qt::UserRole, QVariant::fromValue<qint32>(protocol.number));
+}
+
+std::int32_t PtzListItemNumber(const QListWidgetItem& item) {
+    return item.data(Qt::UserRole).value<qint32>();
 }
 
 QString PtzNameText(const PtzProtocol& protocol) {

@@ -1,9 +1,11 @@
 #pragma once
 // How both lists of the image creator show a protocol, "[%03d]%s", and how a handler
-// finds the number again in an entry's text.
+// finds the protocol behind an entry: by the number the entry carries as item data,
+// never by reading its text back.
 #include <cstdint>
-#include <optional>
+#include <memory>
 
+#include <QListWidgetItem>
 #include <QString>
 
 #include "ptz/PtzProtocol.h"
@@ -13,10 +15,12 @@ namespace imgdl {
 // "[007]Dome": the number zero-padded to at least three digits, then the name.
 QString PtzListText(const PtzProtocol& protocol);
 
-// The decimal digits between the leading "[" and the first "]". Nothing when the text
-// does not have that form (a negative number's minus sign included) or the value does
-// not fit a protocol number: such an entry names no protocol that can be looked up.
-std::optional<std::int32_t> ParsePtzListNumber(const QString& text);
+// A list entry for `protocol`: its list text, and its number as Qt::UserRole data.
+std::unique_ptr<QListWidgetItem> MakePtzListItem(const PtzProtocol& protocol);
+// Shows `protocol` in an existing entry, text and number alike.
+void SetPtzListItem(QListWidgetItem& item, const PtzProtocol& protocol);
+// The number of the protocol an entry shows.
+std::int32_t PtzListItemNumber(const QListWidgetItem& item);
 
 // Names hold 8-bit characters; each byte is shown as the character of that code.
 QString PtzNameText(const PtzProtocol& protocol);

@@ -67,26 +67,34 @@ TEST_F(PtzDatabaseFileTest, RecordsRoundTripByteForByteInOrder) {
 // Each case edits a good file of one record (number 5) and loads it into a database
 // that holds records 1 and 2, through the file and from memory alike.
 TEST_F(PtzDatabaseFileTest, DamagedFilesLeaveWhatTheFormatPrescribes) {
+    using enum PtzLoadError;
     const std::vector<std::int32_t> previous{1, 2}, one{5}, none{};
     const struct {
         const char* name;
         std::function<void(const std::filesystem::path&)> edit;
         int result;
+        PtzLoadError why;
         std::vector<std::int32_t> left;
     } cases[] = {
-        {"good", [](auto&) {}, 1, one},
-        {"magic PX", [](auto& p) { SetByte(p, 1, 'X'); }, 0, previous},
-        {"magic xD", [](auto& p) { SetByte(p, 0, 'p'); }, 0, previous},
-        {"11-byte header", [](auto& p) { Truncate(p, 11); }, 0, previous},
-        {"empty file", [](auto& p) { Truncate(p, 0); }, 0, previous},
-        {"version 2", [](auto& p) { SetByte(p, 2, 2); }, 1, one},
-        {"record size 100", [](auto& p) { SetLe32(p, 4, 100); }, 1, one},
-        {"count 0", [](auto& p) { SetLe32(p, 8, 0); }, 1, none},
-        {"count -1", [](auto& p) { SetLe32(p, 8, 0xFFFFFFFF); }, 1, none},
-        {"count 2, one record", [](auto& p) { SetLe32(p, 8, 2); }, 0, none},
-        {"record cut short", [](auto& p) { Truncate(p, 12 + 1795); }, 0, none},
-        {"count INT_MAX", [](auto& p) { SetLe32(p, 8, INT_MAX); }, 0, none},
-        {"trailing bytes", [](auto& p) { Append(p, Bytes(100, 0xEE)); }, 1, one},
+        {"good", [](auto&) {}, 1, kNone, one},
+        {"magic PX", [](auto& p) { SetByte(p, 1, 'X'); }, 0, kBadMagic, previous},
+        {"magic xD", [](auto& p) { SetByte(p, 0, 'p'); }, 0, kBadMagic, previous},
+        {"11-byte header", [](auto& p) { Truncate(p, 11); }, 0, kShortHeader, previous},
+        {"empty file", [](auto& p) { Truncate(p, 0); }, 0, kShortHeader, previous},
+        {"11 bytes, magic xD",  // too short is told before the magic is looked at
+         [](auto& p) {
+             SetByte(p, 0, 'p');
+             Truncate(p, 11);
+         },
+         0, kShortHeader, previous},
+        {"version 2", [](auto& p) { SetByte(p, 2, 2); }, 1, kNone, one},
+        {"record size 100", [](auto& p) { SetLe32(p, 4, 100); }, 1, kNone, one},
+        {"count 0", [](auto& p) { SetLe32(p, 8, 0); }, 1, kNone, none},
+        {"count -1", [](auto& p) { SetLe32(p, 8, 0xFFFFFFFF); }, 1, kNone, none},
+        {"count 2, one record", [](auto& p) { SetLe32(p, 8, 2); }, 0, kShortRecords, none},
+        {"record cut short", [](auto& p) { Truncate(p, 12 + 1795); }, 0, kShortRecords, none},
+        {"count INT_MAX", [](auto& p) { SetLe32(p, 8, INT_MAX); }, 0, kShortRecords, none},
+        {"trailing bytes", [](auto& p) { Append(p, Bytes(100, 0xEE)); }, 1, kNone, one},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -99,6 +107,16 @@ TEST_F(PtzDatabaseFileTest, DamagedFilesLeaveWhatTheFormatPrescribes) {
         PtzDatabase fromBytes = DatabaseOf({1, 2});
         EXPECT_EQ(fromBytes.LoadFromBytes(ReadBytes(path)), c.result);
         EXPECT_EQ(NumbersOf(fromBytes), c.left);
+
+        PtzLoadError why = kNoMemory;  // anything the loader must overwrite
+        PtzDatabase withReason = DatabaseOf({1, 2});
+        EXPECT_EQ(withReason.Load(path, why), c.result);
+        EXPECT_EQ(why, c.why);
+        EXPECT_EQ(NumbersOf(withReason), c.left);
+        why = kNoMemory;
+        withReason = DatabaseOf({1, 2});
+        EXPECT_EQ(withReason.LoadFromBytes(ReadBytes(path), why), c.result);
+        EXPECT_EQ(why, c.why);
     }
 }
 
@@ -110,6 +128,24 @@ TEST_F(PtzDatabaseFileTest, UnreadablePathsLeaveTheDatabaseUnchanged) {
     MakeFifo(PathOf("pipe"));
     EXPECT_EQ(WithoutBlocking<int>(PathOf("pipe"), [&] { return db.Load(PathOf("pipe")); }), 0);
     EXPECT_EQ(NumbersOf(db), (std::vector<std::int32_t>{1, 2}));
+}
+
+TEST_F(PtzDatabaseFileTest, UnreadablePathsSayWhy) {
+    std::filesystem::create_directory(PathOf("folder"));
+    MakeFifo(PathOf("pipe"));
+    const std::pair<const char*, PtzLoadError> cases[] = {
+        {"missing.pdb", PtzLoadError::kCannotOpen},
+        {"folder", PtzLoadError::kNotRegularFile},
+        {"pipe", PtzLoadError::kNotRegularFile},
+    };
+    for (const auto& [name, expected] : cases) {
+        PtzDatabase db = DatabaseOf({1, 2});
+        PtzLoadError why = PtzLoadError::kNone;
+        EXPECT_EQ(WithoutBlocking<int>(PathOf(name), [&] { return db.Load(PathOf(name), why); }), 0)
+            << name;
+        EXPECT_EQ(why, expected) << name;
+        EXPECT_EQ(NumbersOf(db), (std::vector<std::int32_t>{1, 2})) << name;
+    }
 }
 
 TEST(PtzDatabaseTest, RemoveClosesTheGapOrChangesNothing) {
@@ -160,6 +196,32 @@ TEST(PtzDatabaseTest, NextNumberIsOneAboveTheLargest) {
         }
         EXPECT_EQ(db.NextNumber(), c.next) << ::testing::PrintToString(c.numbers);
     }
+}
+
+// The number the creator offers for a new protocol never goes below 0, even where the
+// next number would.
+TEST(PtzDatabaseTest, ProposedNumberIsTheNextButNeverNegative) {
+    const struct {
+        std::vector<std::int32_t> numbers;
+        std::int32_t proposed;
+    } cases[] = {
+        {{}, 0}, {{3, 10, 7}, 11}, {{-5, -9}, 0}, {{-1}, 0}, {{-2, 4}, 5}, {{INT_MAX, 0}, 1},
+    };
+    for (const auto& c : cases) {
+        PtzDatabase db;
+        for (std::int32_t number : c.numbers) EXPECT_EQ(db.Append(PtzProtocol::MakeNew(number)), 1);
+        EXPECT_EQ(db.ProposedNumber(), c.proposed) << ::testing::PrintToString(c.numbers);
+    }
+}
+
+TEST(PtzDatabaseTest, AppendAddsACopyAfterTheLastRecord) {
+    PtzDatabase db = DatabaseOf({3, 10});
+    EXPECT_EQ(db.Append(SampleProtocol(3)), 1);  // numbers are not checked for uniqueness
+    EXPECT_EQ(db.Append(SampleProtocol(7)), 1);
+    EXPECT_EQ(NumbersOf(db), (std::vector<std::int32_t>{3, 10, 3, 7}));
+    PtzProtocol record;
+    ASSERT_EQ(db.Get(3, record), 1);
+    EXPECT_EQ(record, SampleProtocol(7));  // every byte, not only the number
 }
 
 TEST(PtzDatabaseTest, FindIndexReturnsTheLowestIndexOfDuplicates) {

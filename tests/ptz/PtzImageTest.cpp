@@ -98,12 +98,14 @@ TEST_F(PtzImageFileTest, LoadAndValidityOfEditedFiles) {
         int loaded;
         bool valid;
         std::size_t replaced;  // how many leading bytes come from the file
+        PtzLoadError why = PtzLoadError::kNone;
     } cases[] = {
         {"as saved", [](auto&) {}, 1, true, 64660},
-        {"64659 bytes", [](auto& p) { Truncate(p, 64659); }, 0, false, 64659},
+        {"64659 bytes", [](auto& p) { Truncate(p, 64659); }, 0, false, 64659,
+         PtzLoadError::kShortImage},
         {"64661 bytes", [](auto& p) { Append(p, Bytes{0}); }, 1, false, 64660},
-        {"100 bytes", [](auto& p) { Truncate(p, 100); }, 0, false, 100},
-        {"empty", [](auto& p) { Truncate(p, 0); }, 0, false, 0},
+        {"100 bytes", [](auto& p) { Truncate(p, 100); }, 0, false, 100, PtzLoadError::kShortImage},
+        {"empty", [](auto& p) { Truncate(p, 0); }, 0, false, 0, PtzLoadError::kShortImage},
         {"checksum + 1", [](auto& p) { SetLe32(p, 0, Le32At(ReadBytes(p), 0) + 1); }, 1, false,
          64660},
         {"slot byte changed", [](auto& p) { SetByte(p, 5000, 0x42); }, 1, false, 64660},
@@ -137,6 +139,17 @@ TEST_F(PtzImageFileTest, LoadAndValidityOfEditedFiles) {
         PtzImage fromBytes = ImageOf(36);
         EXPECT_EQ(fromBytes.LoadFromBytes(file), c.loaded);
         EXPECT_EQ(ImageBytes(fromBytes), expected);
+
+        // The checksum is no reason: loading never verifies it.
+        PtzLoadError why = PtzLoadError::kNoMemory;  // anything the loader must overwrite
+        PtzImage withReason = ImageOf(36);
+        EXPECT_EQ(withReason.Load(path, why), c.loaded);
+        EXPECT_EQ(why, c.why);
+        EXPECT_EQ(ImageBytes(withReason), expected);
+        why = PtzLoadError::kNoMemory;
+        withReason = ImageOf(36);
+        EXPECT_EQ(withReason.LoadFromBytes(file, why), c.loaded);
+        EXPECT_EQ(why, c.why);
     }
 }
 
@@ -149,6 +162,70 @@ TEST_F(PtzImageFileTest, UnreadablePathsLeaveTheImageUnchanged) {
     MakeFifo(PathOf("pipe"));
     EXPECT_EQ(WithoutBlocking<int>(PathOf("pipe"), [&] { return image.Load(PathOf("pipe")); }), 0);
     EXPECT_EQ(ImageBytes(image), before);
+}
+
+TEST_F(PtzImageFileTest, UnreadablePathsSayWhy) {
+    std::filesystem::create_directory(PathOf("folder"));
+    MakeFifo(PathOf("pipe"));
+    const std::pair<const char*, PtzLoadError> cases[] = {
+        {"missing.bin", PtzLoadError::kCannotOpen},
+        {"folder", PtzLoadError::kNotRegularFile},
+        {"pipe", PtzLoadError::kNotRegularFile},
+    };
+    for (const auto& [name, expected] : cases) {
+        PtzImage image = ImageOf(2);
+        const Bytes before = ImageBytes(image);
+        PtzLoadError why = PtzLoadError::kNone;
+        EXPECT_EQ(WithoutBlocking<int>(PathOf(name), [&] { return image.Load(PathOf(name), why); }),
+                  0)
+            << name;
+        EXPECT_EQ(why, expected) << name;
+        EXPECT_EQ(ImageBytes(image), before) << name;
+    }
+}
+
+// The entries end at the first slot whose number reads -1, whatever follows it. Each
+// case lists the slot numbers before: kEmpty makes the slot 0xFF throughout, -1 a
+// protocol numbered -1 with other bytes set.
+TEST(PtzImageTest, EntriesEndAtTheFirstEmptySlot) {
+    const struct {
+        const char* name;
+        std::vector<std::int32_t> slots;
+        int entries;
+    } cases[] = {
+        {"empty image", {}, 0},
+        {"three then empty", {100, 101, 102}, 3},
+        {"gap", {100, 101, kEmpty, 103, 104}, 2},
+        {"empty slot 0", {kEmpty, 101}, 0},
+        {"full", Range(100, 135), 36},
+        {"full but slot 35", Range(100, 134), 35},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PtzImage image;
+        for (std::size_t s = 0; s < c.slots.size(); ++s) {
+            if (c.slots[s] != kEmpty) {
+                ASSERT_EQ(image.PutSlot(static_cast<int>(s), SampleProtocol(c.slots[s])), 1);
+            }
+        }
+        EXPECT_EQ(image.EntryCount(), c.entries);
+
+        const Bytes checksum(image.Bytes().begin(), image.Bytes().begin() + 4);
+        EXPECT_EQ(image.KeepOnlyEntries(), c.entries);
+        std::vector<std::int32_t> kept(c.slots.begin(), c.slots.begin() + c.entries);
+        EXPECT_EQ(SlotNumbers(image), Slots(kept));  // also: emptied slots are all 0xFF
+        EXPECT_EQ(Bytes(image.Bytes().begin(), image.Bytes().begin() + 4), checksum);
+    }
+}
+
+TEST(PtzImageTest, AProtocolNumberedMinusOneEndsTheEntries) {
+    PtzImage image = ImageOf(3);
+    PtzProtocol minusOne = SampleProtocol(7);
+    minusOne.number = -1;
+    ASSERT_EQ(image.PutSlot(1, minusOne), 1);
+    EXPECT_EQ(image.EntryCount(), 1);
+    EXPECT_EQ(image.KeepOnlyEntries(), 1);
+    EXPECT_EQ(SlotNumbers(image), Slots({100}));
 }
 
 TEST(PtzImageTest, ClearEmptiesEverySlotAndTheChecksumWord) {

@@ -12,7 +12,6 @@
 #include "PtzToolsTestSupport.h"
 #include "ptztools/HexByteField.h"
 #include "ptztools/PtzDataEditorDialog.h"
-#include "ptztools/PtzImageCreatorFiles.h"
 #include "res/StringTable.h"
 
 namespace imgdl::test {
@@ -76,7 +75,7 @@ TEST_F(PtzDataEditorTest, OpenedForNewProtocolSevenShowsItsDefaults) {
 
 TEST_F(PtzDataEditorTest, ModifyDisablesNumberAndNeverRefusesIt) {
     const PtzProtocol held = Protocol(5, "Dome");
-    ASSERT_TRUE(AppendPtzProtocol(database, held));
+    ASSERT_EQ(database.Append(held), 1);
     PtzDataEditorDialog& editor = Open(held, 5);
     EXPECT_FALSE(Edit("numberEdit")->isEnabled());
     EXPECT_TRUE(PressOk());
@@ -85,8 +84,8 @@ TEST_F(PtzDataEditorTest, ModifyDisablesNumberAndNeverRefusesIt) {
 }
 
 TEST_F(PtzDataEditorTest, TakenNumberIsRefusedThenAFreeOneAccepted) {
-    ASSERT_TRUE(AppendPtzProtocol(database, Protocol(3)));
-    ASSERT_TRUE(AppendPtzProtocol(database, Protocol(7)));
+    ASSERT_EQ(database.Append(Protocol(3)), 1);
+    ASSERT_EQ(database.Append(Protocol(7)), 1);
     PtzDataEditorDialog& editor = OpenNew(8);
     Edit("numberEdit")->setText("3");
     Edit("nameEdit")->setText("Typed");

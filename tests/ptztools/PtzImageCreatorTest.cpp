@@ -9,7 +9,6 @@
 #include "PtzToolsTestSupport.h"
 #include "ptztools/PtzCreatorProcessState.h"
 #include "ptztools/PtzImageCreatorDialog.h"
-#include "ptztools/PtzImageCreatorFiles.h"
 #include "ptztools/PtzToolsMessages.h"
 #include "res/StringTable.h"
 
@@ -113,8 +112,9 @@ TEST_F(PtzImageCreatorTest, AddedNumberThatTheOperatorTypedIsSelected) {
     EXPECT_EQ(Held(1).GetName(), "Typed");
 }
 
-// Every handler finds the protocol behind an entry by the digits before the first "]".
-TEST_F(PtzImageCreatorTest, EntriesAreSortedAndTheirNumbersParsedBack) {
+// Every handler finds the protocol behind an entry by the number the entry carries,
+// however many digits it has and whatever the name holds.
+TEST_F(PtzImageCreatorTest, EntriesAreSortedAndFindTheirProtocols) {
     Open({Protocol(123, "a]b"), Protocol(7, "Dome"), Protocol(5120, "Big"), Protocol(12, "x")});
     EXPECT_EQ(Texts(Database()), (QStringList{"[007]Dome", "[012]x", "[123]a]b", "[5120]Big"}));
     for (const std::int32_t number : {5120, 123, 7}) CopyToImage(number);
@@ -244,6 +244,35 @@ TEST_F(PtzImageCreatorTest, MoveUpAndDownKeepListAndImageInStep) {
         const QString selected = c.selectedAfter < 0 ? QString() : texts[c.selectedAfter];
         EXPECT_EQ(SelectedText(Target()), selected) << c.button << " " << c.selected;
     }
+}
+
+// An entry keeps naming its protocol when it moves and when the image is reloaded:
+// "<<" compares the slot with the protocol the entry shows, so it finds an equal copy
+// in the database and asks nothing. Looking up any other number would ask whether to
+// replace it, or add a second protocol.
+TEST_F(PtzImageCreatorTest, TargetEntriesKeepTheirProtocolThroughMovesAndReloads) {
+    Open({Protocol(1, "One"), Protocol(2, "Two"), Protocol(3, "Three")});
+    const QStringList database{"[001]One", "[002]Two", "[003]Three"};
+    for (const std::int32_t n : {1, 2, 3}) CopyToImage(n);
+    Target().setCurrentRow(2);
+    Press("moveUpButton");
+    Press("moveUpButton");
+    ASSERT_EQ(Texts(Target()), (QStringList{"[003]Three", "[001]One", "[002]Two"}));
+    Target().setCurrentRow(0);
+    Press("takeFromImageButton");
+    EXPECT_EQ(Texts(Target()), (QStringList{"[001]One", "[002]Two"}));
+
+    service.fileAnswers = {PathOf("moved.bin")};
+    Press("saveImageButton");
+    service.fileAnswers = {PathOf("moved.bin")};
+    Press("loadImageButton");
+    Target().setCurrentRow(1);
+    Press("takeFromImageButton");
+    EXPECT_EQ(Texts(Target()), QStringList{"[001]One"});
+    EXPECT_EQ(ImageNumbers(), std::vector<std::int32_t>{1});
+    EXPECT_TRUE(service.messages.empty());
+    EXPECT_EQ(Texts(Database()), database);
+    EXPECT_EQ(creator_->database().Count(), 3);
 }
 
 TEST_F(PtzImageCreatorTest, ModifyReplacesTheProtocolAndRefreshesItsEntry) {

@@ -1,8 +1,8 @@
-// The list text "[%03d]%s", the number parsed back from it, and the two-digit
+// The list text "[%03d]%s", the number an entry carries beside it, and the two-digit
 // hexadecimal fields of the editor.
 #include <gtest/gtest.h>
 
-#include <optional>
+#include <memory>
 
 #include "ptztools/HexByteField.h"
 #include "ptztools/PtzListText.h"
@@ -28,23 +28,25 @@ TEST(PtzListText, ShowsNumberPaddedToThreeDigitsThenName) {
     }
 }
 
-TEST(PtzListText, ParsesTheDigitsUpToTheFirstBracket) {
-    const std::pair<const char*, std::optional<std::int32_t>> cases[] = {
-        {"[007]Dome", 7},
-        {"[5120]Big", 5120},
-        {"[12345]x", 12345},
-        {"[012]a]b", 12},
-        {"[2147483647]x", 2147483647},
-        // No usable number: a minus sign, nothing between the brackets, no brackets,
-        // a value beyond 32 bits.
-        {"[-05]Neg", std::nullopt},
-        {"[]x", std::nullopt},
-        {"007]x", std::nullopt},
-        {"[007x", std::nullopt},
-        {"[2147483648]x", std::nullopt},
+// An entry carries its protocol's number whatever its text looks like: more than three
+// digits, a "]" in the name, a minus sign, a name that is itself a list text.
+TEST(PtzListText, EntriesCarryTheirNumberBesideTheText) {
+    const ListTextCase cases[] = {
+        {7, "Dome", "[007]Dome"}, {5120, "Big", "[5120]Big"},         {123, "a]b", "[123]a]b"},
+        {-5, "Neg", "[-05]Neg"},  {2147483647, "x", "[2147483647]x"}, {8, "[009]", "[008][009]"},
     };
-    for (const auto& [text, number] : cases)
-        EXPECT_EQ(ParsePtzListNumber(QString::fromLatin1(text)), number) << text;
+    for (const ListTextCase& c : cases) {
+        PtzProtocol protocol = PtzProtocol::MakeNew(c.number);
+        protocol.SetName(c.name);
+        const std::unique_ptr<QListWidgetItem> item = MakePtzListItem(protocol);
+        EXPECT_EQ(item->text().toStdString(), c.text) << c.number;
+        EXPECT_EQ(PtzListItemNumber(*item), c.number) << c.text;
+
+        // Showing another protocol in the entry replaces both.
+        SetPtzListItem(*item, PtzProtocol::MakeNew(42));
+        EXPECT_EQ(item->text().toStdString(), "[042]New PTZ Protocol(42)");
+        EXPECT_EQ(PtzListItemNumber(*item), 42);
+    }
 }
 
 TEST(PtzListText, NameBytesRoundTripAsEightBitCharacters) {

@@ -11,7 +11,6 @@
 #include "ptztools/PtzCreatorProcessState.h"
 #include "ptztools/PtzDataEditorDialog.h"
 #include "ptztools/PtzImageCreatorDialog.h"
-#include "ptztools/PtzImageCreatorFiles.h"
 #include "ui/QtDialogService.h"
 
 namespace {
@@ -37,8 +36,7 @@ imgdl::PtzDatabase SampleDatabase() {
     imgdl::PtzDatabase database;
     const std::pair<std::int32_t, const char*> protocols[] = {
         {12, "Pelco-D"}, {3, "Pelco-P"}, {41, "Samsung SCC"}, {7, "Dome"}, {5120, "Vicon"}};
-    for (const auto& [number, name] : protocols)
-        imgdl::AppendPtzProtocol(database, Sample(number, name));
+    for (const auto& [number, name] : protocols) database.Append(Sample(number, name));
     return database;
 }
 

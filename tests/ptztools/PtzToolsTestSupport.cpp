@@ -5,7 +5,6 @@
 #include <QTest>
 
 #include "ptztools/PtzCreatorProcessState.h"
-#include "ptztools/PtzImageCreatorFiles.h"
 
 namespace imgdl::test {
 
@@ -74,8 +73,7 @@ std::string PtzToolsFileTest::PathOf(const char* name) const {
 std::string PtzToolsFileTest::WriteDatabase(const char* name,
                                             const std::vector<PtzProtocol>& protocols) const {
     PtzDatabase database;
-    for (const PtzProtocol& protocol : protocols)
-        EXPECT_TRUE(AppendPtzProtocol(database, protocol));
+    for (const PtzProtocol& protocol : protocols) EXPECT_EQ(database.Append(protocol), 1);
     const std::string path = PathOf(name);
     EXPECT_EQ(database.Save(path), 1);
     return path;

@@ -45,9 +45,8 @@ int ListImage(std::span<const std::uint8_t> bytes, const Console& c) {
     PtzImage image;
     image.LoadFromBytes(bytes);
     PtzProtocol record;
-    // Entries fill the slots from the front; the first empty slot ends them.
-    for (int s = 0; s < kPtzImageSlotCount && image.GetSlot(s, record) && record.number != -1; ++s)
-        PrintEntry(c.out, record);
+    for (int s = 0; s < image.EntryCount(); ++s)
+        if (image.GetSlot(s, record)) PrintEntry(c.out, record);
     return kExitOk;
 }
 
