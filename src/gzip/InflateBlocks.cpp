@@ -16,6 +16,9 @@ constexpr unsigned kFixedDistanceWidth = 5;
 constexpr unsigned kDynamicLiteralWidth = 9;
 constexpr unsigned kDynamicDistanceWidth = 6;
 constexpr unsigned kCodeLengthWidth = 7;
+// Patterns the fast tables resolve in one lookup; longer codewords are rare.
+constexpr unsigned kFastLiteralBits = 10;
+constexpr unsigned kFastDistanceBits = 8;
 
 // Reads n bits (n <= 16) into value; false when the input runs out.
 bool ReadBits(BitInput& bits, unsigned n, unsigned& value) {
@@ -40,8 +43,8 @@ int InflateStored(InflateState& state) {
     // comes straight from the input, in runs that neither take its last byte nor
     // pass the window's end.
     while (length != 0) {
-        const std::size_t run = std::min<std::size_t>(
-            {length, bits.spareBytes(), InflateWindow::kSize - window.fill()});
+        const std::size_t run =
+            std::min<std::size_t>({length, bits.spareBytes(), InflateWindow::kEnd - window.fill()});
         if (run == 0) {
             bits.need(8);  // fails, consuming the last byte as a byte fetch would
             return kInflateBadData;
@@ -49,7 +52,7 @@ int InflateStored(InflateState& state) {
         std::memcpy(window.data() + window.fill(), bits.position(), run);
         bits.skipBytes(run);
         window.setFill(window.fill() + static_cast<unsigned>(run));
-        if (window.fill() == InflateWindow::kSize) window.flush();
+        if (window.fill() == InflateWindow::kEnd) window.flush();
         length -= static_cast<unsigned>(run);
     }
     return kInflateOk;
@@ -72,9 +75,13 @@ int InflateFixed(InflateState& state) {
         result = BuildHuffmanTable(distances, kDistanceSymbols, kFixedDistanceWidth,
                                    state.fixedDistances);
         if (result > kBuildIncomplete) return result;
+        BuildFastCode(state.fixedLiterals, kFastLiteralBits, state.fastFixedLiterals);
+        BuildFastCode(state.fixedDistances, kFastDistanceBits, state.fastFixedDistances);
         state.fixedBuilt = true;
     }
-    return InflateCodes(state, state.fixedLiterals, state.fixedDistances);
+    if (!state.fast) return InflateCodes(state, state.fixedLiterals, state.fixedDistances);
+    return InflateCodes(state, state.fixedLiterals, state.fixedDistances, &state.fastFixedLiterals,
+                        &state.fastFixedDistances);
 }
 
 // Reads the literal/length and distance code lengths, coded with the code-length
@@ -155,7 +162,11 @@ int InflateDynamic(InflateState& state) {
         state.failure = UnzipFailure::kIncompleteDistanceTree;
     }
     if (result != kBuildComplete) return result;
-    return InflateCodes(state, state.literals, state.distances);
+    if (!state.fast) return InflateCodes(state, state.literals, state.distances);
+    BuildFastCode(state.literals, kFastLiteralBits, state.fastLiterals);
+    BuildFastCode(state.distances, kFastDistanceBits, state.fastDistances);
+    return InflateCodes(state, state.literals, state.distances, &state.fastLiterals,
+                        &state.fastDistances);
 }
 
 int InflateBlock(InflateState& state, bool& last) {

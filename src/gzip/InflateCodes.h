@@ -8,7 +8,9 @@ namespace imgdl::gzip {
 // codes at all, or the bits lead to an invalid slot.
 const HuffmanSlot* DecodeSymbol(BitInput& bits, const HuffmanTable& table);
 
-// Literals and matches up to and including the end-of-block symbol.
-int InflateCodes(InflateState& state, const HuffmanTable& literals, const HuffmanTable& distances);
+// Literals and matches up to and including the end-of-block symbol. The fast
+// tables, made from the same codes, are optional.
+int InflateCodes(InflateState& state, const HuffmanTable& literals, const HuffmanTable& distances,
+                 const FastCode* fastLiterals = nullptr, const FastCode* fastDistances = nullptr);
 
 }  // namespace imgdl::gzip

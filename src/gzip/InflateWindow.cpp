@@ -9,7 +9,7 @@ namespace imgdl::gzip {
 
 bool InflateWindow::allocate() {
     try {
-        buffer_ = std::make_unique<std::uint8_t[]>(kSize);
+        buffer_ = std::make_unique<std::uint8_t[]>(kEnd + kSlack);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -17,23 +17,24 @@ bool InflateWindow::allocate() {
 }
 
 void InflateWindow::copyMatch(unsigned length, unsigned distance) {
-    unsigned src = (fill_ - distance) & kMask;
     while (length != 0) {
-        const unsigned run = std::min(length, kSize - std::max(src, fill_));
-        CopyRun(buffer_.get(), fill_, src, run);
+        const unsigned run = std::min(length, kEnd - fill_);
+        CopyRun(buffer_.get(), fill_, fill_ - distance, run);
         fill_ += run;
-        src = (src + run) & kMask;
         length -= run;
-        if (fill_ == kSize) flush();
+        if (fill_ == kEnd) flush();
     }
 }
 
 void InflateWindow::flush() {
-    if (fill_ == 0) return;
-    crc_ = UpdateCrc32(crc_, buffer_.get(), fill_);
-    if (writeBytes(*output_, buffer_.get(), fill_) < fill_) diagnostics_->write(kTextCouldntWrite);
-    total_ += fill_;
-    fill_ = 0;
+    const unsigned pending = std::min(fill_, kEnd) - kStart;
+    if (pending == 0) return;
+    std::uint8_t* const first = buffer_.get() + kStart;
+    crc_ = UpdateCrc32(crc_, first, pending);
+    if (writeBytes(*output_, first, pending) < pending) diagnostics_->write(kTextCouldntWrite);
+    total_ += pending;
+    std::memmove(buffer_.get(), buffer_.get() + pending, fill_ - pending);
+    fill_ -= pending;
 }
 
 }  // namespace imgdl::gzip
