@@ -195,11 +195,12 @@ int InflateBlocks(InflateState& state) {
         const int result = InflateBlock(state, last);
         if (result != kInflateOk) {
             state.bits.commit();
+            state.window.abandon();
             return result;
         }
     }
     state.bits.returnHeldBytes();
-    state.window.flush();
+    state.window.finish();
     return kInflateOk;
 }
 

@@ -119,9 +119,10 @@ void FastSteps(BitInput& input, InflateWindow& window, const FastCode& literals,
     std::uint8_t* in = raw.pos;
     std::uint64_t bitbuf = raw.bits;
     unsigned bitsleft = raw.count;
-    std::uint8_t* const buffer = window.data();
+    // A flush may move the window.
+    std::uint8_t* buffer = window.data();
     std::uint8_t* out = buffer + window.fill();
-    std::uint8_t* const outLimit = buffer + InflateWindow::kEnd;
+    std::uint8_t* outLimit = buffer + InflateWindow::kEnd;
     const std::uint32_t* const lt = literals.entries.data();
     const std::uint32_t lmask = literals.mask();
     const std::uint32_t* const dt = distances.entries.data();
@@ -143,7 +144,9 @@ void FastSteps(BitInput& input, InflateWindow& window, const FastCode& literals,
         if (out >= outLimit) {
             window.setFill(static_cast<unsigned>(out - buffer));
             window.flush();
+            buffer = window.data();
             out = buffer + window.fill();
+            outLimit = buffer + InflateWindow::kEnd;
         }
         refill();
         std::uint32_t entry = lt[bitbuf & lmask];

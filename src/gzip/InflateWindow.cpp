@@ -7,19 +7,36 @@
 
 namespace imgdl::gzip {
 
+namespace {
+
+bool AllZeros(const std::uint8_t* bytes, std::size_t count) {
+    std::uint64_t any = 0;
+    for (std::size_t i = 0; i + 8 <= count; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        any |= word;
+    }
+    for (std::size_t i = count & ~std::size_t{7}; i < count; ++i) any |= bytes[i];
+    return any == 0;
+}
+
+}  // namespace
+
 bool InflateWindow::allocate() {
     try {
-        buffer_ = std::make_unique<std::uint8_t[]>(kEnd + kSlack);
+        buffer_ = std::make_unique<std::uint8_t[]>(kEnd + kSlack + kSpan);
     } catch (const std::bad_alloc&) {
         return false;
     }
+    base_ = buffer_.get();
+    kept_ = buffer_.get() + kEnd + kSlack;
     return true;
 }
 
 void InflateWindow::copyMatch(unsigned length, unsigned distance) {
     while (length != 0) {
         const unsigned run = std::min(length, kEnd - fill_);
-        CopyRun(buffer_.get(), fill_, fill_ - distance, run);
+        CopyRun(base_, fill_, fill_ - distance, run);
         fill_ += run;
         length -= run;
         if (fill_ == kEnd) flush();
@@ -29,12 +46,90 @@ void InflateWindow::copyMatch(unsigned length, unsigned distance) {
 void InflateWindow::flush() {
     const unsigned pending = std::min(fill_, kEnd) - kStart;
     if (pending == 0) return;
-    std::uint8_t* const first = buffer_.get() + kStart;
+    std::uint8_t* const first = base_ + kStart;
     crc_ = UpdateCrc32(crc_, first, pending);
-    if (writeBytes(*output_, first, pending) < pending) diagnostics_->write(kTextCouldntWrite);
     total_ += pending;
+    if (inRegion()) {
+        // The bytes are in place already.
+        output_->position += pending;  // always a whole 32 KiB here
+        base_ += kSize;
+        fill_ -= kSize;
+        const bool room = static_cast<std::size_t>(output_->end - output_->position) >= kSpan;
+        if (room) {
+            // The span moves on by 32 KiB; the caller's bytes under its first
+            // kSlack bytes are kept already.
+            const bool zeros = keptZeros_;
+            if (!zeros) std::memmove(kept_, kept_ + kSize, kSlack);
+            const std::uint8_t* fresh = output_->position + kSlack;
+            keptZeros_ = zeros && AllZeros(fresh, kSize);
+            if (!keptZeros_) {
+                if (zeros) std::memset(kept_, 0, kSlack);
+                std::memcpy(kept_ + kSlack, fresh, kSize);
+            }
+        } else {
+            leaveRegion();
+        }
+        return;
+    }
+    if (writeBytes(*output_, first, pending) < pending) diagnostics_->write(kTextCouldntWrite);
     std::memmove(buffer_.get(), buffer_.get() + pending, fill_ - pending);
     fill_ -= pending;
+    if (pending == kSize && output_->position - output_->start >= kSize &&
+        static_cast<std::size_t>(output_->end - output_->position) >= kSpan) {
+        enterRegion();
+    }
+}
+
+// The history is the last 32 KiB flushed, which the region holds right in front
+// of its position.
+void InflateWindow::enterRegion() {
+    std::uint8_t* const at = output_->position;
+    keptZeros_ = AllZeros(at, kSpan);
+    if (!keptZeros_) std::memcpy(kept_, at, kSpan);
+    const unsigned overflow = fill_ - kStart;
+    std::memcpy(at, buffer_.get() + kStart, overflow);
+    base_ = at - kStart;
+}
+
+// The old span's last kSlack bytes, pending bytes and whatever a word-wise copy
+// wrote past them, lie behind the region's position now; the kept bytes behind
+// the span's first 32 KiB go back there.
+void InflateWindow::leaveRegion() {
+    std::memcpy(buffer_.get(), base_, fill_);
+    std::uint8_t* const at = output_->position;
+    if (keptZeros_) {
+        std::memset(at, 0, kSlack);
+    } else {
+        std::memcpy(at, kept_ + kSize, kSlack);
+    }
+    base_ = buffer_.get();
+}
+
+void InflateWindow::restoreRegion(unsigned offset) {
+    std::uint8_t* const spanStart = base_ + kStart;
+    if (keptZeros_) {
+        std::memset(spanStart + offset, 0, kSpan - offset);
+    } else {
+        std::memcpy(spanStart + offset, kept_ + offset, kSpan - offset);
+    }
+    base_ = buffer_.get();
+    fill_ = kStart;
+}
+
+void InflateWindow::finish() {
+    if (!inRegion()) {
+        flush();
+        return;
+    }
+    const unsigned pending = fill_ - kStart;
+    crc_ = UpdateCrc32(crc_, base_ + kStart, pending);
+    total_ += pending;
+    output_->position += pending;
+    restoreRegion(pending);  // what lies behind the data
+}
+
+void InflateWindow::abandon() {
+    if (inRegion()) restoreRegion(0);
 }
 
 }  // namespace imgdl::gzip
