@@ -28,7 +28,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::size_t kFlushUnit = 32768;
-constexpr std::size_t kOutputLimit = 1 << 20;
+constexpr std::size_t kOutputLimit = 1 << 18;
 constexpr std::uint8_t kFillers[2] = {0xA5, 0x5A};
 
 class CountingSink final : public imgdl::gzip::DiagnosticSink {
@@ -115,8 +115,8 @@ int FlushesThatDoNotFit(std::size_t total, std::size_t regionSize) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
-    // Region sizes from 0 to about 2 MiB, odd ones included.
-    const std::size_t regionSize = (std::size_t{data[0]} | std::size_t{data[1]} << 8) * 33;
+    // Region sizes from 0 to about 320 KiB, odd ones included.
+    const std::size_t regionSize = (std::size_t{data[0]} | std::size_t{data[1]} << 8) * 5;
     data += 2;
     size -= 2;
 
