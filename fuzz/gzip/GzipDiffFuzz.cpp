@@ -159,16 +159,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               "wrong number of Couldnt write texts");
         return 0;
     }
-    if (ref.refusedCodeLengths) return 0;
-    const std::size_t common = std::min(written, ref.bytes.size());
+    // unzip sees the eight zeros standing in for the trailer as more data.
+    const Bytes padded(member.begin() + sizeof kHeader, member.end());
+    const Reference seen = ZlibInflate(padded.data(), padded.size());
+    if (ref.refusedCodeLengths || seen.refusedCodeLengths) return 0;
+    const std::size_t common = std::min(written, seen.bytes.size());
     Check(std::equal(a.region.begin(), a.region.begin() + static_cast<std::ptrdiff_t>(common),
-                     ref.bytes.begin()),
+                     seen.bytes.begin()),
           "output differs from zlib");
     if (a.result == 0) {
-        // The eight zeros standing in for the trailer completed the data.
-        const Bytes padded(member.begin() + sizeof kHeader, member.end());
-        const Reference again = ZlibInflate(padded.data(), padded.size());
-        Check(again.ok && again.bytes.empty(), "zlib refuses data that unzip accepts");
+        Check(seen.ok && seen.bytes.empty(), "zlib refuses data that unzip accepts");
         return 0;
     }
     Check(a.result == 1, "unexpected result");
@@ -178,6 +178,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;  // the data decoded, so it was flushed whole
     }
     Check(written % kFlushUnit == 0 || written == regionSize, "a partial flush reached the region");
-    Check(written <= ref.bytes.size(), "more bytes flushed than zlib decoded");
+    Check(written <= seen.bytes.size(), "more bytes flushed than zlib decoded");
     return 0;
 }
