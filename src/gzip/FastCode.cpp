@@ -1,23 +1,35 @@
 #include "gzip/FastCode.h"
 
+#include <array>
+#include <cstring>
+
 namespace imgdl::gzip {
 namespace {
 
-// The entry for one pattern, following links while the codeword fits in `bits`.
-std::uint32_t Resolve(const HuffmanTable& table, unsigned pattern, unsigned bits) {
-    const HuffmanSlot* slot = &table.slots[pattern & ((1u << table.width) - 1u)];
+bool IsLink(const HuffmanSlot& slot) {
+    return slot.op > kOpLiteral && slot.op != kOpInvalid;
+}
+
+// The entry of a final slot reached after `length` bits in all.
+std::uint32_t Pack(const HuffmanSlot& slot, unsigned length) {
+    if (slot.op == kOpInvalid || slot.op == kOpEndOfBlock) return kFastExceptional;
+    const std::uint32_t head = (std::uint32_t{slot.value} << 16) | (length << 8);
+    if (slot.op == kOpLiteral) return head | kFastLiteral | length;
+    return head | (length + slot.op);
+}
+
+// The entry for a pattern that starts in a link, following links while the
+// codeword fits in `bits`.
+std::uint32_t Resolve(const HuffmanTable& table, const HuffmanSlot* slot, unsigned pattern,
+                      unsigned bits) {
     unsigned length = 0;
-    while (slot->op > kOpLiteral && slot->op != kOpInvalid) {
+    while (IsLink(*slot)) {
         const unsigned n = slot->op - kOpLiteral;
         length += slot->bits;
         if (length + n > bits) return kFastExceptional;
         slot = &table.slots[slot->value + ((pattern >> length) & ((1u << n) - 1u))];
     }
-    length += slot->bits;
-    if (slot->op == kOpInvalid || slot->op == kOpEndOfBlock) return kFastExceptional;
-    const std::uint32_t head = (std::uint32_t{slot->value} << 16) | (length << 8);
-    if (slot->op == kOpLiteral) return head | kFastLiteral | length;
-    return head | (length + slot->op);
+    return Pack(*slot, length + slot->bits);
 }
 
 }  // namespace
@@ -36,14 +48,25 @@ void BuildFastCode(const HuffmanTable& table, unsigned wantedBits, FastCode& fas
     }
     fast.bits = bits;
     const unsigned firstLevel = 1u << table.width;
-    for (unsigned i = 0; i < firstLevel; ++i) fast.entries[i] = Resolve(table, i, bits);
+    std::array<std::uint16_t, 1u << kFastMaxBits> links;
+    unsigned linkCount = 0;
+    for (unsigned i = 0; i < firstLevel; ++i) {
+        const HuffmanSlot& slot = table.slots[i];
+        if (IsLink(slot)) {
+            links[linkCount++] = static_cast<std::uint16_t>(i);
+            fast.entries[i] = Resolve(table, &slot, i, bits);
+        } else {
+            fast.entries[i] = Pack(slot, slot.bits);
+        }
+    }
     // Patterns beyond the first level repeat its entries unless they lead into a
     // sub-table.
-    for (unsigned i = firstLevel; i < (1u << bits); ++i) {
-        const std::uint32_t base = fast.entries[i & (firstLevel - 1u)];
-        const HuffmanSlot& slot = table.slots[i & (firstLevel - 1u)];
-        const bool linked = slot.op > kOpLiteral && slot.op != kOpInvalid;
-        fast.entries[i] = linked ? Resolve(table, i, bits) : base;
+    for (unsigned i = firstLevel; i < (1u << bits); i += firstLevel)
+        std::memcpy(&fast.entries[i], &fast.entries[0], firstLevel * sizeof fast.entries[0]);
+    for (unsigned k = 0; k < linkCount; ++k) {
+        const HuffmanSlot* slot = &table.slots[links[k]];
+        for (unsigned i = links[k] + firstLevel; i < (1u << bits); i += firstLevel)
+            fast.entries[i] = Resolve(table, slot, i, bits);
     }
 }
 

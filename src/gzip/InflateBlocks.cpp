@@ -17,8 +17,8 @@ constexpr unsigned kDynamicLiteralWidth = 9;
 constexpr unsigned kDynamicDistanceWidth = 6;
 constexpr unsigned kCodeLengthWidth = 7;
 // Patterns the fast tables resolve in one lookup; longer codewords are rare.
-constexpr unsigned kFastLiteralBits = 10;
-constexpr unsigned kFastDistanceBits = 8;
+constexpr unsigned kFastLiteralBits = 11;
+constexpr unsigned kFastDistanceBits = 10;
 
 // Reads n bits (n <= 16) into value; false when the input runs out.
 bool ReadBits(BitInput& bits, unsigned n, unsigned& value) {
