@@ -16,9 +16,6 @@ constexpr unsigned kFixedDistanceWidth = 5;
 constexpr unsigned kDynamicLiteralWidth = 9;
 constexpr unsigned kDynamicDistanceWidth = 6;
 constexpr unsigned kCodeLengthWidth = 7;
-// Patterns the fast tables resolve in one lookup; longer codewords are rare.
-constexpr unsigned kFastLiteralBits = 11;
-constexpr unsigned kFastDistanceBits = 10;
 
 // Reads n bits (n <= 16) into value; false when the input runs out.
 bool ReadBits(BitInput& bits, unsigned n, unsigned& value) {
@@ -75,13 +72,18 @@ int InflateFixed(InflateState& state) {
         result = BuildHuffmanTable(distances, kDistanceSymbols, kFixedDistanceWidth,
                                    state.fixedDistances);
         if (result > kBuildIncomplete) return result;
-        BuildFastCode(state.fixedLiterals, kFastLiteralBits, state.fastFixedLiterals);
-        BuildFastCode(state.fixedDistances, kFastDistanceBits, state.fastFixedDistances);
+        BuildFastCode(lengths, kLiteralLengthSymbols, kFastLiteralBits, state.fastFixedLiterals);
+        BuildFastCode(distances, kDistanceSymbols, kFastDistanceBits, state.fastFixedDistances);
         state.fixedBuilt = true;
     }
-    if (!state.fast) return InflateCodes(state, state.fixedLiterals, state.fixedDistances);
-    return InflateCodes(state, state.fixedLiterals, state.fixedDistances, &state.fastFixedLiterals,
-                        &state.fastFixedDistances);
+    BlockCodes codes;
+    codes.literals = &state.fixedLiterals;
+    codes.distances = &state.fixedDistances;
+    if (state.fast) {
+        codes.fastLiterals = &state.fastFixedLiterals;
+        codes.fastDistances = &state.fastFixedDistances;
+    }
+    return InflateCodes(state, codes);
 }
 
 // Reads the literal/length and distance code lengths, coded with the code-length
@@ -148,25 +150,41 @@ int InflateDynamic(InflateState& state) {
     if (result != kInflateOk) return result;
 
     const std::span<const std::uint8_t> all(lengths.data(), literalCount + distanceCount);
-    result = BuildHuffmanTable(all.first(literalCount), kLiteralLengthSymbols, kDynamicLiteralWidth,
-                               state.literals);
+    BlockCodes codes;
+    codes.literals = &state.literals;
+    codes.distances = &state.distances;
+    codes.literalLengths = all.first(literalCount);
+    codes.distanceLengths = all.subspan(literalCount);
+    codes.literalWidth = kDynamicLiteralWidth;
+    codes.distanceWidth = kDynamicDistanceWidth;
+    // The texts and results of the careful decoder's table making, without the
+    // tables: the fast decoder has its own, and the careful one may never be needed.
+    result = state.fast ? CheckCodeLengths(codes.literalLengths)
+                        : BuildHuffmanTable(codes.literalLengths, kLiteralLengthSymbols,
+                                            kDynamicLiteralWidth, state.literals);
     if (result == kBuildIncomplete) {
         state.diagnostics->write(kTextIncompleteLiteral);
         state.failure = UnzipFailure::kIncompleteLiteralTree;
     }
     if (result != kBuildComplete) return result;
-    result = BuildHuffmanTable(all.subspan(literalCount), kDistanceSymbols, kDynamicDistanceWidth,
-                               state.distances);
+    result = state.fast ? CheckCodeLengths(codes.distanceLengths)
+                        : BuildHuffmanTable(codes.distanceLengths, kDistanceSymbols,
+                                            kDynamicDistanceWidth, state.distances);
     if (result == kBuildIncomplete) {
         state.diagnostics->write(kTextIncompleteDistance);
         state.failure = UnzipFailure::kIncompleteDistanceTree;
     }
     if (result != kBuildComplete) return result;
-    if (!state.fast) return InflateCodes(state, state.literals, state.distances);
-    BuildFastCode(state.literals, kFastLiteralBits, state.fastLiterals);
-    BuildFastCode(state.distances, kFastDistanceBits, state.fastDistances);
-    return InflateCodes(state, state.literals, state.distances, &state.fastLiterals,
-                        &state.fastDistances);
+    if (state.fast) {
+        BuildFastCode(codes.literalLengths, kLiteralLengthSymbols, kFastLiteralBits,
+                      state.fastLiterals);
+        BuildFastCode(codes.distanceLengths, kDistanceSymbols, kFastDistanceBits,
+                      state.fastDistances);
+        codes.fastLiterals = &state.fastLiterals;
+        codes.fastDistances = &state.fastDistances;
+        codes.carefulMade = false;
+    }
+    return InflateCodes(state, codes);
 }
 
 int InflateBlock(InflateState& state, bool& last) {

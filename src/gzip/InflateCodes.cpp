@@ -111,11 +111,11 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
 
 // Symbols while more than kFastInputMargin input bytes remain, up to the first
 // one the careful decoder has to take.
-[[gnu::always_inline]] inline void FastStepsBody(BitInput& input, InflateWindow& window,
-                                                 const FastCode& literals,
-                                                 const FastCode& distances) {
+[[gnu::always_inline]] inline Step FastStepsBody(BitInput& input, InflateWindow& window,
+                                                 const FastLiteralCode& literals,
+                                                 const FastDistanceCode& distances) {
     BitInput::Raw raw = input.raw();
-    if (input.end() - raw.pos <= kFastInputMargin) return;
+    if (input.end() - raw.pos <= kFastInputMargin) return Step::kMore;
     const std::uint8_t* const inLimit = input.end() - kFastInputMargin;
     std::uint8_t* in = raw.pos;
     std::uint64_t bitbuf = raw.bits;
@@ -140,7 +140,15 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
         bitbuf >>= static_cast<std::uint8_t>(entry);
         bitsleft -= static_cast<std::uint8_t>(entry);
     };
+    // The value of an entry plus its extra bits, which follow the codeword.
+    const auto value = [&](std::uint32_t entry) {
+        const unsigned total = static_cast<std::uint8_t>(entry);
+        const auto extra = static_cast<unsigned>((bitbuf & ((std::uint64_t{1} << total) - 1)) >>
+                                                 ((entry >> 8) & 0xF));
+        return (entry >> 16) + extra;
+    };
 
+    Step step = Step::kMore;
     while (in < inLimit) {
         if (out >= outLimit) {
             window.setFill(static_cast<unsigned>(out - buffer));
@@ -166,28 +174,49 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
                 }
             }
         }
-        if (entry & kFastExceptional) break;
-        // A length: at least 26 bits are held, enough for its code and extra bits.
+        // At least 26 bits are held: enough for any codeword and its extra bits.
         std::uint8_t* const symbolIn = in;
         const std::uint64_t symbolBits = bitbuf;
         const unsigned symbolLeft = bitsleft;
-        const unsigned total = static_cast<std::uint8_t>(entry);
-        const unsigned length =
-            (entry >> 16) + static_cast<unsigned>((bitbuf & ((std::uint64_t{1} << total) - 1)) >>
-                                                  ((entry >> 8) & 0xF));
+        if (entry & kFastExceptional) {
+            if (entry & kFastSubTable) {
+                consume(entry);
+                entry = lt[(entry >> 16) + (bitbuf & ((1u << ((entry >> 8) & 0xF)) - 1u))];
+                if (entry & kFastLiteral) {
+                    consume(entry);
+                    *out++ = static_cast<std::uint8_t>(entry >> 16);
+                    continue;
+                }
+            }
+            if (entry & kFastEndOfBlock) {
+                consume(entry);
+                step = Step::kEndOfBlock;
+                break;
+            }
+            if (entry & kFastExceptional) {  // an unused codeword
+                in = symbolIn;
+                bitbuf = symbolBits;
+                bitsleft = symbolLeft;
+                break;
+            }
+        }
+        const unsigned length = value(entry);
         consume(entry);
         refill();
-        const std::uint32_t dentry = dt[bitbuf & dmask];
+        std::uint32_t dentry = dt[bitbuf & dmask];
         if (dentry & kFastExceptional) {
-            in = symbolIn;
-            bitbuf = symbolBits;
-            bitsleft = symbolLeft;
-            break;
+            if (dentry & kFastSubTable) {
+                consume(dentry);
+                dentry = dt[(dentry >> 16) + (bitbuf & ((1u << ((dentry >> 8) & 0xF)) - 1u))];
+            }
+            if (dentry & kFastExceptional) {  // an unused codeword, or no codes at all
+                in = symbolIn;
+                bitbuf = symbolBits;
+                bitsleft = symbolLeft;
+                break;
+            }
         }
-        const unsigned dtotal = static_cast<std::uint8_t>(dentry);
-        const unsigned distance =
-            (dentry >> 16) + static_cast<unsigned>((bitbuf & ((std::uint64_t{1} << dtotal) - 1)) >>
-                                                   ((dentry >> 8) & 0xF));
+        const unsigned distance = value(dentry);
         consume(dentry);
         CopyMatchFast(out, out + length, distance);
         out += length;
@@ -197,23 +226,25 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
     // Hand back whole bytes not yet consumed; the careful reader holds the rest.
     const unsigned count = bitsleft & 7u;
     input.setRaw({in - (bitsleft >> 3), bitbuf & ((std::uint64_t{1} << count) - 1), count});
+    return step;
 }
 
-void FastStepsGeneric(BitInput& input, InflateWindow& window, const FastCode& literals,
-                      const FastCode& distances) {
-    FastStepsBody(input, window, literals, distances);
+Step FastStepsGeneric(BitInput& input, InflateWindow& window, const FastLiteralCode& literals,
+                      const FastDistanceCode& distances) {
+    return FastStepsBody(input, window, literals, distances);
 }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 // The same code with variable shifts and bit masks that need no count register
 // (BMI2), where the processor has them.
-__attribute__((target("bmi2"))) void FastStepsBmi2(BitInput& input, InflateWindow& window,
-                                                   const FastCode& literals,
-                                                   const FastCode& distances) {
-    FastStepsBody(input, window, literals, distances);
+__attribute__((target("bmi2"))) Step FastStepsBmi2(BitInput& input, InflateWindow& window,
+                                                   const FastLiteralCode& literals,
+                                                   const FastDistanceCode& distances) {
+    return FastStepsBody(input, window, literals, distances);
 }
 
-using FastStepsFunction = void (*)(BitInput&, InflateWindow&, const FastCode&, const FastCode&);
+using FastStepsFunction = Step (*)(BitInput&, InflateWindow&, const FastLiteralCode&,
+                                   const FastDistanceCode&);
 
 FastStepsFunction ChooseFastSteps() {
     // Asked once per process; the answer never changes.
@@ -222,7 +253,8 @@ FastStepsFunction ChooseFastSteps() {
     return chosen;
 }
 #else
-using FastStepsFunction = void (*)(BitInput&, InflateWindow&, const FastCode&, const FastCode&);
+using FastStepsFunction = Step (*)(BitInput&, InflateWindow&, const FastLiteralCode&,
+                                   const FastDistanceCode&);
 
 FastStepsFunction ChooseFastSteps() {
     return FastStepsGeneric;
@@ -238,15 +270,24 @@ const HuffmanSlot* DecodeSymbol(BitInput& bits, const HuffmanTable& table) {
     return ResolveSlot(bits, first, &first[bits.peek(table.width)]);
 }
 
-int InflateCodes(InflateState& state, const HuffmanTable& literals, const HuffmanTable& distances,
-                 const FastCode* fastLiterals, const FastCode* fastDistances) {
-    if (literals.empty()) return kInflateBadData;
-    const bool fast = fastLiterals != nullptr && fastLiterals->bits != 0;
-    const FastStepsFunction fastSteps = ChooseFastSteps();
+int InflateCodes(InflateState& state, BlockCodes& codes) {
     Step step = Step::kMore;
     while (step == Step::kMore) {
-        if (fast) fastSteps(state.bits, state.window, *fastLiterals, *fastDistances);
-        step = CheckedStep(state.bits, state.window, literals, distances);
+        if (codes.fastLiterals != nullptr) {
+            step = ChooseFastSteps()(state.bits, state.window, *codes.fastLiterals,
+                                     *codes.fastDistances);
+            if (step != Step::kMore) break;
+        }
+        if (!codes.carefulMade) {
+            if (BuildHuffmanTable(codes.literalLengths, kLiteralLengthSymbols, codes.literalWidth,
+                                  *codes.literals) == kBuildNoMemory ||
+                BuildHuffmanTable(codes.distanceLengths, kDistanceSymbols, codes.distanceWidth,
+                                  *codes.distances) == kBuildNoMemory) {
+                return kInflateNoMemory;
+            }
+            codes.carefulMade = true;
+        }
+        step = CheckedStep(state.bits, state.window, *codes.literals, *codes.distances);
     }
     return step == Step::kEndOfBlock ? kInflateOk : kInflateBadData;
 }

@@ -28,13 +28,13 @@ struct InflateState {
     HuffmanTable fixedLiterals;
     HuffmanTable fixedDistances;
     bool fixedBuilt = false;
-    // Single-lookup tables of the same codes; `fast` false leaves every symbol to
-    // the careful decoder.
+    // The fast decoder's tables of the same codes; `fast` false leaves every
+    // symbol to the careful decoder.
     bool fast = true;
-    FastCode fastLiterals;
-    FastCode fastDistances;
-    FastCode fastFixedLiterals;
-    FastCode fastFixedDistances;
+    FastLiteralCode fastLiterals;
+    FastDistanceCode fastDistances;
+    FastLiteralCode fastFixedLiterals;
+    FastDistanceCode fastFixedDistances;
     DiagnosticSink* diagnostics = &StandardOutputSink();
     // Set where a failure has a more precise reason than its result code.
     UnzipFailure failure = UnzipFailure::kNone;
