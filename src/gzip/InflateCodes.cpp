@@ -75,16 +75,20 @@ inline void StoreWord(std::uint8_t* p, std::uint64_t v) {
     std::memcpy(p, &v, sizeof v);
 }
 
-// Copies a match ending at end; may write up to 15 bytes past it. The source
+// Copies a match ending at end; may write up to 39 bytes past it. The source
 // lies behind dst, within the window's history.
 inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distance) {
     const std::uint8_t* src = dst - distance;
     if (distance >= 8) {
-        // Each word's source bytes are final before it is read.
+        // Each word's source bytes are final before it is read. Most matches
+        // are short: five words cover them without a branch.
         StoreWord(dst, LoadWord(src));
         StoreWord(dst + 8, LoadWord(src + 8));
-        dst += 16;
-        src += 16;
+        StoreWord(dst + 16, LoadWord(src + 16));
+        StoreWord(dst + 24, LoadWord(src + 24));
+        StoreWord(dst + 32, LoadWord(src + 32));
+        dst += 40;
+        src += 40;
         while (dst < end) {
             StoreWord(dst, LoadWord(src));
             dst += 8;
@@ -149,6 +153,10 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
     };
 
     Step step = Step::kMore;
+    // Each step looks up the next step's entry before refilling: a refill leaves
+    // the held bits as they are, and at least 11 are held after any step.
+    refill();
+    std::uint32_t entry = lt[bitbuf & lmask];
     while (in < inLimit) {
         if (out >= outLimit) {
             window.setFill(static_cast<unsigned>(out - buffer));
@@ -158,7 +166,6 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
             outLimit = buffer + InflateWindow::kEnd;
         }
         refill();
-        std::uint32_t entry = lt[bitbuf & lmask];
         if (entry & kFastLiteral) {
             consume(entry);
             *out++ = static_cast<std::uint8_t>(entry >> 16);
@@ -170,6 +177,7 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
                 if (entry & kFastLiteral) {
                     consume(entry);
                     *out++ = static_cast<std::uint8_t>(entry >> 16);
+                    entry = lt[bitbuf & lmask];
                     continue;
                 }
             }
@@ -185,6 +193,7 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
                 if (entry & kFastLiteral) {
                     consume(entry);
                     *out++ = static_cast<std::uint8_t>(entry >> 16);
+                    entry = lt[bitbuf & lmask];
                     continue;
                 }
             }
@@ -218,6 +227,7 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
         }
         const unsigned distance = value(dentry);
         consume(dentry);
+        entry = lt[bitbuf & lmask];
         CopyMatchFast(out, out + length, distance);
         out += length;
     }
