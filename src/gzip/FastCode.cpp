@@ -37,18 +37,16 @@ unsigned NextReversed(unsigned reversed, unsigned length) {
 }  // namespace
 
 void BuildFastCode(std::span<const std::uint8_t> lengths, const SymbolSet& symbols, unsigned bits,
-                   std::uint32_t* entries, unsigned& usedBits) {
+                   std::uint32_t* entries) {
+    const unsigned size = 1u << bits;
     std::array<unsigned, kMaxLength + 1> count{};
     for (std::uint8_t len : lengths) ++count[len];
     unsigned longest = kMaxLength;
     while (longest > 0 && count[longest] == 0) --longest;
     if (longest == 0) {
-        usedBits = 0;
-        entries[0] = kFastExceptional;
+        for (unsigned i = 0; i < size; ++i) entries[i] = kFastExceptional;
         return;
     }
-    if (bits > longest) bits = longest;
-    usedBits = bits;
 
     // Symbols in canonical order, and the first codeword of each length.
     std::array<unsigned, kMaxLength + 2> offset{};
@@ -61,14 +59,9 @@ void BuildFastCode(std::span<const std::uint8_t> lengths, const SymbolSet& symbo
     for (unsigned len = 1; len <= kMaxLength; ++len) used += count[len] << (kMaxLength - len);
     // Unused codewords of an accepted incomplete code read as exceptional. Such
     // codes are short; any other would be left to the careful decoder whole.
-    const unsigned size = 1u << bits;
     if (used != (1u << kMaxLength)) {
-        if (longest > bits) {
-            usedBits = 0;
-            entries[0] = kFastExceptional;
-            return;
-        }
         for (unsigned i = 0; i < size; ++i) entries[i] = kFastExceptional;
+        if (longest > bits) return;
     }
 
     // The next canonical codeword, bit-reversed; a longer codeword continues

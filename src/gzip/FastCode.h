@@ -1,6 +1,6 @@
 #pragma once
 // Decoding tables for the fast decoder, made straight from a code's lengths. The
-// first `bits` input bits index the main table; codewords longer than that
+// first input bits index the main table; codewords longer than that
 // continue in a sub-table. One 32-bit entry gives everything a step needs:
 //   bits 0..7    input bits to drop: the codeword (or, for a sub-table link, the
 //                main table's bits) plus its extra bits
@@ -31,25 +31,26 @@ inline constexpr unsigned kFastDistanceBits = 8;
 inline constexpr unsigned kFastLiteralEntries = 2342;
 inline constexpr unsigned kFastDistanceEntries = 402;
 
-template <unsigned kEntries>
+// The main table is always kBits wide, so that its mask is a constant.
+template <unsigned kEntries, unsigned kBits>
 struct FastCode {
+    static constexpr unsigned kBitsUsed = kBits;
+    static constexpr std::uint32_t kMask = (1u << kBits) - 1u;
     std::array<std::uint32_t, kEntries> entries{};
-    unsigned bits = 0;  // 0: no codes; entry 0 is then an unused codeword
-    std::uint32_t mask() const { return (1u << bits) - 1u; }
 };
-using FastLiteralCode = FastCode<kFastLiteralEntries>;
-using FastDistanceCode = FastCode<kFastDistanceEntries>;
+using FastLiteralCode = FastCode<kFastLiteralEntries, kFastLiteralBits>;
+using FastDistanceCode = FastCode<kFastDistanceEntries, kFastDistanceBits>;
 
 // Makes the table of a code that CheckCodeLengths accepted (complete, or
-// incomplete only as the fixed distance code and one-bit codes may be). The main
-// table is `bits` wide, or as wide as the longest codeword when that is shorter.
+// incomplete only as the fixed distance code and one-bit codes may be); a code
+// with no codes at all gives only exceptional entries.
 void BuildFastCode(std::span<const std::uint8_t> lengths, const SymbolSet& symbols, unsigned bits,
-                   std::uint32_t* entries, unsigned& usedBits);
+                   std::uint32_t* entries);
 
-template <unsigned kEntries>
-void BuildFastCode(std::span<const std::uint8_t> lengths, const SymbolSet& symbols, unsigned bits,
-                   FastCode<kEntries>& fast) {
-    BuildFastCode(lengths, symbols, bits, fast.entries.data(), fast.bits);
+template <unsigned kEntries, unsigned kBits>
+void BuildFastCode(std::span<const std::uint8_t> lengths, const SymbolSet& symbols,
+                   FastCode<kEntries, kBits>& fast) {
+    BuildFastCode(lengths, symbols, kBits, fast.entries.data());
 }
 
 }  // namespace imgdl::gzip

@@ -72,8 +72,8 @@ int InflateFixed(InflateState& state) {
         result = BuildHuffmanTable(distances, kDistanceSymbols, kFixedDistanceWidth,
                                    state.fixedDistances);
         if (result > kBuildIncomplete) return result;
-        BuildFastCode(lengths, kLiteralLengthSymbols, kFastLiteralBits, state.fastFixedLiterals);
-        BuildFastCode(distances, kDistanceSymbols, kFastDistanceBits, state.fastFixedDistances);
+        BuildFastCode(lengths, kLiteralLengthSymbols, state.fastFixedLiterals);
+        BuildFastCode(distances, kDistanceSymbols, state.fastFixedDistances);
         state.fixedBuilt = true;
     }
     BlockCodes codes;
@@ -176,10 +176,8 @@ int InflateDynamic(InflateState& state) {
     }
     if (result != kBuildComplete) return result;
     if (state.fast) {
-        BuildFastCode(codes.literalLengths, kLiteralLengthSymbols, kFastLiteralBits,
-                      state.fastLiterals);
-        BuildFastCode(codes.distanceLengths, kDistanceSymbols, kFastDistanceBits,
-                      state.fastDistances);
+        BuildFastCode(codes.literalLengths, kLiteralLengthSymbols, state.fastLiterals);
+        BuildFastCode(codes.distanceLengths, kDistanceSymbols, state.fastDistances);
         codes.fastLiterals = &state.fastLiterals;
         codes.fastDistances = &state.fastDistances;
         codes.carefulMade = false;

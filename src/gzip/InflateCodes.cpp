@@ -129,9 +129,9 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
     std::uint8_t* out = buffer + window.fill();
     std::uint8_t* outLimit = buffer + InflateWindow::kEnd;
     const std::uint32_t* const lt = literals.entries.data();
-    const std::uint32_t lmask = literals.mask();
+    constexpr std::uint32_t lmask = FastLiteralCode::kMask;
     const std::uint32_t* const dt = distances.entries.data();
-    const std::uint32_t dmask = distances.mask();
+    constexpr std::uint32_t dmask = FastDistanceCode::kMask;
 
     // At least 56 bits held afterwards; the bits above them are the next input
     // bits, so a table lookup may look past what is held.
