@@ -4,7 +4,6 @@
 //   libdeflate_probe IMAGE     prints the tag's offset, or -1
 #include <libdeflate.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -49,9 +48,7 @@ int main(int argc, char** argv) {
     if (r != LIBDEFLATE_SUCCESS) return 1;
 
     constexpr std::string_view kTag = "$version: ";
-    const char* begin = reinterpret_cast<const char*>(region.get());
-    const char* end = begin + kRegionSize;
-    const char* at = std::search(begin, end, kTag.begin(), kTag.end());
-    std::printf("%ld\n", at == end ? -1L : static_cast<long>(at - begin));
+    const void* at = memmem(region.get(), kRegionSize, kTag.data(), kTag.size());
+    std::printf("%ld\n", at == nullptr ? -1L : static_cast<const std::uint8_t*>(at) - region.get());
     return 0;
 }
