@@ -35,10 +35,12 @@ bool AllZeros(const std::uint8_t* bytes, std::size_t count) {
 
 bool InflateWindow::allocate() {
     try {
-        buffer_ = std::make_unique<std::uint8_t[]>(kEnd + kSlack + kSpan);
+        buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(kEnd + kSlack + kSpan);
     } catch (const std::bad_alloc&) {
         return false;
     }
+    // Only the history before the first byte is ever read unwritten.
+    std::memset(buffer_.get(), 0, kStart);
     base_ = buffer_.get();
     kept_ = buffer_.get() + kEnd + kSlack;
     return true;

@@ -30,8 +30,8 @@ class InflateWindow {
     // literals and a longest match) and writes whole words past a match's end.
     static constexpr unsigned kSlack = 320;
 
-    // Takes the zero-filled buffer; false when the memory cannot be had. The
-    // history before the first output byte reads as zeros.
+    // Takes the buffer; false when the memory cannot be had. The history before
+    // the first output byte reads as zeros.
     bool allocate();
 
     void setOutput(MemoryStream& output) { output_ = &output; }
