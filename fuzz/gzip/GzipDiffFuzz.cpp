@@ -6,8 +6,8 @@
 // - zlib decodes it: unzip returns 0, the region holds zlib's first bytes up to its
 //   size and the caller's bytes behind them, the input stands right behind the
 //   trailer, and "Couldnt write" is printed once per 32 KiB flush that did not fit.
-// - zlib refuses it: unzip returns 1 (one code zlib refuses and unzip accepts is
-//   left out), and the region holds zlib's bytes, when decoding failed only whole
+// - zlib refuses it: unzip returns 1 (two codes zlib refuses at once and unzip
+//   takes further are left out), and the region holds zlib's bytes, when decoding failed only whole
 //   32 KiB flushes (or up to the region's end), with the caller's bytes behind.
 //   The eight zeros that stand in for the trailer may complete truncated data for
 //   unzip; then zlib must agree when given them too.
@@ -48,7 +48,7 @@ void Check(bool condition, const char* what) {
 
 struct Reference {
     bool ok = false;
-    bool refusedCodeLengths = false;  // zlib refuses what unzip may accept
+    bool refusedCodeLengths = false;  // zlib refuses codes unzip takes further
     std::size_t consumed = 0;
     Bytes bytes;
 };
@@ -71,8 +71,12 @@ Reference ZlibInflate(const std::uint8_t* data, std::size_t size) {
         if (rc == Z_OK && zs.avail_in == 0 && zs.avail_out != 0) break;
     }
     ref.ok = rc == Z_STREAM_END;
+    // zlib refuses a code-length code of one 1-bit code, which unzip accepts, and a
+    // literal/length code without end of block, which unzip decodes until the
+    // data runs out.
     ref.refusedCodeLengths = rc == Z_DATA_ERROR && zs.msg != nullptr &&
-                             std::strcmp(zs.msg, "invalid code lengths set") == 0;
+                             (std::strcmp(zs.msg, "invalid code lengths set") == 0 ||
+                              std::strcmp(zs.msg, "invalid code -- missing end-of-block") == 0);
     ref.consumed = size - zs.avail_in;
     inflateEnd(&zs);
     return ref;
