@@ -33,14 +33,6 @@ class BitInput {
         return true;
     }
 
-    // Like need(), for callers that checked spareBytes() covers the request.
-    void needUnchecked(unsigned n) {
-        if (count_ < n) {
-            fetch();
-            if (count_ < n) fetch();
-        }
-    }
-
     // Bytes that may still be fetched without touching the last input byte.
     std::size_t spareBytes() const {
         const std::ptrdiff_t left = end_ - pos_;

@@ -1,11 +1,12 @@
 // Two decoders take the same symbols. The fast one works while plenty of input
 // remains: a 64-bit bit buffer refilled a word at a time without branches, one
-// table lookup per literal, length or distance, up to three literals per refill,
-// and matches copied a word at a time. Whatever is rare (end of block, invalid
-// codes, long codewords) and the last bytes of the input go to the careful one,
-// one symbol at a time, with every fetch checked exactly as a byte-at-a-time
-// reader would make it. The fast decoder only stops at symbol boundaries, so the
-// careful one takes over with the same bits consumed.
+// table lookup per literal, length or distance (two for long codewords), up to
+// three literals per refill, and matches copied a word at a time. Unused
+// codewords and the last bytes of the input go to the careful one, one symbol at
+// a time, with every fetch checked exactly as a byte-at-a-time reader would make
+// it, so that running out of input fails at the same symbol. The fast decoder
+// only stops at symbol boundaries, so the careful one takes over with the same
+// bits consumed.
 #include "gzip/InflateCodes.h"
 
 #include <cstring>
