@@ -33,14 +33,6 @@ class BitInput {
         return true;
     }
 
-    // Like need(), for callers that checked spareBytes() covers the request.
-    void needUnchecked(unsigned n) {
-        if (count_ < n) {
-            fetch();
-            if (count_ < n) fetch();
-        }
-    }
-
     // Bytes that may still be fetched without touching the last input byte.
     std::size_t spareBytes() const {
         const std::ptrdiff_t left = end_ - pos_;
@@ -60,6 +52,21 @@ class BitInput {
 
     // Raw access for stored data once no bits are held.
     const std::uint8_t* position() const { return pos_; }
+    const std::uint8_t* end() const { return end_; }
+
+    // The whole reader state, for a decoder that keeps it in registers. bits holds
+    // count valid bits and zeros above them.
+    struct Raw {
+        std::uint8_t* pos;
+        std::uint64_t bits;
+        unsigned count;
+    };
+    Raw raw() const { return {pos_, bits_, count_}; }
+    void setRaw(const Raw& raw) {
+        pos_ = raw.pos;
+        bits_ = raw.bits;
+        count_ = raw.count;
+    }
     void skipBytes(std::size_t n) { pos_ += n; }
 
     // Writes the position back to the stream.

@@ -95,6 +95,21 @@ UnzipFailure DecodeFailure(int result, const gzip::InflateState& state,
     return result == gzip::kInflateBadCode ? UnzipFailure::kBadCode : UnzipFailure::kBadData;
 }
 
+// The fast decoder reads ahead, so where a byte-at-a-time reader would have
+// stopped in bad data is found again by decoding once more with the careful
+// decoder alone, its output and texts dropped. Only failures pay for this.
+void FailurePosition(MemoryStream& input, std::uint8_t* dataStart) {
+    input.position = dataStart;
+    MemoryStream nowhere = openMemoryStream(nullptr, 0);
+    gzip::InflateState replay(input);
+    if (!replay.window.allocate()) return;
+    replay.fast = false;
+    replay.diagnostics = &gzip::DiscardSink();
+    replay.window.setOutput(nowhere);
+    replay.window.setDiagnostics(gzip::DiscardSink());
+    gzip::InflateBlocks(replay);
+}
+
 UnzipFailure Inflate(MemoryStream& input, MemoryStream& output, gzip::DiagnosticSink& diagnostics) {
     gzip::InflateState state(input);
     state.diagnostics = &diagnostics;
@@ -105,9 +120,13 @@ UnzipFailure Inflate(MemoryStream& input, MemoryStream& output, gzip::Diagnostic
     const UnzipFailure header = HeaderFailure(SkipHeader(input), diagnostics);
     if (header != UnzipFailure::kNone) return header;
 
+    std::uint8_t* const dataStart = input.position;
     state.bits = gzip::BitInput(input);
     const int result = gzip::InflateBlocks(state);
-    if (result != gzip::kInflateOk) return DecodeFailure(result, state, diagnostics);
+    if (result != gzip::kInflateOk) {
+        FailurePosition(input, dataStart);
+        return DecodeFailure(result, state, diagnostics);
+    }
     return CheckTrailer(input, state.window, diagnostics);
 }
 

@@ -149,6 +149,15 @@ HuffmanSlot SlotFor(unsigned symbol, const SymbolSet& symbols) {
 
 }  // namespace
 
+int CheckCodeLengths(std::span<const std::uint8_t> lengths) {
+    LengthCounts count{};
+    for (std::uint8_t len : lengths) ++count[len];
+    if (count[0] == lengths.size()) return kBuildComplete;
+    const CodeShape shape = MeasureCode(count);
+    if (shape.unused < 0) return kBuildOversubscribed;
+    return (shape.unused != 0 && shape.longest != 1) ? kBuildIncomplete : kBuildComplete;
+}
+
 int BuildHuffmanTable(std::span<const std::uint8_t> lengths, const SymbolSet& symbols,
                       unsigned requestedWidth, HuffmanTable& table) {
     table.slots.clear();

@@ -42,6 +42,10 @@ struct SymbolSet {
     std::span<const std::uint8_t> extraBits;
 };
 
+// The result BuildHuffmanTable gives for these lengths, short of running out of
+// memory, without making the table.
+int CheckCodeLengths(std::span<const std::uint8_t> lengths);
+
 // Builds the table for the given code lengths (0 = unused) with the requested
 // first-level width; the width used is raised to the shortest length and lowered
 // to the longest. An incomplete code whose longest length is 1 counts as complete.

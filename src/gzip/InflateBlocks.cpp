@@ -40,8 +40,8 @@ int InflateStored(InflateState& state) {
     // comes straight from the input, in runs that neither take its last byte nor
     // pass the window's end.
     while (length != 0) {
-        const std::size_t run = std::min<std::size_t>(
-            {length, bits.spareBytes(), InflateWindow::kSize - window.fill()});
+        const std::size_t run =
+            std::min<std::size_t>({length, bits.spareBytes(), InflateWindow::kEnd - window.fill()});
         if (run == 0) {
             bits.need(8);  // fails, consuming the last byte as a byte fetch would
             return kInflateBadData;
@@ -49,7 +49,7 @@ int InflateStored(InflateState& state) {
         std::memcpy(window.data() + window.fill(), bits.position(), run);
         bits.skipBytes(run);
         window.setFill(window.fill() + static_cast<unsigned>(run));
-        if (window.fill() == InflateWindow::kSize) window.flush();
+        if (window.fill() == InflateWindow::kEnd) window.flush();
         length -= static_cast<unsigned>(run);
     }
     return kInflateOk;
@@ -72,9 +72,18 @@ int InflateFixed(InflateState& state) {
         result = BuildHuffmanTable(distances, kDistanceSymbols, kFixedDistanceWidth,
                                    state.fixedDistances);
         if (result > kBuildIncomplete) return result;
+        BuildFastCode(lengths, kLiteralLengthSymbols, state.fastFixedLiterals);
+        BuildFastCode(distances, kDistanceSymbols, state.fastFixedDistances);
         state.fixedBuilt = true;
     }
-    return InflateCodes(state, state.fixedLiterals, state.fixedDistances);
+    BlockCodes codes;
+    codes.literals = &state.fixedLiterals;
+    codes.distances = &state.fixedDistances;
+    if (state.fast) {
+        codes.fastLiterals = &state.fastFixedLiterals;
+        codes.fastDistances = &state.fastFixedDistances;
+    }
+    return InflateCodes(state, codes);
 }
 
 // Reads the literal/length and distance code lengths, coded with the code-length
@@ -141,21 +150,39 @@ int InflateDynamic(InflateState& state) {
     if (result != kInflateOk) return result;
 
     const std::span<const std::uint8_t> all(lengths.data(), literalCount + distanceCount);
-    result = BuildHuffmanTable(all.first(literalCount), kLiteralLengthSymbols, kDynamicLiteralWidth,
-                               state.literals);
+    BlockCodes codes;
+    codes.literals = &state.literals;
+    codes.distances = &state.distances;
+    codes.literalLengths = all.first(literalCount);
+    codes.distanceLengths = all.subspan(literalCount);
+    codes.literalWidth = kDynamicLiteralWidth;
+    codes.distanceWidth = kDynamicDistanceWidth;
+    // The texts and results of the careful decoder's table making, without the
+    // tables: the fast decoder has its own, and the careful one may never be needed.
+    result = state.fast ? CheckCodeLengths(codes.literalLengths)
+                        : BuildHuffmanTable(codes.literalLengths, kLiteralLengthSymbols,
+                                            kDynamicLiteralWidth, state.literals);
     if (result == kBuildIncomplete) {
         state.diagnostics->write(kTextIncompleteLiteral);
         state.failure = UnzipFailure::kIncompleteLiteralTree;
     }
     if (result != kBuildComplete) return result;
-    result = BuildHuffmanTable(all.subspan(literalCount), kDistanceSymbols, kDynamicDistanceWidth,
-                               state.distances);
+    result = state.fast ? CheckCodeLengths(codes.distanceLengths)
+                        : BuildHuffmanTable(codes.distanceLengths, kDistanceSymbols,
+                                            kDynamicDistanceWidth, state.distances);
     if (result == kBuildIncomplete) {
         state.diagnostics->write(kTextIncompleteDistance);
         state.failure = UnzipFailure::kIncompleteDistanceTree;
     }
     if (result != kBuildComplete) return result;
-    return InflateCodes(state, state.literals, state.distances);
+    if (state.fast) {
+        BuildFastCode(codes.literalLengths, kLiteralLengthSymbols, state.fastLiterals);
+        BuildFastCode(codes.distanceLengths, kDistanceSymbols, state.fastDistances);
+        codes.fastLiterals = &state.fastLiterals;
+        codes.fastDistances = &state.fastDistances;
+        codes.carefulMade = false;
+    }
+    return InflateCodes(state, codes);
 }
 
 int InflateBlock(InflateState& state, bool& last) {
@@ -184,11 +211,12 @@ int InflateBlocks(InflateState& state) {
         const int result = InflateBlock(state, last);
         if (result != kInflateOk) {
             state.bits.commit();
+            state.window.abandon();
             return result;
         }
     }
     state.bits.returnHeldBytes();
-    state.window.flush();
+    state.window.finish();
     return kInflateOk;
 }
 

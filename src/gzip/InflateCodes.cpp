@@ -1,35 +1,37 @@
-// Two loops decode the same symbols with the same bit requests. While at least
-// six input bytes may be fetched and a longest match fits in the window without
-// reaching its end, the fast loop needs no checks of either kind and keeps its
-// state in locals (byte stores into the window could otherwise alias it). Near
-// the end of the input or of the window one checked step at a time is taken.
+// Two decoders take the same symbols. The fast one works while plenty of input
+// remains: a 64-bit bit buffer refilled a word at a time without branches, one
+// table lookup per literal, length or distance (two for long codewords), up to
+// three literals per refill, and matches copied a word at a time. Unused
+// codewords and the last bytes of the input go to the careful one, one symbol at
+// a time, with every fetch checked exactly as a byte-at-a-time reader would make
+// it, so that running out of input fails at the same symbol. The fast decoder
+// only stops at symbol boundaries, so the careful one takes over with the same
+// bits consumed.
 #include "gzip/InflateCodes.h"
+
+#include <cstring>
 
 #include "gzip/DeflateSymbols.h"
 
 namespace imgdl::gzip {
 namespace {
 
-// Longest symbol and match: 15 + 5 bits of length, 15 + 13 bits of distance.
-constexpr std::size_t kFastInputBytes = 6;
-constexpr unsigned kFastWindowLimit = InflateWindow::kSize - kMaxMatchLength;
+// Bytes a fast step may read past its first refill position: two refills of at
+// most 7 bytes each, one 8-byte load, and room so that no request of the careful
+// reader could have reached the last input byte.
+constexpr std::ptrdiff_t kFastInputMargin = 32;
 
 enum class Step { kMore, kEndOfBlock, kFail };
 
 // Follows links into sub-tables from a first-level slot; nullptr for an invalid
 // slot or input that runs out.
-template <bool kChecked>
 inline const HuffmanSlot* ResolveSlot(BitInput& bits, const HuffmanSlot* table,
                                       const HuffmanSlot* slot) {
     while (slot->op > kOpLiteral) {
         if (slot->op == kOpInvalid) return nullptr;
         bits.drop(slot->bits);
         const unsigned n = slot->op - kOpLiteral;
-        if constexpr (kChecked) {
-            if (!bits.need(n)) return nullptr;
-        } else {
-            bits.needUnchecked(n);
-        }
+        if (!bits.need(n)) return nullptr;
         slot = &table[slot->value + bits.peek(n)];
     }
     bits.drop(slot->bits);
@@ -42,19 +44,6 @@ inline bool TakeExtra(BitInput& bits, unsigned base, unsigned extraBits, unsigne
     value = base + bits.peek(extraBits);
     bits.drop(extraBits);
     return true;
-}
-
-// A match that cannot reach the window's end at the destination; the source may
-// wrap around it.
-inline void CopyInWindow(std::uint8_t* window, unsigned fill, unsigned length, unsigned distance) {
-    const unsigned src = (fill - distance) & InflateWindow::kMask;
-    if (src + length <= InflateWindow::kSize) {
-        CopyRun(window, fill, src, length);
-        return;
-    }
-    const unsigned first = InflateWindow::kSize - src;
-    CopyRun(window, fill, src, first);
-    CopyRun(window, fill + first, 0, length - first);
 }
 
 // One symbol (and its match) with every fetch and window write checked.
@@ -77,57 +66,211 @@ Step CheckedStep(BitInput& bits, InflateWindow& window, const HuffmanTable& lite
     return Step::kMore;
 }
 
-// Symbols while the input and the window leave room for a whole step.
-Step FastSteps(BitInput& state, InflateWindow& window, const HuffmanTable& literals,
-               const HuffmanTable& distances) {
-    BitInput bits = state;
-    std::uint8_t* const out = window.data();
-    unsigned fill = window.fill();
-    const HuffmanSlot* const lt = literals.slots.data();
-    const unsigned lw = literals.width;
-    const unsigned lmask = (1u << lw) - 1u;
-    const HuffmanSlot* const dt = distances.slots.data();
-    const unsigned dw = distances.width;
-    const unsigned dmask = (1u << dw) - 1u;
-    Step step = Step::kMore;
-    while (bits.spareBytes() >= kFastInputBytes && fill < kFastWindowLimit) {
-        bits.needUnchecked(lw);
-        const HuffmanSlot* slot = ResolveSlot<false>(bits, lt, &lt[bits.peekMasked(lmask)]);
-        if (slot == nullptr) {
-            step = Step::kFail;
-            break;
+inline std::uint64_t LoadWord(const std::uint8_t* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;  // little-endian hosts only, as the bit order needs
+}
+
+inline void StoreWord(std::uint8_t* p, std::uint64_t v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+// Copies a match ending at end; may write up to 39 bytes past it. The source
+// lies behind dst, within the window's history.
+inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distance) {
+    const std::uint8_t* src = dst - distance;
+    if (distance >= 8) {
+        // Each word's source bytes are final before it is read. Most matches
+        // are short: five words cover them without a branch.
+        StoreWord(dst, LoadWord(src));
+        StoreWord(dst + 8, LoadWord(src + 8));
+        StoreWord(dst + 16, LoadWord(src + 16));
+        StoreWord(dst + 24, LoadWord(src + 24));
+        StoreWord(dst + 32, LoadWord(src + 32));
+        dst += 40;
+        src += 40;
+        while (dst < end) {
+            StoreWord(dst, LoadWord(src));
+            dst += 8;
+            src += 8;
         }
-        if (slot->op == kOpLiteral) {
-            out[fill++] = static_cast<std::uint8_t>(slot->value);
-            continue;
+    } else if (distance == 1) {
+        const std::uint64_t v = 0x0101010101010101ull * *src;
+        StoreWord(dst, v);
+        StoreWord(dst + 8, v);
+        dst += 16;
+        while (dst < end) {
+            StoreWord(dst, v);
+            dst += 8;
         }
-        if (slot->op == kOpEndOfBlock) {
-            step = Step::kEndOfBlock;
-            break;
-        }
-        bits.needUnchecked(slot->op);
-        const unsigned length = slot->value + bits.peek(slot->op);
-        bits.drop(slot->op);
-        if (dw == 0) {  // a length, but no distance codes at all
-            step = Step::kFail;
-            break;
-        }
-        bits.needUnchecked(dw);
-        const HuffmanSlot* dist = ResolveSlot<false>(bits, dt, &dt[bits.peekMasked(dmask)]);
-        if (dist == nullptr) {
-            step = Step::kFail;
-            break;
-        }
-        bits.needUnchecked(dist->op);
-        const unsigned distance = dist->value + bits.peek(dist->op);
-        bits.drop(dist->op);
-        CopyInWindow(out, fill, length, distance);
-        fill += length;
+    } else {
+        dst[0] = src[0];
+        dst[1] = src[1];
+        dst[2] = src[2];
+        dst += 3;
+        src += 3;
+        while (dst < end) *dst++ = *src++;
     }
-    window.setFill(fill);
-    state = bits;
+}
+
+// Symbols while more than kFastInputMargin input bytes remain, up to the first
+// one the careful decoder has to take.
+[[gnu::always_inline]] inline Step FastStepsBody(BitInput& input, InflateWindow& window,
+                                                 const FastLiteralCode& literals,
+                                                 const FastDistanceCode& distances) {
+    BitInput::Raw raw = input.raw();
+    if (input.end() - raw.pos <= kFastInputMargin) return Step::kMore;
+    const std::uint8_t* const inLimit = input.end() - kFastInputMargin;
+    std::uint8_t* in = raw.pos;
+    std::uint64_t bitbuf = raw.bits;
+    unsigned bitsleft = raw.count;
+    // A flush may move the window.
+    std::uint8_t* buffer = window.data();
+    std::uint8_t* out = buffer + window.fill();
+    std::uint8_t* outLimit = buffer + InflateWindow::kEnd;
+    const std::uint32_t* const lt = literals.entries.data();
+    constexpr std::uint32_t lmask = FastLiteralCode::kMask;
+    const std::uint32_t* const dt = distances.entries.data();
+    constexpr std::uint32_t dmask = FastDistanceCode::kMask;
+
+    // At least 56 bits held afterwards; the bits above them are the next input
+    // bits, so a table lookup may look past what is held.
+    const auto refill = [&] {
+        bitbuf |= LoadWord(in) << bitsleft;
+        in += (63 - bitsleft) >> 3;
+        bitsleft |= 56;
+    };
+    const auto consume = [&](std::uint32_t entry) {
+        bitbuf >>= static_cast<std::uint8_t>(entry);
+        bitsleft -= static_cast<std::uint8_t>(entry);
+    };
+    // The value of an entry plus its extra bits, which follow the codeword.
+    const auto value = [&](std::uint32_t entry) {
+        const unsigned total = static_cast<std::uint8_t>(entry);
+        const auto extra = static_cast<unsigned>((bitbuf & ((std::uint64_t{1} << total) - 1)) >>
+                                                 ((entry >> 8) & 0xF));
+        return (entry >> 16) + extra;
+    };
+
+    Step step = Step::kMore;
+    // Each step looks up the next step's entry before refilling: a refill leaves
+    // the held bits as they are, and at least 11 are held after any step.
+    refill();
+    std::uint32_t entry = lt[bitbuf & lmask];
+    while (in < inLimit) {
+        if (out >= outLimit) {
+            window.setFill(static_cast<unsigned>(out - buffer));
+            window.flush();
+            buffer = window.data();
+            out = buffer + window.fill();
+            outLimit = buffer + InflateWindow::kEnd;
+        }
+        refill();
+        if (entry & kFastLiteral) {
+            consume(entry);
+            *out++ = static_cast<std::uint8_t>(entry >> 16);
+            entry = lt[bitbuf & lmask];
+            if (entry & kFastLiteral) {
+                consume(entry);
+                *out++ = static_cast<std::uint8_t>(entry >> 16);
+                entry = lt[bitbuf & lmask];
+                if (entry & kFastLiteral) {
+                    consume(entry);
+                    *out++ = static_cast<std::uint8_t>(entry >> 16);
+                    entry = lt[bitbuf & lmask];
+                    continue;
+                }
+            }
+        }
+        // At least 26 bits are held: enough for any codeword and its extra bits.
+        std::uint8_t* const symbolIn = in;
+        const std::uint64_t symbolBits = bitbuf;
+        const unsigned symbolLeft = bitsleft;
+        if (entry & kFastExceptional) {
+            if (entry & kFastSubTable) {
+                consume(entry);
+                entry = lt[(entry >> 16) + (bitbuf & ((1u << ((entry >> 8) & 0xF)) - 1u))];
+                if (entry & kFastLiteral) {
+                    consume(entry);
+                    *out++ = static_cast<std::uint8_t>(entry >> 16);
+                    entry = lt[bitbuf & lmask];
+                    continue;
+                }
+            }
+            if (entry & kFastEndOfBlock) {
+                consume(entry);
+                step = Step::kEndOfBlock;
+                break;
+            }
+            if (entry & kFastExceptional) {  // an unused codeword
+                in = symbolIn;
+                bitbuf = symbolBits;
+                bitsleft = symbolLeft;
+                break;
+            }
+        }
+        const unsigned length = value(entry);
+        consume(entry);
+        refill();
+        std::uint32_t dentry = dt[bitbuf & dmask];
+        if (dentry & kFastExceptional) {
+            if (dentry & kFastSubTable) {
+                consume(dentry);
+                dentry = dt[(dentry >> 16) + (bitbuf & ((1u << ((dentry >> 8) & 0xF)) - 1u))];
+            }
+            if (dentry & kFastExceptional) {  // an unused codeword, or no codes at all
+                in = symbolIn;
+                bitbuf = symbolBits;
+                bitsleft = symbolLeft;
+                break;
+            }
+        }
+        const unsigned distance = value(dentry);
+        consume(dentry);
+        entry = lt[bitbuf & lmask];
+        CopyMatchFast(out, out + length, distance);
+        out += length;
+    }
+    window.setFill(static_cast<unsigned>(out - buffer));
+    if (out >= outLimit) window.flush();
+    // Hand back whole bytes not yet consumed; the careful reader holds the rest.
+    const unsigned count = bitsleft & 7u;
+    input.setRaw({in - (bitsleft >> 3), bitbuf & ((std::uint64_t{1} << count) - 1), count});
     return step;
 }
+
+Step FastStepsGeneric(BitInput& input, InflateWindow& window, const FastLiteralCode& literals,
+                      const FastDistanceCode& distances) {
+    return FastStepsBody(input, window, literals, distances);
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// The same code with variable shifts and bit masks that need no count register
+// (BMI2), where the processor has them.
+__attribute__((target("bmi2"))) Step FastStepsBmi2(BitInput& input, InflateWindow& window,
+                                                   const FastLiteralCode& literals,
+                                                   const FastDistanceCode& distances) {
+    return FastStepsBody(input, window, literals, distances);
+}
+
+using FastStepsFunction = Step (*)(BitInput&, InflateWindow&, const FastLiteralCode&,
+                                   const FastDistanceCode&);
+
+FastStepsFunction ChooseFastSteps() {
+    // Asked once per process; the answer never changes.
+    static const FastStepsFunction chosen =
+        __builtin_cpu_supports("bmi2") ? FastStepsBmi2 : FastStepsGeneric;
+    return chosen;
+}
+#else
+using FastStepsFunction = Step (*)(BitInput&, InflateWindow&, const FastLiteralCode&,
+                                   const FastDistanceCode&);
+
+FastStepsFunction ChooseFastSteps() {
+    return FastStepsGeneric;
+}
+#endif
 
 }  // namespace
 
@@ -135,15 +278,27 @@ const HuffmanSlot* DecodeSymbol(BitInput& bits, const HuffmanTable& table) {
     if (table.empty()) return nullptr;
     if (!bits.need(table.width)) return nullptr;
     const HuffmanSlot* first = table.slots.data();
-    return ResolveSlot<true>(bits, first, &first[bits.peek(table.width)]);
+    return ResolveSlot(bits, first, &first[bits.peek(table.width)]);
 }
 
-int InflateCodes(InflateState& state, const HuffmanTable& literals, const HuffmanTable& distances) {
-    if (literals.empty()) return kInflateBadData;
+int InflateCodes(InflateState& state, BlockCodes& codes) {
     Step step = Step::kMore;
     while (step == Step::kMore) {
-        step = FastSteps(state.bits, state.window, literals, distances);
-        if (step == Step::kMore) step = CheckedStep(state.bits, state.window, literals, distances);
+        if (codes.fastLiterals != nullptr) {
+            step = ChooseFastSteps()(state.bits, state.window, *codes.fastLiterals,
+                                     *codes.fastDistances);
+            if (step != Step::kMore) break;
+        }
+        if (!codes.carefulMade) {
+            if (BuildHuffmanTable(codes.literalLengths, kLiteralLengthSymbols, codes.literalWidth,
+                                  *codes.literals) == kBuildNoMemory ||
+                BuildHuffmanTable(codes.distanceLengths, kDistanceSymbols, codes.distanceWidth,
+                                  *codes.distances) == kBuildNoMemory) {
+                return kInflateNoMemory;
+            }
+            codes.carefulMade = true;
+        }
+        step = CheckedStep(state.bits, state.window, *codes.literals, *codes.distances);
     }
     return step == Step::kEndOfBlock ? kInflateOk : kInflateBadData;
 }

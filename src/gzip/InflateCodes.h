@@ -1,5 +1,8 @@
 #pragma once
 // Decoding of the compressed symbols of one fixed or dynamic block.
+#include <cstdint>
+#include <span>
+
 #include "gzip/InflateState.h"
 
 namespace imgdl::gzip {
@@ -8,7 +11,21 @@ namespace imgdl::gzip {
 // codes at all, or the bits lead to an invalid slot.
 const HuffmanSlot* DecodeSymbol(BitInput& bits, const HuffmanTable& table);
 
+// One block's codes. The careful decoder's tables may be left to be made when
+// it first needs them, from the lengths given.
+struct BlockCodes {
+    HuffmanTable* literals = nullptr;
+    HuffmanTable* distances = nullptr;
+    const FastLiteralCode* fastLiterals = nullptr;  // null: the careful decoder alone
+    const FastDistanceCode* fastDistances = nullptr;
+    bool carefulMade = true;
+    std::span<const std::uint8_t> literalLengths;
+    std::span<const std::uint8_t> distanceLengths;
+    unsigned literalWidth = 0;
+    unsigned distanceWidth = 0;
+};
+
 // Literals and matches up to and including the end-of-block symbol.
-int InflateCodes(InflateState& state, const HuffmanTable& literals, const HuffmanTable& distances);
+int InflateCodes(InflateState& state, BlockCodes& codes);
 
 }  // namespace imgdl::gzip

@@ -3,6 +3,7 @@
 // different threads share nothing.
 #include "gzip/BitInput.h"
 #include "gzip/Diagnostics.h"
+#include "gzip/FastCode.h"
 #include "gzip/HuffmanTable.h"
 #include "gzip/InflateWindow.h"
 
@@ -27,6 +28,13 @@ struct InflateState {
     HuffmanTable fixedLiterals;
     HuffmanTable fixedDistances;
     bool fixedBuilt = false;
+    // The fast decoder's tables of the same codes; `fast` false leaves every
+    // symbol to the careful decoder.
+    bool fast = true;
+    FastLiteralCode fastLiterals;
+    FastDistanceCode fastDistances;
+    FastLiteralCode fastFixedLiterals;
+    FastDistanceCode fastFixedDistances;
     DiagnosticSink* diagnostics = &StandardOutputSink();
     // Set where a failure has a more precise reason than its result code.
     UnzipFailure failure = UnzipFailure::kNone;

@@ -3,37 +3,150 @@
 #include <algorithm>
 #include <new>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "gzip/Crc32.h"
 
 namespace imgdl::gzip {
 
+namespace {
+
+bool AllZeros(const std::uint8_t* bytes, std::size_t count) {
+    std::size_t i = 0;
+#ifdef __SSE2__
+    // 64 bytes a step; a region that holds data shows it at once, a zeroed one is
+    // read through with one test per 1 KiB.
+    const __m128i zero = _mm_setzero_si128();
+    while (i + 1024 <= count) {
+        __m128i any = zero;
+        for (const std::size_t end = i + 1024; i < end; i += 64) {
+            const auto* p = reinterpret_cast<const __m128i*>(bytes + i);
+            any = _mm_or_si128(
+                any, _mm_or_si128(_mm_or_si128(_mm_loadu_si128(p), _mm_loadu_si128(p + 1)),
+                                  _mm_or_si128(_mm_loadu_si128(p + 2), _mm_loadu_si128(p + 3))));
+        }
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, zero)) != 0xFFFF) return false;
+    }
+#endif
+    std::uint8_t rest = 0;
+    for (; i < count; ++i) rest |= bytes[i];
+    return rest == 0;
+}
+
+}  // namespace
+
 bool InflateWindow::allocate() {
     try {
-        buffer_ = std::make_unique<std::uint8_t[]>(kSize);
+        buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(kEnd + kSlack + kSpan);
     } catch (const std::bad_alloc&) {
         return false;
     }
+    // Only the history before the first byte is ever read unwritten.
+    std::memset(buffer_.get(), 0, kStart);
+    base_ = buffer_.get();
+    kept_ = buffer_.get() + kEnd + kSlack;
     return true;
 }
 
 void InflateWindow::copyMatch(unsigned length, unsigned distance) {
-    unsigned src = (fill_ - distance) & kMask;
     while (length != 0) {
-        const unsigned run = std::min(length, kSize - std::max(src, fill_));
-        CopyRun(buffer_.get(), fill_, src, run);
+        const unsigned run = std::min(length, kEnd - fill_);
+        CopyRun(base_, fill_, fill_ - distance, run);
         fill_ += run;
-        src = (src + run) & kMask;
         length -= run;
-        if (fill_ == kSize) flush();
+        if (fill_ == kEnd) flush();
     }
 }
 
 void InflateWindow::flush() {
-    if (fill_ == 0) return;
-    crc_ = UpdateCrc32(crc_, buffer_.get(), fill_);
-    if (writeBytes(*output_, buffer_.get(), fill_) < fill_) diagnostics_->write(kTextCouldntWrite);
-    total_ += fill_;
-    fill_ = 0;
+    const unsigned pending = std::min(fill_, kEnd) - kStart;
+    if (pending == 0) return;
+    std::uint8_t* const first = base_ + kStart;
+    crc_ = UpdateCrc32(crc_, first, pending);
+    total_ += pending;
+    if (inRegion()) {
+        // The bytes are in place already.
+        output_->position += pending;  // always a whole 32 KiB here
+        base_ += kSize;
+        fill_ -= kSize;
+        const bool room = static_cast<std::size_t>(output_->end - output_->position) >= kSpan;
+        if (room) {
+            // The span moves on by 32 KiB; the caller's bytes under its first
+            // kSlack bytes are kept already.
+            const bool zeros = keptZeros_;
+            if (!zeros) std::memmove(kept_, kept_ + kSize, kSlack);
+            const std::uint8_t* fresh = output_->position + kSlack;
+            keptZeros_ = zeros && AllZeros(fresh, kSize);
+            if (!keptZeros_) {
+                if (zeros) std::memset(kept_, 0, kSlack);
+                std::memcpy(kept_ + kSlack, fresh, kSize);
+            }
+        } else {
+            leaveRegion();
+        }
+        return;
+    }
+    if (writeBytes(*output_, first, pending) < pending) diagnostics_->write(kTextCouldntWrite);
+    std::memmove(buffer_.get(), buffer_.get() + pending, fill_ - pending);
+    fill_ -= pending;
+    if (pending == kSize && output_->position - output_->start >= kSize &&
+        static_cast<std::size_t>(output_->end - output_->position) >= kSpan) {
+        enterRegion();
+    }
+}
+
+// The history is the last 32 KiB flushed, which the region holds right in front
+// of its position.
+void InflateWindow::enterRegion() {
+    std::uint8_t* const at = output_->position;
+    keptZeros_ = AllZeros(at, kSpan);
+    if (!keptZeros_) std::memcpy(kept_, at, kSpan);
+    const unsigned overflow = fill_ - kStart;
+    std::memcpy(at, buffer_.get() + kStart, overflow);
+    base_ = at - kStart;
+}
+
+// The old span's last kSlack bytes, pending bytes and whatever a word-wise copy
+// wrote past them, lie behind the region's position now; the kept bytes behind
+// the span's first 32 KiB go back there.
+void InflateWindow::leaveRegion() {
+    std::memcpy(buffer_.get(), base_, fill_);
+    std::uint8_t* const at = output_->position;
+    if (keptZeros_) {
+        std::memset(at, 0, kSlack);
+    } else {
+        std::memcpy(at, kept_ + kSize, kSlack);
+    }
+    base_ = buffer_.get();
+}
+
+void InflateWindow::restoreRegion(unsigned offset) {
+    std::uint8_t* const spanStart = base_ + kStart;
+    if (keptZeros_) {
+        std::memset(spanStart + offset, 0, kSpan - offset);
+    } else {
+        std::memcpy(spanStart + offset, kept_ + offset, kSpan - offset);
+    }
+    base_ = buffer_.get();
+    fill_ = kStart;
+}
+
+void InflateWindow::finish() {
+    if (!inRegion()) {
+        flush();
+        return;
+    }
+    const unsigned pending = fill_ - kStart;
+    crc_ = UpdateCrc32(crc_, base_ + kStart, pending);
+    total_ += pending;
+    output_->position += pending;
+    restoreRegion(pending);  // what lies behind the data
+}
+
+void InflateWindow::abandon() {
+    if (inRegion()) restoreRegion(0);
 }
 
 }  // namespace imgdl::gzip

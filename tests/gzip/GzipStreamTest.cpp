@@ -328,6 +328,66 @@ TEST(GzipStream, CutShortInsideTheDataOrTheTrailer) {
     EXPECT_EQ(noTrailer.printed, kFormatViolated);
 }
 
+// Bad data deep inside a long block, where the decoder reads well ahead of the
+// symbol it decodes: the input is still left where a byte-at-a-time reader
+// stops, just past the bits of the request that found the bad code.
+TEST(GzipStream, BadCodeAfterLongDataLeavesTheInputWhereAByteReaderStops) {
+    for (const unsigned literals : {100u, 1000u, 1001u, 1002u, 1003u, 1004u, 1005u, 1006u, 1007u}) {
+        SCOPED_TRACE(literals);
+        BitWriter b;
+        b.put(1, 1).put(1, 2);  // final fixed block
+        for (unsigned i = 0; i < literals; ++i) PutFixedSymbol(b, 'a' + i % 26);
+        PutFixedSymbol(b, 257);  // length 3, 7 bits
+        // The distance code is read with a 5-bit request; code 30 is invalid.
+        const unsigned stop = (b.bitCount() + 5 + 7) / 8;
+        PutFixedDistance(b, 30);
+        PutFixedSymbol(b, 256);
+        Bytes member = PlainHeader();
+        const Bytes data = b.bytes();
+        member.insert(member.end(), data.begin(), data.end());
+        member.insert(member.end(), 64, 0);  // plenty of input behind
+        const UnzipRun run = RunUnzip(member, 4000, 0xEE);
+        EXPECT_EQ(run.result, 1);
+        EXPECT_EQ(run.printed, kFormatViolated);
+        EXPECT_EQ(run.consumed, PlainHeader().size() + stop);
+        EXPECT_EQ(run.region[0], 0xEE);  // nothing was flushed
+    }
+}
+
+// The same after a dynamic block whose distance code is read with wider
+// requests than its codewords: a byte reader has fetched further by then than the
+// bits of the failing request reach, and stops there.
+TEST(GzipStream, BadBlockTypeAfterWideDistanceRequestsLeavesTheInputWhereAByteReaderStops) {
+    const auto literals = LiteralLengths({{'a', 2}, {256, 1}, {257, 2}});  // width 2
+    const std::vector<std::uint8_t> distances = {1, 2, 3, 4, 5, 6, 6};     // width 6
+    const auto lcodes = CanonicalCodes(literals);
+    const auto dcodes = CanonicalCodes(distances);
+    // Literals take 2 bits and matches 3: every bit position comes up.
+    for (unsigned count = 300; count < 316; ++count) {
+        SCOPED_TRACE(count);
+        BitWriter b;
+        PutDynamicHeader(b, false, literals, distances);
+        for (unsigned i = 0; i < count; ++i) b.putCode(lcodes['a'], 2);
+        for (unsigned i = 0; i < count % 3; ++i) b.putCode(lcodes[257], 2).putCode(dcodes[0], 1);
+        b.putCode(lcodes[257], 2);  // length 3
+        const unsigned distanceAt = b.bitCount();
+        b.putCode(dcodes[0], 1);    // distance 1, read with a 6-bit request
+        b.putCode(lcodes[256], 1);  // end of block
+        b.put(1, 1).put(3, 2);      // final block of type 3
+        const unsigned typeEnd = b.bitCount();
+        const unsigned reach = std::max(distanceAt + 6, typeEnd);
+        const unsigned stop = (reach + 7) / 8;
+        Bytes member = PlainHeader();
+        const Bytes data = b.bytes();
+        member.insert(member.end(), data.begin(), data.end());
+        member.insert(member.end(), 64, 0);
+        const UnzipRun run = RunUnzip(member, 4000, 0xEE);
+        EXPECT_EQ(run.result, 1);
+        EXPECT_EQ(run.printed, kFormatViolated);
+        EXPECT_EQ(run.consumed, PlainHeader().size() + stop);
+    }
+}
+
 std::string Repeat(const char* text, std::size_t times) {
     std::string all;
     for (std::size_t i = 0; i < times; ++i) all += text;
