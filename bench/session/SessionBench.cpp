@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "RecorderSimulator.h"
-#include "download/DownloadProtocol.h"
-#include "download/DownloadWorker.h"
-#include "download/SocketIo.h"
+#include "session/DownloadProtocol.h"
+#include "session/DownloadWorker.h"
+#include "session/SocketIo.h"
 
 namespace {
 

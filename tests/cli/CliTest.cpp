@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include "CliTestSupport.h"
 
-#include "download/DownloadProtocol.h"
+#include "session/DownloadProtocol.h"
 
 namespace imgdl::test {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "ProgressPrinter.h"
-#include "download/DownloadProtocol.h"
+#include "session/DownloadProtocol.h"
 
 namespace imgdl::cli {
 namespace {

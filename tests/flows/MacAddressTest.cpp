@@ -2,8 +2,9 @@
 
 #include <vector>
 
-#include "download/IdentityPatch.h"
-#include "download/MacAddress.h"
+#include "image/IdentityPatch.h"
+#include "session/MacAddress.h"
+#include "session/SessionPayloads.h"
 
 namespace imgdl {
 namespace {
@@ -49,7 +50,7 @@ TEST(MacAddress, ParseIncrementAndFormat) {
     EXPECT_EQ(mac.high, 0x0012ABu);
     EXPECT_EQ(mac.low, 0x3456CDu);
     const std::array<std::uint8_t, 8> wire = {0x00, 0x00, 0x12, 0xAB, 0x00, 0x34, 0x56, 0xCD};
-    EXPECT_EQ(MacWireBytes(mac), wire);
+    EXPECT_EQ(EncodeMacPayload(mac), wire);
 }
 
 TEST(MacAddress, OnlyTwelveHexDigitsAreValid) {

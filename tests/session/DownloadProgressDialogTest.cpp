@@ -8,9 +8,9 @@
 
 #include "RecorderSimulator.h"
 #include "SessionTestSupport.h"
-#include "download/DownloadProtocol.h"
-#include "download/ui/DownloadEventSink.h"
-#include "download/ui/DownloadProgressDialog.h"
+#include "session/DownloadProtocol.h"
+#include "app/DownloadEventSink.h"
+#include "app/DownloadProgressDialog.h"
 #include "support/RecordingDialogService.h"
 
 namespace imgdl::test {
@@ -58,6 +58,15 @@ class MessageLog : public QObject {
   private:
     DownloadProgressDialog& dialog_;
 };
+
+// A job for a window that is never shown, so its worker never starts.
+DownloadJob UnstartedJob() {
+    DownloadJob job;
+    job.command = CMD_PTZ_IMAGE;
+    SetTargetAddress(job, "127.0.0.1");
+    job.targetPort = 1;
+    return job;
+}
 
 class ProgressWindow : public testing::Test {
   protected:
@@ -166,7 +175,7 @@ TEST_F(ProgressWindow, EachErrorCodeShowsItsMessageAndRejects) {
     };
     for (const auto& [code, text] : cases) {
         RecordingDialogService boxes;
-        DownloadProgressDialog window(CMD_PTZ_IMAGE, "127.0.0.1", 1, nullptr, 0, nullptr, boxes);
+        DownloadProgressDialog window(UnstartedJob(), nullptr, boxes);
         window.setResult(-1);
         QCoreApplication::postEvent(&window,
                                     new DownloadMessageEvent(WM_DOWNLOAD_STAGE, STAGE_SENDING));
@@ -181,7 +190,7 @@ TEST_F(ProgressWindow, EachErrorCodeShowsItsMessageAndRejects) {
 }
 
 TEST_F(ProgressWindow, ResultIsOkOnlyAfterDone) {
-    DownloadProgressDialog window(CMD_PTZ_IMAGE, "127.0.0.1", 1, nullptr, 0, nullptr, service);
+    DownloadProgressDialog window(UnstartedJob(), nullptr, service);
     window.setResult(-1);
     for (std::uint32_t stage : {STAGE_SENDING, STAGE_WRITING}) {
         QCoreApplication::postEvent(&window, new DownloadMessageEvent(WM_DOWNLOAD_STAGE, stage));

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "download/DownloadJob.h"
+#include "session/DownloadJob.h"
 
 namespace imgdl::test {
 

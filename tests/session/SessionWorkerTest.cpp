@@ -10,10 +10,10 @@
 #include "RecorderSimulator.h"
 #include "SessionTestSupport.h"
 #include "common/UniqueFd.h"
-#include "download/DownloadProtocol.h"
-#include "download/DownloadWorker.h"
-#include "download/SessionThread.h"
-#include "download/SocketIo.h"
+#include "session/DownloadProtocol.h"
+#include "session/DownloadWorker.h"
+#include "session/SessionThread.h"
+#include "session/SocketIo.h"
 #include "res/StringTable.h"
 
 namespace imgdl::test {

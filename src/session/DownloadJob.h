@@ -1,0 +1,87 @@
+#pragma once
+// The parameters of one download session as its worker reads them, and the sink the
+// worker reports to. A job is filled once before the worker starts and never changed
+// afterwards; the worker holds it (and through it the payload and the sink) by shared
+// ownership, so a worker that outlives its window never reads released memory.
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace imgdl {
+
+// Receiver of the session messages (WM_DOWNLOAD_ERROR, WM_DOWNLOAD_STAGE,
+// WM_DOWNLOAD_PROGRESS). post() is called on the worker thread and must not wait for
+// the receiver to handle the message.
+class DownloadSink {
+  public:
+    virtual ~DownloadSink() = default;
+    virtual void post(std::uint32_t message, std::uint32_t wParam) = 0;
+};
+
+// Upper bounds of every wait of a session, so that no peer can hold the worker (and the
+// window that waits for it) forever. Tests shorten them.
+struct SessionTimeouts {
+    std::chrono::milliseconds connect{10'000};              // non-blocking connect
+    std::chrono::milliseconds writableAfterConnect{1'000};  // the state check after connecting
+    std::chrono::milliseconds writableWait{1'000};          // one wait before each piece
+    std::chrono::milliseconds sendStall{30'000};            // no piece can go out for this long
+    std::chrono::milliseconds handshakeReply{30'000};       // command reply and length echo
+    std::chrono::milliseconds firstAck{60'000};             // received / firmware-version answer
+    std::chrono::milliseconds writtenAck{15 * 60'000};      // the recorder writing the image
+    std::chrono::milliseconds closeDelay{500};              // connection kept after STAGE_DONE
+    // Not the worker's own: how long the owner of the session (the window, the runner)
+    // waits for the worker once the session has ended, before leaving it running.
+    std::chrono::milliseconds workerJoin{5000};
+};
+
+// Piece size used when the socket's send-buffer size cannot be read or reads as 0.
+inline constexpr std::int32_t kFallbackPieceSize = 64 * 1024;
+
+struct DownloadJob {
+    std::uint32_t command = 0;
+    // Dotted IPv4 text, at most 15 characters and a terminating zero.
+    char targetAddress[16] = {};
+    std::uint16_t targetPort = 0;
+    const std::uint8_t* data = nullptr;
+    std::int32_t size = 0;
+    // Keeps the bytes `data` points to alive while the worker runs; may be empty when
+    // the caller guarantees that itself.
+    std::shared_ptr<const void> payloadOwner;
+    // Where the worker reports; may be empty (reports are then dropped).
+    std::shared_ptr<DownloadSink> window;
+    SessionTimeouts timeouts;
+    // Called with the new socket before it connects (tests set socket options here).
+    std::function<void(int socketFd)> configureSocket;
+    // Called on the worker thread with every protocol word sent (sent = true) or
+    // received, and the step it belongs to; a receive that got no whole word passes
+    // nothing. Empty: no tracing.
+    std::function<void(std::string_view step, bool sent, std::optional<std::uint32_t> word)> trace;
+};
+
+// One session as a flow asks for it. The payload stays valid while payloadOwner
+// lives; a front end that lets a worker outlive the session keeps a copy of it.
+struct SessionRequest {
+    std::uint32_t command = 0;
+    std::string targetAddress;
+    std::uint16_t targetPort = 0;
+    const std::uint8_t* data = nullptr;
+    std::int32_t size = 0;
+    std::shared_ptr<const void> payloadOwner;
+};
+
+// The worker's job for a session request (no sink yet, default time limits).
+DownloadJob MakeDownloadJob(const SessionRequest& request);
+
+// Copies a target text into the job. A text of more than 15 characters cannot be a
+// dotted address; it leaves the address empty (which no connection can be made to)
+// rather than cutting it into another, valid address. Returns whether it fitted.
+bool SetTargetAddress(DownloadJob& job, std::string_view text);
+
+// Posts to the job's window, if it has one.
+void Report(const DownloadJob& job, std::uint32_t message, std::uint32_t wParam);
+
+}  // namespace imgdl
