@@ -8,11 +8,11 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
+#include "app/DownloadEventSink.h"
+#include "res/StringTable.h"
 #include "session/DownloadProtocol.h"
 #include "session/SessionThread.h"
 #include "session/StageTexts.h"
-#include "app/DownloadEventSink.h"
-#include "res/StringTable.h"
 
 namespace imgdl {
 

@@ -12,8 +12,8 @@
 #include <memory>
 #include <string_view>
 
-#include "session/DownloadJob.h"
 #include "res/MessageService.h"
+#include "session/DownloadJob.h"
 
 class QLabel;
 class QProgressBar;

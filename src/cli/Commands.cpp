@@ -6,8 +6,8 @@
 #include "common/RegularFile.h"
 #include "flows/DownloadFlows.h"
 #include "image/ProbeFirmwareVersion.h"
-#include "session/SessionPayloads.h"
 #include "res/StringTable.h"
+#include "session/SessionPayloads.h"
 
 namespace imgdl::cli {
 namespace {

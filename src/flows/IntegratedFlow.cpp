@@ -7,12 +7,12 @@
 #include <optional>
 
 #include "flows/DownloadFlows.h"
-#include "session/DownloadProtocol.h"
 #include "image/IdentityPatch.h"
 #include "image/MappedImageFile.h"
 #include "image/ProbeFirmwareVersion.h"
 #include "image/TemporaryCopy.h"
 #include "res/StringTable.h"
+#include "session/DownloadProtocol.h"
 
 namespace imgdl {
 namespace {

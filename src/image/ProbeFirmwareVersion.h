@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "gzip/Diagnostics.h"
 #include "image/ImageLayout.h"
 #include "image/VersionTag.h"
-#include "gzip/Diagnostics.h"
 
 namespace imgdl {
 

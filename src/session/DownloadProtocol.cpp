@@ -52,14 +52,22 @@ namespace imgdl {
 
 std::string_view ErrorName(int errorCode) {
     switch (errorCode) {
-        case ERR_NETWORK: return "ERR_NETWORK";
-        case ERR_CONNECT: return "ERR_CONNECT";
-        case ERR_NOT_RECORDER: return "ERR_NOT_RECORDER";
-        case ERR_LENGTH: return "ERR_LENGTH";
-        case ERR_SEND: return "ERR_SEND";
-        case ERR_WRITE: return "ERR_WRITE";
-        case ERR_INCOMPATIBLE: return "ERR_INCOMPATIBLE";
-        default: return {};
+        case ERR_NETWORK:
+            return "ERR_NETWORK";
+        case ERR_CONNECT:
+            return "ERR_CONNECT";
+        case ERR_NOT_RECORDER:
+            return "ERR_NOT_RECORDER";
+        case ERR_LENGTH:
+            return "ERR_LENGTH";
+        case ERR_SEND:
+            return "ERR_SEND";
+        case ERR_WRITE:
+            return "ERR_WRITE";
+        case ERR_INCOMPATIBLE:
+            return "ERR_INCOMPATIBLE";
+        default:
+            return {};
     }
 }
 

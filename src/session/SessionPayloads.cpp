@@ -27,7 +27,7 @@ std::array<std::uint8_t, kSerialPayloadSize> EncodeSerialPayload(std::uint32_t s
 }
 
 std::array<std::uint8_t, kMacAndSerialPayloadSize> EncodeMacAndSerialPayload(const MacAddress& mac,
-                                                                            std::uint32_t serial) {
+                                                                             std::uint32_t serial) {
     std::array<std::uint8_t, kMacAndSerialPayloadSize> bytes{};
     const auto macBytes = EncodeMacPayload(mac);
     const auto serialBytes = EncodeSerialPayload(serial);
@@ -36,8 +36,7 @@ std::array<std::uint8_t, kMacAndSerialPayloadSize> EncodeMacAndSerialPayload(con
     return bytes;
 }
 
-SessionPayloadFields DecodeSessionPayload(std::uint32_t command,
-                                          std::span<const std::uint8_t> p) {
+SessionPayloadFields DecodeSessionPayload(std::uint32_t command, std::span<const std::uint8_t> p) {
     SessionPayloadFields fields;
     if (command == CMD_FIRMWARE_VERSION && p.size() == kVersionPayloadSize)
         fields.version = LoadLe32(p.data());

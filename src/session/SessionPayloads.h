@@ -25,7 +25,7 @@ std::array<std::uint8_t, kVersionPayloadSize> EncodeVersionPayload(std::uint32_t
 std::array<std::uint8_t, kMacPayloadSize> EncodeMacPayload(const MacAddress& mac);
 std::array<std::uint8_t, kSerialPayloadSize> EncodeSerialPayload(std::uint32_t serial);
 std::array<std::uint8_t, kMacAndSerialPayloadSize> EncodeMacAndSerialPayload(const MacAddress& mac,
-                                                                            std::uint32_t serial);
+                                                                             std::uint32_t serial);
 
 // What a session's payload carries, each word only where the payload holds it whole.
 struct SessionPayloadFields {

@@ -8,9 +8,9 @@
 
 #include "RecorderSimulator.h"
 #include "SessionTestSupport.h"
-#include "session/DownloadProtocol.h"
 #include "app/DownloadEventSink.h"
 #include "app/DownloadProgressDialog.h"
+#include "session/DownloadProtocol.h"
 #include "support/RecordingDialogService.h"
 
 namespace imgdl::test {

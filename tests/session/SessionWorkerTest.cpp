@@ -10,11 +10,11 @@
 #include "RecorderSimulator.h"
 #include "SessionTestSupport.h"
 #include "common/UniqueFd.h"
+#include "res/StringTable.h"
 #include "session/DownloadProtocol.h"
 #include "session/DownloadWorker.h"
 #include "session/SessionThread.h"
 #include "session/SocketIo.h"
-#include "res/StringTable.h"
 
 namespace imgdl::test {
 namespace {
