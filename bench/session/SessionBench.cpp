@@ -24,9 +24,9 @@ constexpr std::int32_t kPayloadSize = 64 << 20;
 
 class CountingSink : public DownloadSink {
   public:
-    void post(std::uint32_t, std::uint32_t) override {
-        count.fetch_add(1, std::memory_order_relaxed);
-    }
+    void stage(int) override { count.fetch_add(1, std::memory_order_relaxed); }
+    void progress(std::uint32_t) override { count.fetch_add(1, std::memory_order_relaxed); }
+    void error(int) override { count.fetch_add(1, std::memory_order_relaxed); }
     std::atomic<long> count{0};
 };
 

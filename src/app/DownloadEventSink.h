@@ -1,8 +1,8 @@
 #pragma once
-// Carries a worker's session messages into the Qt event queue of a window: each message
-// becomes a posted DownloadMessageEvent, handled on the window's thread in the order
-// posted. The sink can be cut off from its window, after which posts are dropped, so a
-// worker that outlives the window never touches it.
+// Carries a worker's reports into the Qt event queue of a window: each report becomes a
+// posted SessionEventMessage, handled on the window's thread in the order reported. The
+// sink can be cut off from its window, after which reports are dropped, so a worker that
+// outlives the window never touches it.
 #include <QEvent>
 #include <QObject>
 #include <mutex>
@@ -11,28 +11,35 @@
 
 namespace imgdl {
 
-class DownloadMessageEvent : public QEvent {
+class SessionEventMessage : public QEvent {
   public:
-    DownloadMessageEvent(std::uint32_t message, std::uint32_t wParam)
-        : QEvent(eventType()), message_(message), wParam_(wParam) {}
+    enum class Kind { Stage, Progress, Error };
+
+    SessionEventMessage(Kind kind, std::uint32_t value)
+        : QEvent(eventType()), kind_(kind), value_(value) {}
     static QEvent::Type eventType();
-    std::uint32_t message() const { return message_; }
-    std::uint32_t wParam() const { return wParam_; }
+    Kind kind() const { return kind_; }
+    // The stage, the percentage or the error code.
+    std::uint32_t value() const { return value_; }
 
   private:
-    std::uint32_t message_;
-    std::uint32_t wParam_;
+    Kind kind_;
+    std::uint32_t value_;
 };
 
 class QtDownloadSink final : public DownloadSink {
   public:
     explicit QtDownloadSink(QObject* target) : target_(target) {}
-    // Any thread: posts without waiting for the window.
-    void post(std::uint32_t message, std::uint32_t wParam) override;
-    // The window's thread, before the window goes: no post reaches it afterwards.
+    // Any thread: each posts without waiting for the window.
+    void stage(int stage) override;
+    void progress(std::uint32_t percent) override;
+    void error(int code) override;
+    // The window's thread, before the window goes: no report reaches it afterwards.
     void detach();
 
   private:
+    void post(SessionEventMessage::Kind kind, std::uint32_t value);
+
     std::mutex mutex_;
     QObject* target_;
 };

@@ -85,29 +85,27 @@ void DownloadProgressDialog::showEvent(QShowEvent* e) {
 void DownloadProgressDialog::startWorker() {
     worker_ = std::make_unique<SessionWorkerThread>(job_);
     // Without a worker the session cannot run; say so and let the window close.
-    if (!worker_->started()) sink_->post(WM_DOWNLOAD_ERROR, ERR_NETWORK);
+    if (!worker_->started()) sink_->error(ERR_NETWORK);
 }
 
 bool DownloadProgressDialog::event(QEvent* e) {
-    if (e->type() != DownloadMessageEvent::eventType()) return QDialog::event(e);
-    const auto* m = static_cast<DownloadMessageEvent*>(e);
-    handleMessage(m->message(), m->wParam());
+    if (e->type() != SessionEventMessage::eventType()) return QDialog::event(e);
+    const auto* m = static_cast<SessionEventMessage*>(e);
+    handleReport(m->kind(), m->value());
     return true;
 }
 
-void DownloadProgressDialog::handleMessage(std::uint32_t message, std::uint32_t wParam) {
+void DownloadProgressDialog::handleReport(SessionEventMessage::Kind kind, std::uint32_t value) {
     if (ended_) return;
-    switch (message) {
-        case WM_DOWNLOAD_STAGE:
-            showStage(wParam);
+    switch (kind) {
+        case SessionEventMessage::Kind::Stage:
+            showStage(value);
             break;
-        case WM_DOWNLOAD_ERROR:
-            showError(wParam);
+        case SessionEventMessage::Kind::Error:
+            showError(value);
             break;
-        case WM_DOWNLOAD_PROGRESS:
-            bar_->setValue(static_cast<int>(std::min(wParam, 100u)));
-            break;
-        default:
+        case SessionEventMessage::Kind::Progress:
+            bar_->setValue(static_cast<int>(std::min(value, 100u)));
             break;
     }
 }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string_view>
 
+#include "app/DownloadEventSink.h"
 #include "res/MessageService.h"
 #include "session/DownloadJob.h"
 
@@ -20,7 +21,6 @@ class QProgressBar;
 
 namespace imgdl {
 
-class QtDownloadSink;
 class SessionWorkerThread;
 
 class DownloadProgressDialog : public QDialog {
@@ -54,7 +54,7 @@ class DownloadProgressDialog : public QDialog {
   private:
     void buildControls();
     void startWorker();
-    void handleMessage(std::uint32_t message, std::uint32_t wParam);
+    void handleReport(SessionEventMessage::Kind kind, std::uint32_t value);
     void showStage(std::uint32_t stage);
     void showError(std::uint32_t code);
     void endSession(int result);

@@ -37,18 +37,26 @@ std::string ProgressPrinter::barLine(std::uint32_t percent) const {
     return line + numbers + stageText_ + "\x1b[K";  // clear what a longer line left
 }
 
-void ProgressPrinter::post(std::uint32_t message, std::uint32_t wParam) {
-    if (message == WM_DOWNLOAD_STAGE) stage(wParam);
-    if (message == WM_DOWNLOAD_PROGRESS && terminal_) {
-        std::fputs(barLine(wParam).c_str(), out_);
+void ProgressPrinter::progress(std::uint32_t percent) {
+    if (terminal_) {
+        std::fputs(barLine(percent).c_str(), out_);
         barShown_ = true;
     }
-    if (message == WM_DOWNLOAD_ERROR && barShown_) std::fputc('\n', out_);
     std::fflush(out_);
 }
 
-void ProgressPrinter::stage(std::uint32_t stage) {
-    if (const auto texts = StageTextsOf(static_cast<int>(stage))) stageText_ = texts->middle;
+void ProgressPrinter::error(int) {
+    if (barShown_) std::fputc('\n', out_);
+    std::fflush(out_);
+}
+
+void ProgressPrinter::stage(int stage) {
+    showStage(stage);
+    std::fflush(out_);
+}
+
+void ProgressPrinter::showStage(int stage) {
+    if (const auto texts = StageTextsOf(stage)) stageText_ = texts->middle;
     if (stage == STAGE_DONE) stageText_ = "Done.";
     if (!terminal_) {
         std::fprintf(out_, "%s\n", stageText_.c_str());

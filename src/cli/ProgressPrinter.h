@@ -13,12 +13,14 @@ namespace imgdl::cli {
 class ProgressPrinter final : public DownloadSink {
   public:
     ProgressPrinter(std::FILE* out, bool terminal, std::int32_t size);
-    void post(std::uint32_t message, std::uint32_t wParam) override;
+    void stage(int stage) override;
+    void progress(std::uint32_t percent) override;
+    void error(int code) override;
     // The bar's text for a percentage (public for tests).
     std::string barLine(std::uint32_t percent) const;
 
   private:
-    void stage(std::uint32_t stage);
+    void showStage(int stage);
 
     std::FILE* out_;
     bool terminal_;

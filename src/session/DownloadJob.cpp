@@ -22,8 +22,16 @@ DownloadJob MakeDownloadJob(const SessionRequest& request) {
     return job;
 }
 
-void Report(const DownloadJob& job, std::uint32_t message, std::uint32_t wParam) {
-    if (job.window) job.window->post(message, wParam);
+void ReportStage(const DownloadJob& job, int stage) {
+    if (job.window) job.window->stage(stage);
+}
+
+void ReportProgress(const DownloadJob& job, std::uint32_t percent) {
+    if (job.window) job.window->progress(percent);
+}
+
+void ReportError(const DownloadJob& job, int code) {
+    if (job.window) job.window->error(code);
 }
 
 }  // namespace imgdl

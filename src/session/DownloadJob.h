@@ -13,13 +13,17 @@
 
 namespace imgdl {
 
-// Receiver of the session messages (WM_DOWNLOAD_ERROR, WM_DOWNLOAD_STAGE,
-// WM_DOWNLOAD_PROGRESS). post() is called on the worker thread and must not wait for
-// the receiver to handle the message.
+// Receiver of what a worker reports. Called on the worker thread; must not wait for
+// the receiver to act on the report.
 class DownloadSink {
   public:
     virtual ~DownloadSink() = default;
-    virtual void post(std::uint32_t message, std::uint32_t wParam) = 0;
+    // STAGE_SENDING, STAGE_WRITING, or STAGE_DONE (the session has ended well).
+    virtual void stage(int stage) = 0;
+    // The share of the payload sent so far, 0..100, after each piece.
+    virtual void progress(std::uint32_t percent) = 0;
+    // The session has ended with this ERR_* code.
+    virtual void error(int code) = 0;
 };
 
 // Upper bounds of every wait of a session, so that no peer can hold the worker (and the
@@ -81,7 +85,9 @@ DownloadJob MakeDownloadJob(const SessionRequest& request);
 // rather than cutting it into another, valid address. Returns whether it fitted.
 bool SetTargetAddress(DownloadJob& job, std::string_view text);
 
-// Posts to the job's window, if it has one.
-void Report(const DownloadJob& job, std::uint32_t message, std::uint32_t wParam);
+// Reports to the job's window, if it has one.
+void ReportStage(const DownloadJob& job, int stage);
+void ReportProgress(const DownloadJob& job, std::uint32_t percent);
+void ReportError(const DownloadJob& job, int code);
 
 }  // namespace imgdl

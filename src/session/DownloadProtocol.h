@@ -1,6 +1,6 @@
 #pragma once
-// The words of the recorder download protocol, the session messages a worker posts and
-// the codes they carry. One place for every number both ends of a session agree on.
+// The words of the recorder download protocol, the codes a session reports. One place for every
+// number both ends of a session agree on.
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -40,11 +40,6 @@ inline constexpr int ERR_INCOMPATIBLE = 9;
 inline constexpr int STAGE_SENDING = 2;
 inline constexpr int STAGE_WRITING = 4;
 inline constexpr int STAGE_DONE = 5;
-
-// Session messages a worker posts to its window (wParam: code, stage or percentage).
-inline constexpr std::uint32_t WM_DOWNLOAD_ERROR = 1025;
-inline constexpr std::uint32_t WM_DOWNLOAD_STAGE = 1026;
-inline constexpr std::uint32_t WM_DOWNLOAD_PROGRESS = 1028;
 
 // The string-table id of an error code's message; nothing for a code the protocol does
 // not use.

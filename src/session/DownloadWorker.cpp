@@ -16,12 +16,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 int Fail(const DownloadJob& job, int code) {
-    Report(job, WM_DOWNLOAD_ERROR, static_cast<std::uint32_t>(code));
+    ReportError(job, code);
     return code;
 }
 
 int Succeed(const DownloadJob& job) {
-    Report(job, WM_DOWNLOAD_STAGE, STAGE_DONE);
+    ReportStage(job, STAGE_DONE);
     // The recorder gets a moment to finish its side before the connection goes.
     std::this_thread::sleep_for(job.timeouts.closeDelay);
     return 0;
@@ -117,7 +117,7 @@ int SendInChunks(const std::uint8_t* data, std::int32_t length, int socketFd,
             return Fail(job, timedOut ? ERR_NETWORK : ERR_SEND);
         }
         sent += piece;
-        Report(job, WM_DOWNLOAD_PROGRESS, ProgressPercent(sent, length));
+        ReportProgress(job, ProgressPercent(sent, length));
     }
     return 0;
 }
@@ -135,7 +135,7 @@ int Handshake(int socketFd, const DownloadJob& job) {
 }
 
 int TransferData(int socketFd, const DownloadJob& job) {
-    Report(job, WM_DOWNLOAD_STAGE, STAGE_SENDING);
+    ReportStage(job, STAGE_SENDING);
     if (const int code = SendInChunks(job.data, job.size, socketFd, job)) return code;
     const auto& t = job.timeouts;
     if (job.command == CMD_FIRMWARE_VERSION) {
@@ -144,7 +144,7 @@ int TransferData(int socketFd, const DownloadJob& job) {
         return Fail(job, answer == REPLY_INCOMPATIBLE ? ERR_INCOMPATIBLE : ERR_WRITE);
     }
     if (!ReceiveAck(socketFd, job, "ack", t.firstAck)) return Fail(job, ERR_WRITE);
-    Report(job, WM_DOWNLOAD_STAGE, STAGE_WRITING);
+    ReportStage(job, STAGE_WRITING);
     if (!ReceiveAck(socketFd, job, "written", t.writtenAck)) return Fail(job, ERR_WRITE);
     return Succeed(job);
 }

@@ -57,21 +57,21 @@ int SessionWorkerThread::result() const {
 
 namespace {
 
-// Forwards to the caller's sink and notes the message that ends the session.
+// Forwards to the caller's sink and notes the report that ends the session.
 class EndWatchingSink : public DownloadSink {
   public:
     explicit EndWatchingSink(std::shared_ptr<DownloadSink> inner) : inner_(std::move(inner)) {}
 
-    void post(std::uint32_t message, std::uint32_t wParam) override {
-        if (inner_) inner_->post(message, wParam);
-        const bool ends =
-            message == WM_DOWNLOAD_ERROR || (message == WM_DOWNLOAD_STAGE && wParam == STAGE_DONE);
-        if (!ends) return;
-        std::lock_guard lock(mutex_);
-        if (ended_) return;
-        ended_ = true;
-        error_ = message == WM_DOWNLOAD_ERROR ? static_cast<int>(wParam) : 0;
-        changed_.notify_all();
+    void stage(int stage) override {
+        if (inner_) inner_->stage(stage);
+        if (stage == STAGE_DONE) end(0);
+    }
+    void progress(std::uint32_t percent) override {
+        if (inner_) inner_->progress(percent);
+    }
+    void error(int code) override {
+        if (inner_) inner_->error(code);
+        end(code);
     }
 
     // Waits for the end of the session, or for the worker to have ended without one.
@@ -88,6 +88,14 @@ class EndWatchingSink : public DownloadSink {
     }
 
   private:
+    void end(int error) {
+        std::lock_guard lock(mutex_);
+        if (ended_) return;
+        ended_ = true;
+        error_ = error;
+        changed_.notify_all();
+    }
+
     std::shared_ptr<DownloadSink> inner_;
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -103,7 +111,7 @@ SessionOutcome RunDownloadSession(DownloadJob job) {
     auto shared = std::make_shared<const DownloadJob>(std::move(job));
     SessionWorkerThread worker(shared);
     if (!worker.started()) {
-        Report(*shared, WM_DOWNLOAD_ERROR, ERR_NETWORK);
+        ReportError(*shared, ERR_NETWORK);
         return {ERR_NETWORK, true};
     }
     const auto reported = watcher->waitForEnd(worker);

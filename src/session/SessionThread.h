@@ -44,7 +44,7 @@ struct SessionOutcome {
 };
 
 // Runs one session to its end on a worker thread and returns its outcome. The job's
-// window (may be empty) receives every message, on the worker thread, as it is posted.
+// window (may be empty) receives every report, on the worker thread, as it is made.
 // Returns when the session has reported its end and the worker has ended or the join
 // bound (the job's timeouts.workerJoin) has passed. A worker that cannot be started gives
 // ERR_NETWORK, reported to the window like any other error.

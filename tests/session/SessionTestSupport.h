@@ -10,8 +10,11 @@
 
 namespace imgdl::test {
 
+// What a worker reported, one entry per call.
+enum class Event { Stage, Progress, Error };
+
 struct Posted {
-    std::uint32_t message;
+    Event message;
     std::uint32_t wParam;
     std::chrono::steady_clock::time_point at;
     bool operator==(const Posted& o) const { return message == o.message && wParam == o.wParam; }
@@ -19,16 +22,15 @@ struct Posted {
 
 class RecordingSink : public DownloadSink {
   public:
-    void post(std::uint32_t message, std::uint32_t wParam) override {
-        std::lock_guard lock(mutex_);
-        posted_.push_back({message, wParam, std::chrono::steady_clock::now()});
-    }
+    void stage(int stage) override { record(Event::Stage, static_cast<std::uint32_t>(stage)); }
+    void progress(std::uint32_t percent) override { record(Event::Progress, percent); }
+    void error(int code) override { record(Event::Error, static_cast<std::uint32_t>(code)); }
     std::vector<Posted> posted() const {
         std::lock_guard lock(mutex_);
         return posted_;
     }
     // Only the messages of one kind, as their wParams.
-    std::vector<std::uint32_t> values(std::uint32_t message) const {
+    std::vector<std::uint32_t> values(Event message) const {
         std::vector<std::uint32_t> out;
         for (const auto& p : posted())
             if (p.message == message) out.push_back(p.wParam);
@@ -36,6 +38,11 @@ class RecordingSink : public DownloadSink {
     }
 
   private:
+    void record(Event message, std::uint32_t wParam) {
+        std::lock_guard lock(mutex_);
+        posted_.push_back({message, wParam, std::chrono::steady_clock::now()});
+    }
+
     mutable std::mutex mutex_;
     std::vector<Posted> posted_;
 };
