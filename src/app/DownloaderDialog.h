@@ -33,7 +33,7 @@ class DownloaderDialog : public QDialog {
 
     // The controls' values as of the last readFields, or as writeFields will show them.
     DownloaderFields& fields() { return fields_; }
-    // Takes the controls into fields() in the exchange order. At a number that does not
+    // Takes the controls into fields() in a fixed order. At a number that does not
     // convert it shows the prompt, focuses and selects that field and returns false; the
     // fields before it took their new values, it and those after it keep their old ones.
     bool readFields();

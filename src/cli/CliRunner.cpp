@@ -44,10 +44,9 @@ LogEntry CliRunner::describe(const DownloadJob& r) const {
     LogEntry e;
     e.target = std::string(r.targetAddress) + ":" + std::to_string(r.targetPort);
     e.command = std::string(CommandName(r.command));
-    e.length = r.size;
-    const std::uint8_t* p = r.data;
-    const SessionPayloadFields fields = DecodeSessionPayload(
-        r.command, std::span<const std::uint8_t>(p, static_cast<std::size_t>(r.size)));
+    e.length = r.payload.length();
+    const std::uint8_t* p = r.payload.bytes.data();
+    const SessionPayloadFields fields = DecodeSessionPayload(r.command, r.payload.bytes);
     if (fields.version) e.version = FormatVersion(*fields.version);
     if (fields.mac) e.mac = FormatMacAddress(*fields.mac);
     if (fields.serial) e.serial = std::to_string(*fields.serial);
@@ -70,7 +69,7 @@ int CliRunner::run(const SessionRequest& request) {
     // The request goes down once, as the job; the log describes what the job sends.
     DownloadJob job = MakeDownloadJob(request);
     job.timeouts = timeouts;
-    job.window = std::make_shared<ProgressPrinter>(err_, terminal_, job.size);
+    job.window = std::make_shared<ProgressPrinter>(err_, terminal_, job.payload.length());
     if (trace_)
         job.trace = [err = err_](std::string_view step, bool sent,
                                  std::optional<std::uint32_t> word) {
@@ -83,7 +82,7 @@ int CliRunner::run(const SessionRequest& request) {
         };
     LogEntry entry = describe(job);
     std::fprintf(err_, "%s to %s, %d bytes\n", entry.command.c_str(), entry.target.c_str(),
-                 job.size);
+                 job.payload.length());
     const bool versionCheck = job.command == CMD_FIRMWARE_VERSION;
 
     const SessionOutcome outcome = RunDownloadSession(std::move(job));

@@ -48,9 +48,7 @@ std::optional<FlowOutcome> DownloadFlows::checkVersion(const DownloadRequest& re
     const auto payload = std::make_shared<const std::array<std::uint8_t, kVersionPayloadSize>>(
         EncodeVersionPayload(static_cast<std::uint32_t>(version)));
     SessionRequest session = SessionTo(request, CMD_FIRMWARE_VERSION);
-    session.data = payload->data();
-    session.size = static_cast<std::int32_t>(payload->size());
-    session.payloadOwner = payload;
+    session.payload = {*payload, payload};
     if (const int error = runner_.run(session)) return FlowOutcome::Session(error);
     return std::nullopt;
 }
@@ -67,9 +65,7 @@ std::shared_ptr<MappedImageFile> MapReadOnly(const std::string& path) {
 }
 
 SessionRequest WithFile(SessionRequest session, const std::shared_ptr<MappedImageFile>& file) {
-    session.data = file->view();
-    session.size = static_cast<std::int32_t>(file->mappedLength());
-    session.payloadOwner = file;
+    session.payload = {{file->view(), file->mappedLength()}, file};
     return session;
 }
 

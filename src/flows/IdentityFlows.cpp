@@ -13,9 +13,7 @@ namespace {
 template <std::size_t N>
 SessionRequest WithBytes(SessionRequest session, const std::array<std::uint8_t, N>& bytes) {
     const auto owned = std::make_shared<const std::array<std::uint8_t, N>>(bytes);
-    session.data = owned->data();
-    session.size = static_cast<std::int32_t>(N);
-    session.payloadOwner = owned;
+    session.payload = {*owned, owned};
     return session;
 }
 

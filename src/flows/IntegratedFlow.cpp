@@ -48,9 +48,7 @@ FlowOutcome DownloadFlows::DownloadIntegratedImage(const DownloadRequest& reques
     const std::int32_t version = ProbeFirmwareVersion(path, ImageLayout::Integrated, diagnostics_);
     if (auto stopped = checkVersion(request, version)) return *stopped;
     SessionRequest session = SessionTo(request, CMD_INTEGRATED_IMAGE);
-    session.data = image.data();
-    session.size = static_cast<std::int32_t>(image.size());
-    session.payloadOwner = file;
+    session.payload = {image, file};
     FlowOutcome outcome = FlowOutcome::Session(runner_.run(session));
     // The MAC advances whatever the image session's outcome.
     if (mac && request.autoIncrease) outcome.nextMac = NextMacText(*mac);

@@ -16,9 +16,7 @@ DownloadJob MakeDownloadJob(const SessionRequest& request) {
     job.command = request.command;
     SetTargetAddress(job, request.targetAddress);
     job.targetPort = request.targetPort;
-    job.data = request.data;
-    job.size = request.size;
-    job.payloadOwner = request.payloadOwner;
+    job.payload = request.payload;
     return job;
 }
 

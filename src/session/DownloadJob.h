@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -45,16 +46,21 @@ struct SessionTimeouts {
 // Piece size used when the socket's send-buffer size cannot be read or reads as 0.
 inline constexpr std::int32_t kFallbackPieceSize = 64 * 1024;
 
+// The bytes one session sends, and what keeps them alive while a worker may read them.
+struct SessionPayload {
+    std::span<const std::uint8_t> bytes;
+    // May be empty when the caller keeps the bytes valid itself.
+    std::shared_ptr<const void> owner;
+    // The length word of the protocol: callers never hand over more than INT32_MAX bytes.
+    std::int32_t length() const { return static_cast<std::int32_t>(bytes.size()); }
+};
+
 struct DownloadJob {
     std::uint32_t command = 0;
     // Dotted IPv4 text, at most 15 characters and a terminating zero.
     char targetAddress[16] = {};
     std::uint16_t targetPort = 0;
-    const std::uint8_t* data = nullptr;
-    std::int32_t size = 0;
-    // Keeps the bytes `data` points to alive while the worker runs; may be empty when
-    // the caller guarantees that itself.
-    std::shared_ptr<const void> payloadOwner;
+    SessionPayload payload;
     // Where the worker reports; may be empty (reports are then dropped).
     std::shared_ptr<DownloadSink> window;
     SessionTimeouts timeouts;
@@ -66,15 +72,12 @@ struct DownloadJob {
     std::function<void(std::string_view step, bool sent, std::optional<std::uint32_t> word)> trace;
 };
 
-// One session as a flow asks for it. The payload stays valid while payloadOwner
-// lives; a front end that lets a worker outlive the session keeps a copy of it.
+// One session as a flow asks for it.
 struct SessionRequest {
     std::uint32_t command = 0;
     std::string targetAddress;
     std::uint16_t targetPort = 0;
-    const std::uint8_t* data = nullptr;
-    std::int32_t size = 0;
-    std::shared_ptr<const void> payloadOwner;
+    SessionPayload payload;
 };
 
 // The worker's job for a session request (no sink yet, default time limits).

@@ -127,7 +127,7 @@ int Handshake(int socketFd, const DownloadJob& job) {
     if (!SendTraced(socketFd, job, "command", job.command)) return Fail(job, ERR_NOT_RECORDER);
     const auto reply = ReceiveTraced(socketFd, job, "reply", wait);
     if (!reply || *reply != HandshakeReply(job.command)) return Fail(job, ERR_NOT_RECORDER);
-    const auto length = static_cast<std::uint32_t>(job.size);
+    const auto length = static_cast<std::uint32_t>(job.payload.length());
     if (!SendTraced(socketFd, job, "length", length)) return Fail(job, ERR_LENGTH);
     const auto echo = ReceiveTraced(socketFd, job, "echo", wait);
     if (!echo || *echo != length) return Fail(job, ERR_LENGTH);
@@ -136,7 +136,9 @@ int Handshake(int socketFd, const DownloadJob& job) {
 
 int TransferData(int socketFd, const DownloadJob& job) {
     ReportStage(job, STAGE_SENDING);
-    if (const int code = SendInChunks(job.data, job.size, socketFd, job)) return code;
+    if (const int code =
+            SendInChunks(job.payload.bytes.data(), job.payload.length(), socketFd, job))
+        return code;
     const auto& t = job.timeouts;
     if (job.command == CMD_FIRMWARE_VERSION) {
         const auto answer = ReceiveTraced(socketFd, job, "answer", t.firstAck);

@@ -30,7 +30,7 @@ const QString kWritingBottom = QStringLiteral("Please wait until download is com
 // What the window showed when each session message arrived (before handling it).
 struct Seen {
     SessionEventMessage::Kind message;
-    std::uint32_t wParam;
+    std::uint32_t value;
     QString top, middle, bottom;
     int progress;
 };
@@ -48,9 +48,9 @@ class MessageLog : public QObject {
         }
         return false;
     }
-    const Seen* find(SessionEventMessage::Kind message, std::uint32_t wParam) const {
+    const Seen* find(SessionEventMessage::Kind message, std::uint32_t value) const {
         for (const auto& s : seen)
-            if (s.message == message && s.wParam == wParam) return &s;
+            if (s.message == message && s.value == value) return &s;
         return nullptr;
     }
     std::vector<Seen> seen;
@@ -287,7 +287,7 @@ TEST_F(ProgressWindow, WorkerOutlivingTheWaitIsReportedOnDestruction) {
         job.timeouts.workerJoin = 50ms;
     });
     EXPECT_EQ(runToEnd(*window), QDialog::Accepted);
-    std::weak_ptr<const void> payload = window->job().payloadOwner;
+    std::weak_ptr<const void> payload = window->job().payload.owner;
     window.reset();
     EXPECT_EQ(service.texts(),
               std::vector<std::string>{

@@ -155,9 +155,9 @@ TEST(SessionBytes, IntegratedImageOfAMillionBytes) {
     EXPECT_EQ(run.posted.front(), (Posted{Event::Stage, STAGE_SENDING, {}}));
     std::uint32_t last = 0;
     std::size_t i = 1;
-    for (; run.posted[i].message == Event::Progress; ++i) {
-        EXPECT_GE(run.posted[i].wParam, last);
-        last = run.posted[i].wParam;
+    for (; run.posted[i].event == Event::Progress; ++i) {
+        EXPECT_GE(run.posted[i].value, last);
+        last = run.posted[i].value;
     }
     EXPECT_EQ(last, 100u);
     EXPECT_EQ(
@@ -168,8 +168,8 @@ TEST(SessionBytes, IntegratedImageOfAMillionBytes) {
 TEST(SessionBytes, EmptyPayloadSendsNoProgress) {
     const auto run = RunAgainstRecorder({}, CMD_PTZ_IMAGE, {});
     EXPECT_EQ(run.outcome.error, 0);
-    EXPECT_TRUE(run.posted.size() == 3u && run.posted[0].wParam == STAGE_SENDING &&
-                run.posted[1].wParam == STAGE_WRITING && run.posted[2].wParam == STAGE_DONE);
+    EXPECT_TRUE(run.posted.size() == 3u && run.posted[0].value == STAGE_SENDING &&
+                run.posted[1].value == STAGE_WRITING && run.posted[2].value == STAGE_DONE);
 }
 
 struct ErrorCase {
@@ -199,11 +199,11 @@ TEST_P(SessionErrors, ReportsOneCodeFromTheStepThatFails) {
     std::vector<std::uint32_t> errors;
     std::vector<std::uint32_t> stages;
     for (const auto& p : run.posted) {
-        if (p.message == Event::Error) errors.push_back(p.wParam);
-        if (p.message == Event::Stage) stages.push_back(p.wParam);
+        if (p.event == Event::Error) errors.push_back(p.value);
+        if (p.event == Event::Stage) stages.push_back(p.value);
     }
     EXPECT_EQ(errors, std::vector<std::uint32_t>{static_cast<std::uint32_t>(c.expected)});
-    EXPECT_EQ(run.posted.back().message, Event::Error);
+    EXPECT_EQ(run.posted.back().event, Event::Error);
     EXPECT_EQ(stages, c.stages);
     if (c.clientClosesFirst) {
         EXPECT_TRUE(run.recorded.sawEof) << run.recorded.ending;
@@ -341,7 +341,7 @@ TEST_P(SendBufferPieces, ProgressFollowsTheReportedBufferSize) {
     ASSERT_GT(reported, 0);
     std::vector<std::uint32_t> progress;
     for (const auto& p : run.posted)
-        if (p.message == Event::Progress) progress.push_back(p.wParam);
+        if (p.event == Event::Progress) progress.push_back(p.value);
     EXPECT_EQ(progress, Plan(reported, 20000).second) << "SO_SNDBUF reads " << reported;
     EXPECT_EQ(run.recorded.payload, Pattern(20000));
     if (reported == 8192) {
@@ -410,7 +410,7 @@ TEST(SessionThread, WorkerOutlivingTheBoundKeepsItsJob) {
     RecorderSimulator recorder;
     auto sink = std::make_shared<RecordingSink>();
     DownloadJob job = LoopbackJob(recorder.port(), CMD_SERIAL_NUMBER, Pattern(4), sink);
-    std::weak_ptr<const void> payload = job.payloadOwner;
+    std::weak_ptr<const void> payload = job.payload.owner;
     job.timeouts.closeDelay = 600ms;  // the worker lingers after STAGE_DONE
     job.timeouts.workerJoin = 50ms;
     const auto outcome = RunDownloadSession(std::move(job));
