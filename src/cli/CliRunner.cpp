@@ -1,8 +1,7 @@
 #include "CliRunner.h"
 
 #include "ProgressPrinter.h"
-#include "common/ByteOrder.h"
-#include "image/ImageLayout.h"
+#include "image/IdentityPatch.h"
 #include "res/StringTable.h"
 #include "session/DownloadProtocol.h"
 #include "session/SessionPayloads.h"
@@ -40,28 +39,27 @@ void CliRunner::say(std::string_view text) const {
     std::fflush(err_);
 }
 
-LogEntry CliRunner::describe(const DownloadJob& r) const {
+LogEntry CliRunner::describe(const DownloadJob& job) const {
     LogEntry e;
-    e.target = std::string(r.targetAddress) + ":" + std::to_string(r.targetPort);
-    e.command = std::string(CommandName(r.command));
-    e.length = r.payload.length();
-    const std::uint8_t* p = r.payload.bytes.data();
-    const SessionPayloadFields fields = DecodeSessionPayload(r.command, r.payload.bytes);
-    if (fields.version) e.version = FormatVersion(*fields.version);
-    if (fields.mac) e.mac = FormatMacAddress(*fields.mac);
-    if (fields.serial) e.serial = std::to_string(*fields.serial);
-    if (r.command == CMD_INTEGRATED_IMAGE) {
-        if (download_.writeMac)
-            e.mac = FormatMacAddress(
-                {LoadLe32(p + kMacAddressOffset), LoadLe32(p + kMacAddressOffset + 4)});
-        if (download_.writeSerial) e.serial = std::to_string(LoadBe32(p + kSerialNumberOffset));
-    }
-    const bool image = r.command == CMD_INTEGRATED_IMAGE || r.command == CMD_APPLICATION_IMAGE ||
-                       r.command == CMD_PTZ_IMAGE;
-    if (image) {
+    if (job.command == CMD_INTEGRATED_IMAGE) {
+        // The identity as it was patched into the image sent.
+        if (download_.writeMac) e.mac = FormatMacAddress(PatchedMacAddress(job.payload.bytes));
+        if (download_.writeSerial)
+            e.serial = std::to_string(PatchedSerialNumber(job.payload.bytes));
         e.imagePath = download_.imagePath;
         e.version = lastVersion_;
+    } else if (job.command == CMD_APPLICATION_IMAGE || job.command == CMD_PTZ_IMAGE) {
+        e.imagePath = download_.imagePath;
+        e.version = lastVersion_;
+    } else {
+        const SessionPayloadTexts texts = DescribeSessionPayload(job.command, job.payload.bytes);
+        e.version = texts.version;
+        e.mac = texts.mac;
+        e.serial = texts.serial;
     }
+    e.target = std::string(job.targetAddress) + ":" + std::to_string(job.targetPort);
+    e.command = std::string(CommandName(job.command));
+    e.length = job.payload.length();
     return e;
 }
 

@@ -18,4 +18,15 @@ void PatchSerialNumber(std::span<std::uint8_t> image, std::uint32_t serialNumber
     StoreBe32(image.data() + kSerialNumberOffset, serialNumber);
 }
 
+MacAddress PatchedMacAddress(std::span<const std::uint8_t> image) {
+    assert(image.size() >= kMinIntegratedSize);
+    return {LoadLe32(image.data() + kMacAddressOffset),
+            LoadLe32(image.data() + kMacAddressOffset + 4)};
+}
+
+std::uint32_t PatchedSerialNumber(std::span<const std::uint8_t> image) {
+    assert(image.size() >= kMinIntegratedSize);
+    return LoadBe32(image.data() + kSerialNumberOffset);
+}
+
 }  // namespace imgdl

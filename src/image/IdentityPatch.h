@@ -1,5 +1,5 @@
 #pragma once
-// Writing a unit's identity into the leading section of an integrated image.
+// A unit's identity in the leading section of an integrated image: written and read back.
 #include <cstdint>
 #include <span>
 
@@ -11,5 +11,9 @@ namespace imgdl {
 void PatchMacAddress(std::span<std::uint8_t> image, const MacAddress& mac);
 // One big-endian word at 0xFF88. The image holds at least 65,420 bytes.
 void PatchSerialNumber(std::span<std::uint8_t> image, std::uint32_t serialNumber);
+
+// The identity a patched image carries, read back from the same places.
+MacAddress PatchedMacAddress(std::span<const std::uint8_t> image);
+std::uint32_t PatchedSerialNumber(std::span<const std::uint8_t> image);
 
 }  // namespace imgdl

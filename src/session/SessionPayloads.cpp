@@ -55,4 +55,14 @@ std::string FormatVersion(std::uint32_t v) {
            std::to_string((v >> 8) & 0xFF);
 }
 
+SessionPayloadTexts DescribeSessionPayload(std::uint32_t command,
+                                           std::span<const std::uint8_t> payload) {
+    const SessionPayloadFields fields = DecodeSessionPayload(command, payload);
+    SessionPayloadTexts texts;
+    if (fields.version) texts.version = FormatVersion(*fields.version);
+    if (fields.mac) texts.mac = FormatMacAddress(*fields.mac);
+    if (fields.serial) texts.serial = std::to_string(*fields.serial);
+    return texts;
+}
+
 }  // namespace imgdl

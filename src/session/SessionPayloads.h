@@ -40,4 +40,14 @@ SessionPayloadFields DecodeSessionPayload(std::uint32_t command,
 // A version word as MAJOR.MINOR.PATCH (its top three bytes).
 std::string FormatVersion(std::uint32_t version);
 
+// The decoded words as the operator reads them (empty where the payload has none):
+// MAJOR.MINOR.PATCH, twelve hex digits as FormatMacAddress writes them, decimal.
+struct SessionPayloadTexts {
+    std::string version;
+    std::string mac;
+    std::string serial;
+};
+SessionPayloadTexts DescribeSessionPayload(std::uint32_t command,
+                                           std::span<const std::uint8_t> payload);
+
 }  // namespace imgdl

@@ -67,6 +67,9 @@ TEST(IdentityPatch, WritesOnlyTheIdentityWords) {
                                                 0x34, 0x00, 0x00, 0x00, 0x03, 0xE8};
     EXPECT_TRUE(std::equal(identity.begin(), identity.end(), image.begin() + 0xFF80));
     EXPECT_EQ(std::count(image.begin(), image.end(), 0x77), 65420 - 12);
+    // Read back from the same places (as imgdl's log does).
+    EXPECT_EQ(FormatMacAddress(PatchedMacAddress(image)), "0012AB3456CD");
+    EXPECT_EQ(PatchedSerialNumber(image), 1000u);
 }
 
 }  // namespace

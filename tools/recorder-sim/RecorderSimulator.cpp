@@ -339,10 +339,10 @@ std::string DescribeSession(const RecordedSession& s) {
     line += " length=" + std::to_string(s.length);
     // Only a whole payload is decoded; the words are those the flows encode.
     if (s.payload.size() == s.length) {
-        const SessionPayloadFields fields = DecodeSessionPayload(s.command, s.payload);
-        if (fields.version) line += " version=" + FormatVersion(*fields.version);
-        if (fields.mac) line += " mac=" + FormatMacAddress(*fields.mac);
-        if (fields.serial) line += " serial=" + std::to_string(*fields.serial);
+        const SessionPayloadTexts texts = DescribeSessionPayload(s.command, s.payload);
+        if (!texts.version.empty()) line += " version=" + texts.version;
+        if (!texts.mac.empty()) line += " mac=" + texts.mac;
+        if (!texts.serial.empty()) line += " serial=" + texts.serial;
     }
     line += " answers=";
     for (std::size_t i = 0; i < s.answers.size(); ++i) line += (i ? "," : "") + s.answers[i];
