@@ -1,11 +1,13 @@
 # imgdl_add_test(NAME SOURCES src... LIBS lib... [QT])
-# One GoogleTest executable registered with ctest. QT links a main that creates a
-# QApplication; every test runs with the offscreen platform so no display is needed.
+# One GoogleTest executable registered with ctest. QT makes it a widget test: moc and
+# rcc run on it, and it links a main that creates a QApplication and the recording
+# dialog service; every test runs with the offscreen platform so no display is needed.
 function(imgdl_add_test name)
     cmake_parse_arguments(T "QT" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     if(T_QT)
-        target_link_libraries(${name} PRIVATE imgdl_test_qt_main ${T_LIBS})
+        target_link_libraries(${name} PRIVATE imgdl_test_qt_support ${T_LIBS})
+        set_target_properties(${name} PROPERTIES AUTOMOC ON AUTORCC ON)
     else()
         target_link_libraries(${name} PRIVATE GTest::gtest_main ${T_LIBS})
     endif()

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "RecorderSimulator.h"
-#include "download/DownloadProtocol.h"
-#include "download/DownloadWorker.h"
-#include "download/SocketIo.h"
+#include "session/DownloadProtocol.h"
+#include "session/DownloadWorker.h"
+#include "session/SocketIo.h"
 
 namespace {
 
@@ -24,9 +24,9 @@ constexpr std::int32_t kPayloadSize = 64 << 20;
 
 class CountingSink : public DownloadSink {
   public:
-    void post(std::uint32_t, std::uint32_t) override {
-        count.fetch_add(1, std::memory_order_relaxed);
-    }
+    void stage(int) override { count.fetch_add(1, std::memory_order_relaxed); }
+    void progress(std::uint32_t) override { count.fetch_add(1, std::memory_order_relaxed); }
+    void error(int) override { count.fetch_add(1, std::memory_order_relaxed); }
     std::atomic<long> count{0};
 };
 
@@ -35,8 +35,7 @@ struct Bench {
         job.command = CMD_APPLICATION_IMAGE;
         SetTargetAddress(job, "127.0.0.1");
         job.targetPort = recorder.port();
-        job.data = payload.data();
-        job.size = kPayloadSize;
+        job.payload.bytes = payload;
         job.window = sink;
     }
     static sim::RecorderBehaviour Behaviour() {
@@ -78,8 +77,10 @@ double Session(Bench& b, bool chunked, int sendBuffer = 0) {
     if (!fd || !peer || !ConnectWithin(fd.get(), *peer, std::chrono::seconds(5))) return -1;
     if (Handshake(fd.get(), b.job) != 0) return -1;
     if (chunked) b.piece = SendBufferPieceSize(fd.get());
-    const bool sent = chunked ? SendInChunks(b.job.data, b.job.size, fd.get(), b.job) == 0
-                              : PlainLoop(fd.get(), b.job.data, b.job.size);
+    const bool sent =
+        chunked
+            ? SendInChunks(b.job.payload.bytes.data(), b.job.payload.length(), fd.get(), b.job) == 0
+            : PlainLoop(fd.get(), b.job.payload.bytes.data(), b.job.payload.length());
     if (!sent) return -1;
     for (int i = 0; i < 2; ++i)
         if (ReceiveWord(fd.get(), std::chrono::seconds(30)) != REPLY_ACK) return -1;

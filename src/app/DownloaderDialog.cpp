@@ -6,13 +6,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 
 #include "app/AboutDialog.h"
 #include "app/IpAddressEdit.h"
 #include "app/ProgramIcon.h"
-#include "app/UnsignedField.h"
 #include "common/ProgramVersion.h"
-#include "download/ui/DownloadProgressDialog.h"
+#include "common/UnsignedField.h"
 #include "ptztools/RunPtzImageCreator.h"
 #include "res/StringTable.h"
 #include "ui/DialogFont.h"
@@ -99,8 +99,39 @@ void DownloaderDialog::writeFields() {
     title_->setText(titleText_);
 }
 
-MessageService& DownloaderDialog::messages() {
-    return service_;
+std::optional<DownloadRequest> DownloaderDialog::downloadRequest() const {
+    static constexpr std::pair<std::int32_t, DownloadKind> kKinds[] = {
+        {DOWNLOAD_INTEGRATED_IMAGE, DownloadKind::Integrated},
+        {DOWNLOAD_INDIVIDUAL_DATA, DownloadKind::Identity},
+        {DOWNLOAD_APPLICATION_IMAGE, DownloadKind::Application},
+        {DOWNLOAD_PTZ_IMAGE, DownloadKind::Ptz}};
+    const DownloaderFields& f = fields_;
+    DownloadRequest request;
+    const auto* kind = std::find_if(std::begin(kKinds), std::end(kKinds),
+                                    [&](const auto& k) { return k.first == f.downloadType; });
+    if (kind == std::end(kKinds)) return std::nullopt;
+    request.kind = kind->second;
+    request.target = f.targetIpControl;
+    request.port = static_cast<std::uint16_t>(f.portNumber & 0xFFFF);
+    request.imagePath = f.imagePath;
+    request.writeMac = f.macCheckBox;
+    request.macText = f.macText;
+    request.writeSerial = f.serialCheckBox;
+    request.serial = f.serialNumber;
+    // The integrated image advances the MAC only while "Auto Increase" is usable too.
+    request.autoIncrease = f.autoIncreaseCheckBox &&
+                           (request.kind != DownloadKind::Integrated || f.autoIncreaseEnabled);
+    return request;
+}
+
+void DownloaderDialog::showOutcome(const FlowOutcome& outcome) {
+    // A failed session has shown its own message in its progress window.
+    if (outcome.result == FlowOutcome::Result::Refused)
+        service_.showMessage(LoadString(outcome.refusal));
+    if (outcome.nextMac) {
+        fields_.macText = *outcome.nextMac;
+        writeFields();
+    }
 }
 
 bool DownloaderDialog::readUnsigned(QLineEdit& edit, std::uint32_t& field) {
@@ -156,18 +187,13 @@ void DownloaderDialog::OnSerialCheckClicked() {
 }
 
 void DownloaderDialog::OnDownload() {
-    if (flows_) flows_->OnDownload();
-}
-
-std::string DownloaderDialog::targetAddressText() {
-    return targetIp_->text().toStdString();
-}
-
-bool DownloaderDialog::runSession(const SessionRequest& request) {
-    DownloadJob job = MakeDownloadJob(request);
-    job.timeouts = sessionTimeouts_;
-    DownloadProgressDialog progress(std::move(job), this, service_);
-    return service_.runModal(progress) == QDialog::Accepted;
+    if (!flows_) return;
+    if (!readFields()) {
+        service_.showMessage(LoadString(IDS_WRONG_NUMBER));
+        return;
+    }
+    if (const std::optional<DownloadRequest> request = downloadRequest())
+        showOutcome(flows_->Run(*request));
 }
 
 void DownloaderDialog::OnBrowseImage() {

@@ -5,12 +5,12 @@
 #include <QString>
 #include <array>
 #include <cstdint>
-
 #include <memory>
+#include <optional>
 
-#include "download/DownloadFlows.h"
-#include "download/DownloadHost.h"
-#include "download/DownloadJob.h"
+#include "app/DownloaderFields.h"
+#include "app/ProgressWindowRunner.h"
+#include "flows/DownloadFlows.h"
 
 class QAction;
 class QButtonGroup;
@@ -26,37 +26,36 @@ namespace imgdl {
 class DialogService;
 class IpAddressEdit;
 
-class DownloaderDialog : public QDialog, public DownloadHost {
+class DownloaderDialog : public QDialog {
     Q_OBJECT
   public:
     explicit DownloaderDialog(DialogService& service, QWidget* parent = nullptr);
 
     // The controls' values as of the last readFields, or as writeFields will show them.
-    DownloaderFields& fields() override { return fields_; }
-    // Takes the controls into fields() in the exchange order. At a number that does not
+    DownloaderFields& fields() { return fields_; }
+    // Takes the controls into fields() in a fixed order. At a number that does not
     // convert it shows the prompt, focuses and selects that field and returns false; the
     // fields before it took their new values, it and those after it keep their old ones.
-    bool readFields() override;
+    bool readFields();
     // Shows fields() in the controls, in the same order.
-    void writeFields() override;
-    MessageService& messages() override;
-    // The address control's text as it stands now.
-    std::string targetAddressText() override;
-    // One session in a modal progress window; true when it ended with STAGE_DONE.
-    bool runSession(const SessionRequest& request) override;
+    void writeFields();
+    // The request the Download command hands the flows; nothing while no type is chosen.
+    std::optional<DownloadRequest> downloadRequest() const;
 
+    // How the flows run their sessions: one modal progress window each.
+    SessionRunner& sessionRunner() { return runner_; }
     // The flows the Download command runs (the real ones unless a test replaces them;
-    // null: every download type does nothing).
+    // null: the command does nothing).
     void setDownloadFlows(std::unique_ptr<DownloadFlows> flows) { flows_ = std::move(flows); }
     // Time limits of the sessions' workers (tests shorten them).
-    void setSessionTimeouts(const SessionTimeouts& timeouts) { sessionTimeouts_ = timeouts; }
+    void setSessionTimeouts(const SessionTimeouts& timeouts) { runner_.timeouts = timeouts; }
 
   public slots:
     // "Download\n(Enter key)" and the Enter key.
     void OnDownload();
     // "...": choose the image file.
     void OnBrowseImage();
-    // "Editing PTZ Data": the PTZ image creator hooks in here; nothing happens yet.
+    // "Editing PTZ Data": runs the PTZ image creator.
     void OnEditPtzData();
     // "Quorvel Information(&A)..." from the context menu or Alt+A.
     void OnAbout();
@@ -79,12 +78,14 @@ class DownloaderDialog : public QDialog, public DownloadHost {
     void applyTypeStates(int type);
 
     bool readUnsigned(QLineEdit& edit, std::uint32_t& field);
+    // The flows' answer as the operator sees it: a refusal's message, the next MAC.
+    void showOutcome(const FlowOutcome& outcome);
     int checkedType() const;
     void checkType(int type);
 
     DialogService& service_;
-    std::unique_ptr<DownloadFlows> flows_ = std::make_unique<DownloadFlows>(*this);
-    SessionTimeouts sessionTimeouts_;
+    ProgressWindowRunner runner_{this, service_};
+    std::unique_ptr<DownloadFlows> flows_ = std::make_unique<DownloadFlows>(runner_);
     DownloaderFields fields_;
     QString titleText_;
 

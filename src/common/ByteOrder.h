@@ -36,11 +36,23 @@ inline void StoreBe32(std::span<std::uint8_t, 4> b, std::uint32_t v) {
 }
 
 // Pointer forms for offsets into larger buffers; the caller has checked the bounds.
-inline std::uint16_t LoadLe16(const std::uint8_t* p) { return LoadLe16(std::span<const std::uint8_t, 2>(p, 2)); }
-inline std::uint32_t LoadLe32(const std::uint8_t* p) { return LoadLe32(std::span<const std::uint8_t, 4>(p, 4)); }
-inline std::uint32_t LoadBe32(const std::uint8_t* p) { return LoadBe32(std::span<const std::uint8_t, 4>(p, 4)); }
-inline void StoreLe16(std::uint8_t* p, std::uint16_t v) { StoreLe16(std::span<std::uint8_t, 2>(p, 2), v); }
-inline void StoreLe32(std::uint8_t* p, std::uint32_t v) { StoreLe32(std::span<std::uint8_t, 4>(p, 4), v); }
-inline void StoreBe32(std::uint8_t* p, std::uint32_t v) { StoreBe32(std::span<std::uint8_t, 4>(p, 4), v); }
+inline std::uint16_t LoadLe16(const std::uint8_t* p) {
+    return LoadLe16(std::span<const std::uint8_t, 2>(p, 2));
+}
+inline std::uint32_t LoadLe32(const std::uint8_t* p) {
+    return LoadLe32(std::span<const std::uint8_t, 4>(p, 4));
+}
+inline std::uint32_t LoadBe32(const std::uint8_t* p) {
+    return LoadBe32(std::span<const std::uint8_t, 4>(p, 4));
+}
+inline void StoreLe16(std::uint8_t* p, std::uint16_t v) {
+    StoreLe16(std::span<std::uint8_t, 2>(p, 2), v);
+}
+inline void StoreLe32(std::uint8_t* p, std::uint32_t v) {
+    StoreLe32(std::span<std::uint8_t, 4>(p, 4), v);
+}
+inline void StoreBe32(std::uint8_t* p, std::uint32_t v) {
+    StoreBe32(std::span<std::uint8_t, 4>(p, 4), v);
+}
 
 }  // namespace imgdl

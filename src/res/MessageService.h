@@ -25,7 +25,7 @@ struct FileDialogRequest {
 };
 
 class MessageService {
-public:
+  public:
     virtual ~MessageService() = default;
     // Shows a box with the program's name as caption; returns the button pressed.
     virtual MessageAnswer showMessage(std::string_view text,

@@ -9,7 +9,7 @@ class QString;
 namespace imgdl {
 
 class DialogService : public MessageService {
-public:
+  public:
     // Runs a modal sub-dialog and returns its result (QDialog::Accepted / Rejected).
     virtual int runModal(QDialog& dialog) = 0;
     // The warning sound of a refused key press.

@@ -12,10 +12,14 @@ namespace {
 
 QMessageBox::Icon ToQtIcon(MessageIcon icon) {
     switch (icon) {
-        case MessageIcon::Information: return QMessageBox::Information;
-        case MessageIcon::Question: return QMessageBox::Question;
-        case MessageIcon::Error: return QMessageBox::Critical;
-        case MessageIcon::Default: break;
+        case MessageIcon::Information:
+            return QMessageBox::Information;
+        case MessageIcon::Question:
+            return QMessageBox::Question;
+        case MessageIcon::Error:
+            return QMessageBox::Critical;
+        case MessageIcon::Default:
+            break;
     }
     return QMessageBox::Warning;  // the exclamation icon
 }
@@ -24,11 +28,11 @@ QMessageBox::Icon ToQtIcon(MessageIcon icon) {
 
 MessageAnswer QtDialogService::showMessage(std::string_view text, MessageButtons buttons,
                                            MessageIcon icon) {
-    QMessageBox box(ToQtIcon(icon), ProgramName(),
-                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
-                    buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
-                                                     : QMessageBox::Ok,
-                    parent_ ? parent_ : QApplication::activeWindow());
+    QMessageBox box(
+        ToQtIcon(icon), ProgramName(),
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+        buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+        parent_ ? parent_ : QApplication::activeWindow());
     const int answer = box.exec();
     if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
     return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
@@ -43,13 +47,18 @@ std::optional<std::string> QtDialogService::chooseFile(const FileDialogRequest& 
     if (!request.defaultExtension.empty() && request.defaultExtension != "*")
         dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
     if (!request.promptOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    if (!request.initialName.empty()) dialog.selectFile(QString::fromStdString(request.initialName));
+    if (!request.initialName.empty())
+        dialog.selectFile(QString::fromStdString(request.initialName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().first().toStdString();
 }
 
-int QtDialogService::runModal(QDialog& dialog) { return dialog.exec(); }
+int QtDialogService::runModal(QDialog& dialog) {
+    return dialog.exec();
+}
 
-void QtDialogService::beep() { QApplication::beep(); }
+void QtDialogService::beep() {
+    QApplication::beep();
+}
 
 }  // namespace imgdl

@@ -7,7 +7,7 @@ class QWidget;
 namespace imgdl {
 
 class QtDialogService final : public DialogService {
-public:
+  public:
     // parent: the window the boxes belong to; may be null (the active window is used).
     explicit QtDialogService(QWidget* parent = nullptr) : parent_(parent) {}
 
@@ -17,7 +17,7 @@ public:
     int runModal(QDialog& dialog) override;
     void beep() override;
 
-private:
+  private:
     QWidget* parent_;
 };
 

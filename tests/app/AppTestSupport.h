@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "app/DownloaderDialog.h"
 #include <memory>
 
-#include "download/DownloadFlows.h"
+#include "app/DownloaderDialog.h"
+#include "flows/DownloadFlows.h"
 #include "support/RecordingDialogService.h"
 
 // Readable failures for Qt texts.
@@ -28,21 +28,38 @@ namespace imgdl::test {
 class RecordingFlows : public DownloadFlows {
   public:
     using DownloadFlows::DownloadFlows;
-    void DownloadIntegratedImage() override { calls.push_back("integrated"); }
-    void DownloadMacAddress() override { calls.push_back("mac"); }
-    void DownloadSerialNumber() override { calls.push_back("serial"); }
-    void DownloadMacAndSerial() override { calls.push_back("mac+serial"); }
-    void DownloadApplicationImage() override { calls.push_back("application"); }
-    void DownloadPtzImage() override { calls.push_back("ptz"); }
+    FlowOutcome DownloadIntegratedImage(const DownloadRequest& r) override {
+        return record("integrated", r);
+    }
+    FlowOutcome DownloadMacAddress(const DownloadRequest& r) override { return record("mac", r); }
+    FlowOutcome DownloadSerialNumber(const DownloadRequest& r) override {
+        return record("serial", r);
+    }
+    FlowOutcome DownloadMacAndSerial(const DownloadRequest& r) override {
+        return record("mac+serial", r);
+    }
+    FlowOutcome DownloadApplicationImage(const DownloadRequest& r) override {
+        return record("application", r);
+    }
+    FlowOutcome DownloadPtzImage(const DownloadRequest& r) override { return record("ptz", r); }
 
+    std::vector<DownloadRequest> requests;
+    FlowOutcome answer;  // what every flow returns
     std::vector<std::string> calls;
+
+  private:
+    FlowOutcome record(const char* flow, const DownloadRequest& request) {
+        calls.push_back(flow);
+        requests.push_back(request);
+        return answer;
+    }
 };
 
 // Members are public so that table tests can make one fixture per case.
 class DialogTest : public testing::Test {
   public:
     DialogTest() {
-        auto recording = std::make_unique<RecordingFlows>(dialog);
+        auto recording = std::make_unique<RecordingFlows>(dialog.sessionRunner());
         flows = recording.get();
         dialog.setDownloadFlows(std::move(recording));
     }

@@ -227,6 +227,41 @@ TEST_F(Dialog, DownloadWithAWrongNumberStartsNothing) {
     EXPECT_TRUE(flows->calls.empty());
 }
 
+TEST_F(Dialog, TheFlowsGetWhatTheOperatorTyped) {
+    chooseType("individualDataRadio");
+    edit("portNumber")->setText(" 5001");
+    edit("macText")->setText("0012ab3456cd");
+    edit("serialNumber")->setText("77 ");
+    button("autoIncreaseCheckBox")->click();
+    button("downloadButton")->click();
+    ASSERT_EQ(flows->requests.size(), 1u);
+    const DownloadRequest& r = flows->requests[0];
+    EXPECT_EQ(r.kind, DownloadKind::Identity);
+    EXPECT_EQ(r.target, "192.168.0.1");  // read only; the recording flows connect nowhere
+    EXPECT_EQ(r.port, 5001);
+    EXPECT_TRUE(r.writeMac);
+    EXPECT_EQ(r.macText, "0012ab3456cd");
+    EXPECT_TRUE(r.writeSerial);
+    EXPECT_EQ(r.serial, 77u);
+    EXPECT_TRUE(r.autoIncrease);
+}
+
+TEST_F(Dialog, TheOutcomeShowsARefusalOrTheNextMac) {
+    chooseType("individualDataRadio");
+    edit("macText")->setText("0012AB3456CD");
+    flows->answer = FlowOutcome::Refuse(IDS_INVALID_MAC);
+    button("downloadButton")->click();
+    EXPECT_EQ(service.texts(), std::vector<std::string>{std::string(LoadString(IDS_INVALID_MAC))});
+    EXPECT_EQ(edit("macText")->text(), "0012AB3456CD");
+
+    service.messages.clear();
+    flows->answer = FlowOutcome::Session(0);
+    flows->answer.nextMac = "0012AB3456CE";
+    button("downloadButton")->click();
+    EXPECT_TRUE(service.messages.empty());
+    EXPECT_EQ(edit("macText")->text(), "0012AB3456CE");
+}
+
 TEST_F(Dialog, DownloadWithoutFlowsDoesNothing) {
     dialog.setDownloadFlows(nullptr);
     button("downloadButton")->click();

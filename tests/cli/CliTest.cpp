@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include "CliTestSupport.h"
 
-#include "download/DownloadProtocol.h"
+#include "session/DownloadProtocol.h"
 
 namespace imgdl::test {
 namespace {
@@ -162,6 +162,21 @@ TEST_F(SendTest, IntegratedImageLogsEachSessionEvenAFailedOne) {
     EXPECT_THAT(log, HasSubstr(",CMD_INTEGRATED_IMAGE,"));
     EXPECT_THAT(
         log, HasSubstr(",integrated.bin,0012AB3456CD,7,1.2.3,ERR_WRITE,Can't write a firmware.\n"));
+}
+
+// The serial number and the port are read as the main dialog reads its number fields.
+TEST_F(SendTest, NumbersAreReadAsTheDialogReadsThem) {
+    const Result r = imgdl("send identity --serial ' 5	' --target '127.0.0.1: " +
+                           std::to_string(recorder.port()) + "'");
+    EXPECT_EQ(r.exit, 0) << r.err;
+    ASSERT_TRUE(recorder.waitForSessions(1, std::chrono::seconds(5)));
+    EXPECT_EQ(recorder.sessions()[0].command, CMD_SERIAL_NUMBER);
+    EXPECT_EQ(recorder.sessions()[0].payload, (std::vector<std::uint8_t>{5, 0, 0, 0}));
+    for (const char* serial : {"'+5'", "5x", "4294967296", "''"}) {
+        const Result refused =
+            imgdl(std::string("send identity --serial ") + serial + " " + target());
+        EXPECT_EQ(refused.exit, 1) << serial;
+    }
 }
 
 TEST_F(SendTest, NoLogUnlessAskedFor) {

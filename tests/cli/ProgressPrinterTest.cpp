@@ -5,7 +5,7 @@
 #include <string>
 
 #include "ProgressPrinter.h"
-#include "download/DownloadProtocol.h"
+#include "session/DownloadProtocol.h"
 
 namespace imgdl::cli {
 namespace {
@@ -20,10 +20,10 @@ struct Closer {
 std::string PrintSession(bool terminal) {
     std::unique_ptr<std::FILE, Closer> out(std::tmpfile());
     ProgressPrinter printer(out.get(), terminal, 3 * 1024 * 1024);
-    printer.post(WM_DOWNLOAD_STAGE, STAGE_SENDING);
-    for (std::uint32_t percent : {33u, 66u, 100u}) printer.post(WM_DOWNLOAD_PROGRESS, percent);
-    printer.post(WM_DOWNLOAD_STAGE, STAGE_WRITING);
-    printer.post(WM_DOWNLOAD_STAGE, STAGE_DONE);
+    printer.stage(STAGE_SENDING);
+    for (std::uint32_t percent : {33u, 66u, 100u}) printer.progress(percent);
+    printer.stage(STAGE_WRITING);
+    printer.stage(STAGE_DONE);
     std::string text(static_cast<std::size_t>(std::ftell(out.get())), '\0');
     std::rewind(out.get());
     EXPECT_EQ(std::fread(text.data(), 1, text.size(), out.get()), text.size());

@@ -4,7 +4,7 @@
 #include <gmock/gmock.h>
 
 #include "CliTestSupport.h"
-#include "download/ImageLayout.h"
+#include "image/ImageLayout.h"
 
 namespace imgdl::test {
 namespace {

@@ -7,6 +7,7 @@
 #include "FlowTestSupport.h"
 #include "app/DownloaderDialog.h"
 #include "app/IpAddressEdit.h"
+#include "support/RecordingDialogService.h"
 
 namespace imgdl::test {
 namespace {

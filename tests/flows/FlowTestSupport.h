@@ -1,7 +1,7 @@
 #pragma once
-// The download flows run against the loopback recorder: a front end that records what
-// the operator would see, in a scratch directory that becomes the current one (the
-// integrated flow makes its copy there).
+// The download flows run against the loopback recorder: a front end that shows the
+// outcome as the main dialog does and records what the operator would see, in a scratch
+// directory that becomes the current one (the integrated flow makes its copy there).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,12 +12,10 @@
 
 #include "RecorderSimulator.h"
 #include "TestImage.h"
-#include "download/DownloadFlows.h"
-#include "download/DownloadHost.h"
-#include "download/DownloadProtocol.h"
-#include "download/SessionThread.h"
+#include "flows/DownloadFlows.h"
 #include "res/StringTable.h"
-#include "support/RecordingDialogService.h"
+#include "session/DownloadProtocol.h"
+#include "session/SessionThread.h"
 #include "support/TempDir.h"
 
 namespace imgdl::test {
@@ -29,29 +27,36 @@ inline SessionTimeouts QuickTimeouts() {
     return t;
 }
 
-class LoopbackHost : public DownloadHost {
+// Runs each session in this process and records the message a progress window would show.
+class LoopbackRunner : public SessionRunner {
   public:
-    DownloaderFields& fields() override { return fields_; }
-    bool readFields() override {
-        ++reads;
-        return readSucceeds;
-    }
-    void writeFields() override { ++writes; }
-    std::string targetAddressText() override { return fields_.targetIpControl; }
-    MessageService& messages() override { return service; }
-    bool runSession(const SessionRequest& request) override {
+    int run(const SessionRequest& request) override {
         DownloadJob job = MakeDownloadJob(request);
         job.timeouts = QuickTimeouts();
         const SessionOutcome outcome = RunDownloadSession(std::move(job));
         if (outcome.error)
-            service.showMessage(LoadString(ErrorMessageId(outcome.error).value_or(0)));
-        return outcome.error == 0;
+            messages.emplace_back(LoadString(ErrorMessageId(outcome.error).value_or(0)));
+        return outcome.error;
     }
 
-    DownloaderFields fields_;
-    RecordingDialogService service;
-    bool readSucceeds = true;
-    int reads = 0;
+    std::vector<std::string> messages;
+};
+
+// The request as the dialog would make it, and its outcome shown as the dialog shows it.
+struct LoopbackHost {
+    void show(const FlowOutcome& outcome) {
+        last = outcome;
+        if (outcome.result == FlowOutcome::Result::Refused)
+            runner.messages.emplace_back(LoadString(outcome.refusal));
+        if (outcome.nextMac) {
+            request.macText = *outcome.nextMac;
+            ++writes;
+        }
+    }
+
+    DownloadRequest request;
+    LoopbackRunner runner;
+    FlowOutcome last;
     int writes = 0;
 };
 
@@ -74,8 +79,8 @@ class FlowTest : public testing::Test {
     FlowTest() {
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(dir_);
-        host.fields_.targetIpControl = "127.0.0.1";
-        host.fields_.portNumber = recorder.port();
+        host.request.target = "127.0.0.1";
+        host.request.port = recorder.port();
         descriptorsBefore_ = OpenDescriptors();
     }
     ~FlowTest() override { std::filesystem::current_path(previous_); }
@@ -97,13 +102,15 @@ class FlowTest : public testing::Test {
         EXPECT_TRUE(recorder.waitForSessions(count, std::chrono::seconds(10)));
         return recorder.sessions();
     }
-    std::vector<std::string> shown() const { return host.service.texts(); }
+    // Runs the flow the request names, as the Download command does.
+    void download() { host.show(flows.Run(host.request)); }
+    std::vector<std::string> shown() const { return host.runner.messages; }
     static std::string Text(int id) { return std::string(LoadString(id)); }
 
     sim::RecorderSimulator recorder;
     LoopbackHost host;
     bool checkDescriptors = true;  // off where Qt itself opens descriptors
-    DownloadFlows flows{host};
+    DownloadFlows flows{host.runner};
 
   private:
     TempDir scratch_;

@@ -11,14 +11,13 @@ class IdentityFlow : public FlowTest {
   protected:
     void choose(bool mac, bool serial, const char* macText = "0012AB3456CD",
                 std::uint32_t serialNumber = 1000, bool autoIncrease = true) {
-        auto& f = host.fields_;
-        f.downloadType = DOWNLOAD_INDIVIDUAL_DATA;
-        f.macCheckBox = mac;
-        f.serialCheckBox = serial;
+        auto& f = host.request;
+        f.kind = DownloadKind::Identity;
+        f.writeMac = mac;
+        f.writeSerial = serial;
         f.macText = macText;
-        f.serialNumber = serialNumber;
-        f.autoIncreaseCheckBox = autoIncrease;
-        f.autoIncreaseEnabled = mac;
+        f.serial = serialNumber;
+        f.autoIncrease = autoIncrease;
     }
 };
 
@@ -38,12 +37,12 @@ TEST_F(IdentityFlow, PayloadsOfEachFlow) {
     std::size_t count = 0;
     for (const auto& c : cases) {
         choose(c.mac, c.serial, "0012AB3456CD", 1000, false);
-        flows.OnDownload();
+        download();
         const auto s = sessionsAfter(++count);
         ASSERT_EQ(s.size(), count);
         EXPECT_EQ(s.back().command, c.command);
         EXPECT_EQ(s.back().payload, c.payload);
-        EXPECT_EQ(host.fields_.serialNumber, 1000u);  // never advanced
+        EXPECT_EQ(host.request.serial, 1000u);  // never advanced
     }
     EXPECT_TRUE(shown().empty());
     EXPECT_EQ(host.writes, 0);
@@ -51,7 +50,7 @@ TEST_F(IdentityFlow, PayloadsOfEachFlow) {
 
 TEST_F(IdentityFlow, NeitherBoxDoesNothing) {
     choose(false, false);
-    flows.OnDownload();
+    download();
     EXPECT_TRUE(shown().empty());
     EXPECT_FALSE(recorder.waitForSessions(1, std::chrono::milliseconds(100)));
 }
@@ -75,21 +74,21 @@ TEST_F(IdentityFlow, AutoIncreaseAdvancesAfterASuccessfulSessionOnly) {
         if (c.recorderFails) behaviour.closeBefore = sim::Step::FirstAck;
         recorder.setBehaviour(behaviour);
         choose(c.mac, c.serial, c.text);
-        flows.OnDownload();
+        download();
         sessionsAfter(++count);
-        EXPECT_EQ(host.fields_.macText, c.after) << c.text;
-        EXPECT_EQ(host.fields_.serialNumber, 1000u);
+        EXPECT_EQ(host.request.macText, c.after) << c.text;
+        EXPECT_EQ(host.request.serial, 1000u);
     }
 }
 
 TEST_F(IdentityFlow, MalformedMacTextsAreRefusedBeforeSending) {
     for (const char* text : {"0012AB3456C", "0012AB 456CD", "0012AB:456CD", ""}) {
         for (const bool serial : {false, true}) {
-            host.service.messages.clear();
+            host.runner.messages.clear();
             choose(true, serial, text);
-            flows.OnDownload();
+            download();
             EXPECT_EQ(shown(), std::vector<std::string>{Text(IDS_INVALID_MAC)}) << text;
-            EXPECT_EQ(host.fields_.macText, text);
+            EXPECT_EQ(host.request.macText, text);
         }
     }
     EXPECT_FALSE(recorder.waitForSessions(1, std::chrono::milliseconds(100)));

@@ -17,16 +17,16 @@ class ApplicationFlow : public FlowTest {
         else
             options.tag.reset();
         bytes = testimage::BuildApplicationImage(options);
-        host.fields_.imagePath = write("app.bin", bytes);
-        host.fields_.downloadType = DOWNLOAD_APPLICATION_IMAGE;
-        return host.fields_.imagePath;
+        host.request.imagePath = write("app.bin", bytes);
+        host.request.kind = DownloadKind::Application;
+        return host.request.imagePath;
     }
     Bytes bytes;
 };
 
 TEST_F(ApplicationFlow, ChecksTheVersionThenSendsTheWholeFile) {
     image();
-    flows.OnDownload();
+    download();
     const auto s = sessionsAfter(2);
     ASSERT_EQ(s.size(), 2u);
     EXPECT_EQ(s[0].command, CMD_FIRMWARE_VERSION);
@@ -42,7 +42,7 @@ TEST_F(ApplicationFlow, AnIncompatibleRecorderGetsNoImage) {
     sim::RecorderBehaviour incompatible;
     incompatible.incompatible = true;
     recorder.setBehaviour(incompatible);
-    flows.OnDownload();
+    download();
     EXPECT_EQ(sessionsAfter(1).size(), 1u);
     EXPECT_EQ(shown(), std::vector<std::string>{Text(IDS_INCOMPATIBLE)});
     // Give a wrongly started second session time to show up.
@@ -60,20 +60,12 @@ TEST_F(ApplicationFlow, RefusedImagesMakeNoConnection) {
         {"$version: 0.0.0 $", false, IDS_INVALID_DATA},
     };
     for (const auto& c : cases) {
-        host.service.messages.clear();
+        host.runner.messages.clear();
         image(c.tag);
-        if (c.missing) host.fields_.imagePath = file("missing.bin");
-        flows.OnDownload();
+        if (c.missing) host.request.imagePath = file("missing.bin");
+        download();
         EXPECT_EQ(shown(), std::vector<std::string>{Text(c.message)}) << c.message;
     }
-    EXPECT_FALSE(recorder.waitForSessions(1, std::chrono::milliseconds(100)));
-}
-
-TEST_F(ApplicationFlow, AWrongNumberStartsNothing) {
-    image();
-    host.readSucceeds = false;
-    flows.OnDownload();
-    EXPECT_EQ(shown(), std::vector<std::string>{Text(IDS_WRONG_NUMBER)});
     EXPECT_FALSE(recorder.waitForSessions(1, std::chrono::milliseconds(100)));
 }
 
@@ -88,9 +80,9 @@ class PtzFlow : public FlowTest {
         return testimage::ReadFile(path);
     }
     void send(const Bytes& bytes) {
-        host.fields_.downloadType = DOWNLOAD_PTZ_IMAGE;
-        host.fields_.imagePath = write("ptz.bin", bytes);
-        flows.OnDownload();
+        host.request.kind = DownloadKind::Ptz;
+        host.request.imagePath = write("ptz.bin", bytes);
+        download();
     }
 };
 
@@ -111,14 +103,14 @@ TEST_F(PtzFlow, InvalidImagesAreRefusedWithoutConnecting) {
     Bytes offByOne = valid;
     ++offByOne[0];
     for (const Bytes& bytes : {Bytes(valid.begin(), valid.end() - 1), longer, offByOne}) {
-        host.service.messages.clear();
+        host.runner.messages.clear();
         send(bytes);
         EXPECT_EQ(shown(), std::vector<std::string>{"This PTZ image file is invalid. "})
             << bytes.size();
     }
-    host.service.messages.clear();
-    host.fields_.imagePath = file("missing.bin");
-    flows.OnDownload();
+    host.runner.messages.clear();
+    host.request.imagePath = file("missing.bin");
+    download();
     EXPECT_EQ(shown(), std::vector<std::string>{Text(IDS_CANT_OPEN_IMAGE)});
     EXPECT_FALSE(recorder.waitForSessions(1, std::chrono::milliseconds(100)));
 }

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "FlowTestSupport.h"
-#include "download/ImageLayout.h"
+#include "image/ImageLayout.h"
 
 namespace imgdl::test {
 namespace {
@@ -20,12 +20,13 @@ class IntegratedFlow : public FlowTest {
         original = testimage::BuildIntegratedImage(options);
         // Identity bytes unlike any patched value, so every patched byte shows.
         std::fill(original.begin() + 0xFF80, original.begin() + 0xFF8C, std::uint8_t{0xEE});
-        auto& f = host.fields_;
-        f.downloadType = DOWNLOAD_INTEGRATED_IMAGE;
+        auto& f = host.request;
+        f.kind = DownloadKind::Integrated;
         f.imagePath = write("integrated.bin", original);
         f.macText = "0012AB3456CD";
-        f.serialNumber = 1000;
-        f.autoIncreaseEnabled = f.autoIncreaseCheckBox = true;
+        f.serial = 1000;
+        f.writeMac = f.writeSerial = true;  // as the dialog starts
+        f.autoIncrease = true;
     }
     // The bytes of the image session, and what differs from the operator's file.
     std::vector<std::size_t> differences(const Bytes& sent) const {
@@ -43,7 +44,7 @@ class IntegratedFlow : public FlowTest {
 };
 
 TEST_F(IntegratedFlow, PatchesOnlyTheIdentityOfACopy) {
-    flows.OnDownload();
+    download();
     const auto s = sessionsAfter(2);
     ASSERT_EQ(s.size(), 2u);
     EXPECT_EQ(s[0].command, CMD_FIRMWARE_VERSION);
@@ -54,8 +55,8 @@ TEST_F(IntegratedFlow, PatchesOnlyTheIdentityOfACopy) {
     EXPECT_EQ(identity,
               (Bytes{0xAB, 0x12, 0x00, 0x00, 0xCD, 0x56, 0x34, 0x00, 0x00, 0x00, 0x03, 0xE8}));
     EXPECT_EQ(differences(s[1].payload), Range(0xFF80, 0xFF8C));
-    EXPECT_EQ(testimage::ReadFile(host.fields_.imagePath), original);
-    EXPECT_EQ(host.fields_.macText, "0012AB3456CE");
+    EXPECT_EQ(testimage::ReadFile(host.request.imagePath), original);
+    EXPECT_EQ(host.request.macText, "0012AB3456CE");
     EXPECT_EQ(host.writes, 1);
 }
 
@@ -70,10 +71,10 @@ TEST_F(IntegratedFlow, OnlyTheCheckedIdentityIsPatched) {
     };
     std::size_t count = 0;
     for (const auto& c : cases) {
-        host.fields_.macCheckBox = c.mac;
-        host.fields_.serialCheckBox = c.serial;
-        host.fields_.autoIncreaseEnabled = c.mac;
-        flows.OnDownload();
+        host.request.writeMac = c.mac;
+        host.request.writeSerial = c.serial;
+        host.request.autoIncrease = c.mac;
+        download();
         count += 2;
         const auto s = sessionsAfter(count);
         ASSERT_EQ(s.size(), count);
@@ -85,20 +86,20 @@ TEST_F(IntegratedFlow, TheMacAdvancesEvenWhenTheImageSessionFails) {
     sim::RecorderBehaviour failImage;
     failImage.closeBefore = sim::Step::SecondAck;
     recorder.setBehaviour(failImage);
-    flows.OnDownload();
+    download();
     sessionsAfter(2);
     EXPECT_EQ(shown(), std::vector<std::string>{Text(IDS_CANT_WRITE)});
-    EXPECT_EQ(host.fields_.macText, "0012AB3456CE");
+    EXPECT_EQ(host.request.macText, "0012AB3456CE");
 }
 
 TEST_F(IntegratedFlow, AnIncompatibleRecorderStopsEverything) {
     sim::RecorderBehaviour incompatible;
     incompatible.incompatible = true;
     recorder.setBehaviour(incompatible);
-    flows.OnDownload();
+    download();
     sessionsAfter(1);
     EXPECT_EQ(shown(), std::vector<std::string>{Text(IDS_INCOMPATIBLE)});
-    EXPECT_EQ(host.fields_.macText, "0012AB3456CD");
+    EXPECT_EQ(host.request.macText, "0012AB3456CD");
     EXPECT_FALSE(recorder.waitForSessions(2, std::chrono::milliseconds(200)));
 }
 
@@ -116,15 +117,15 @@ TEST_F(IntegratedFlow, RefusalsBeforeAnySession) {
         {"MAC with a colon", SIZE_MAX, "0012AB:456CD", IDS_INVALID_MAC},
     };
     for (const auto& c : cases) {
-        host.service.messages.clear();
-        host.fields_.macText = c.mac;
+        host.runner.messages.clear();
+        host.request.macText = c.mac;
         const Bytes bytes(original.begin(), original.begin() + std::min(c.keep, original.size()));
-        host.fields_.imagePath = c.keep ? write("cut.bin", bytes) : file("missing.bin");
-        flows.OnDownload();
+        host.request.imagePath = c.keep ? write("cut.bin", bytes) : file("missing.bin");
+        download();
         EXPECT_EQ(shown(), std::vector<std::string>{Text(c.message)}) << c.name;
-        EXPECT_EQ(host.fields_.macText, c.mac) << c.name;
+        EXPECT_EQ(host.request.macText, c.mac) << c.name;
         if (c.keep) {
-            EXPECT_EQ(testimage::ReadFile(host.fields_.imagePath), bytes) << c.name;
+            EXPECT_EQ(testimage::ReadFile(host.request.imagePath), bytes) << c.name;
         }
     }
     EXPECT_FALSE(recorder.waitForSessions(1, std::chrono::milliseconds(100)));
@@ -133,7 +134,7 @@ TEST_F(IntegratedFlow, RefusalsBeforeAnySession) {
 TEST_F(IntegratedFlow, ALeftoverLinkUnderTheCopysNameIsReplacedNotFollowed) {
     const auto victim = write("victim.bin", Bytes(10, 0x42));
     std::filesystem::create_symlink(victim, kIntegratedCopyName);
-    flows.OnDownload();
+    download();
     const auto s = sessionsAfter(2);
     ASSERT_EQ(s.size(), 2u);
     EXPECT_EQ(s[1].payload.size(), original.size());
@@ -141,11 +142,11 @@ TEST_F(IntegratedFlow, ALeftoverLinkUnderTheCopysNameIsReplacedNotFollowed) {
 }
 
 TEST_F(IntegratedFlow, AnImageNamedLikeTheCopyIsNotLost) {
-    host.fields_.imagePath = write(kIntegratedCopyName, original);
-    flows.OnDownload();
+    host.request.imagePath = write(kIntegratedCopyName, original);
+    download();
     EXPECT_EQ(shown(), std::vector<std::string>{Text(IDS_CANT_OPEN_IMAGE)});
-    EXPECT_EQ(testimage::ReadFile(host.fields_.imagePath), original);
-    std::filesystem::remove(host.fields_.imagePath);  // so the teardown's check holds
+    EXPECT_EQ(testimage::ReadFile(host.request.imagePath), original);
+    std::filesystem::remove(host.request.imagePath);  // so the teardown's check holds
 }
 
 }  // namespace

@@ -2,8 +2,9 @@
 
 #include <vector>
 
-#include "download/IdentityPatch.h"
-#include "download/MacAddress.h"
+#include "image/IdentityPatch.h"
+#include "session/MacAddress.h"
+#include "session/SessionPayloads.h"
 
 namespace imgdl {
 namespace {
@@ -49,7 +50,7 @@ TEST(MacAddress, ParseIncrementAndFormat) {
     EXPECT_EQ(mac.high, 0x0012ABu);
     EXPECT_EQ(mac.low, 0x3456CDu);
     const std::array<std::uint8_t, 8> wire = {0x00, 0x00, 0x12, 0xAB, 0x00, 0x34, 0x56, 0xCD};
-    EXPECT_EQ(MacWireBytes(mac), wire);
+    EXPECT_EQ(EncodeMacPayload(mac), wire);
 }
 
 TEST(MacAddress, OnlyTwelveHexDigitsAreValid) {
@@ -66,6 +67,9 @@ TEST(IdentityPatch, WritesOnlyTheIdentityWords) {
                                                 0x34, 0x00, 0x00, 0x00, 0x03, 0xE8};
     EXPECT_TRUE(std::equal(identity.begin(), identity.end(), image.begin() + 0xFF80));
     EXPECT_EQ(std::count(image.begin(), image.end(), 0x77), 65420 - 12);
+    // Read back from the same places (as imgdl's log does).
+    EXPECT_EQ(FormatMacAddress(PatchedMacAddress(image)), "0012AB3456CD");
+    EXPECT_EQ(PatchedSerialNumber(image), 1000u);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "TestImage.h"
-#include "download/MappedImageFile.h"
+#include "image/MappedImageFile.h"
 #include "support/TempDir.h"
 
 namespace imgdl {

@@ -5,9 +5,9 @@
 #include <filesystem>
 
 #include "common/RegularFile.h"
-#include "download/MappedImageFile.h"
-#include "download/ProbeFirmwareVersion.h"
-#include "download/TemporaryCopy.h"
+#include "image/MappedImageFile.h"
+#include "image/ProbeFirmwareVersion.h"
+#include "image/TemporaryCopy.h"
 #include "support/Fifo.h"
 #include "support/TempDir.h"
 

@@ -4,7 +4,7 @@
 
 #include "StoredGzip.h"
 #include "TestImage.h"
-#include "download/ProbeFirmwareVersion.h"
+#include "image/ProbeFirmwareVersion.h"
 #include "support/TempDir.h"
 
 namespace imgdl {

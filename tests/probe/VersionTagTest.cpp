@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "download/VersionTag.h"
+#include "image/VersionTag.h"
 
 namespace imgdl {
 namespace {

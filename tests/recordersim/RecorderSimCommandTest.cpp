@@ -12,7 +12,7 @@
 #include "SessionScript.h"
 #include "common/ByteOrder.h"
 #include "common/UniqueFd.h"
-#include "download/DownloadProtocol.h"
+#include "session/DownloadProtocol.h"
 #include "support/HelperProcess.h"
 
 namespace imgdl::sim {

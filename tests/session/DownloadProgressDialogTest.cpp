@@ -8,9 +8,9 @@
 
 #include "RecorderSimulator.h"
 #include "SessionTestSupport.h"
-#include "download/DownloadProtocol.h"
-#include "download/ui/DownloadEventSink.h"
-#include "download/ui/DownloadProgressDialog.h"
+#include "app/DownloadEventSink.h"
+#include "app/DownloadProgressDialog.h"
+#include "session/DownloadProtocol.h"
 #include "support/RecordingDialogService.h"
 
 namespace imgdl::test {
@@ -29,8 +29,8 @@ const QString kWritingBottom = QStringLiteral("Please wait until download is com
 
 // What the window showed when each session message arrived (before handling it).
 struct Seen {
-    std::uint32_t message;
-    std::uint32_t wParam;
+    SessionEventMessage::Kind message;
+    std::uint32_t value;
     QString top, middle, bottom;
     int progress;
 };
@@ -41,16 +41,16 @@ class MessageLog : public QObject {
         dialog.installEventFilter(this);
     }
     bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == DownloadMessageEvent::eventType()) {
-            const auto* m = static_cast<DownloadMessageEvent*>(e);
-            seen.push_back({m->message(), m->wParam(), dialog_.topText(), dialog_.middleText(),
+        if (e->type() == SessionEventMessage::eventType()) {
+            const auto* m = static_cast<SessionEventMessage*>(e);
+            seen.push_back({m->kind(), m->value(), dialog_.topText(), dialog_.middleText(),
                             dialog_.bottomText(), dialog_.progress()});
         }
         return false;
     }
-    const Seen* find(std::uint32_t message, std::uint32_t wParam) const {
+    const Seen* find(SessionEventMessage::Kind message, std::uint32_t value) const {
         for (const auto& s : seen)
-            if (s.message == message && s.wParam == wParam) return &s;
+            if (s.message == message && s.value == value) return &s;
         return nullptr;
     }
     std::vector<Seen> seen;
@@ -58,6 +58,15 @@ class MessageLog : public QObject {
   private:
     DownloadProgressDialog& dialog_;
 };
+
+// A job for a window that is never shown, so its worker never starts.
+DownloadJob UnstartedJob() {
+    DownloadJob job;
+    job.command = CMD_PTZ_IMAGE;
+    SetTargetAddress(job, "127.0.0.1");
+    job.targetPort = 1;
+    return job;
+}
 
 class ProgressWindow : public testing::Test {
   protected:
@@ -98,15 +107,15 @@ TEST_F(ProgressWindow, ImageSessionShowsEachStageAndEndsAccepted) {
 
     ASSERT_FALSE(log.seen.empty());
     const Seen& first = log.seen.front();
-    EXPECT_EQ(first.message, WM_DOWNLOAD_STAGE);
+    EXPECT_EQ(first.message, SessionEventMessage::Kind::Stage);
     EXPECT_TRUE(first.top.isEmpty() && first.middle.isEmpty() && first.bottom.isEmpty());
-    const Seen* writing = log.find(WM_DOWNLOAD_STAGE, STAGE_WRITING);
+    const Seen* writing = log.find(SessionEventMessage::Kind::Stage, STAGE_WRITING);
     ASSERT_TRUE(writing);
     EXPECT_TRUE(writing->top.isEmpty());
     EXPECT_EQ(writing->middle, kSending);
     EXPECT_EQ(writing->bottom, kSendingBottom);
     EXPECT_EQ(writing->progress, 100);
-    const Seen* done = log.find(WM_DOWNLOAD_STAGE, STAGE_DONE);
+    const Seen* done = log.find(SessionEventMessage::Kind::Stage, STAGE_DONE);
     ASSERT_TRUE(done);
     EXPECT_EQ(done->top, kFinished);
     EXPECT_EQ(done->middle, kWriting);
@@ -117,8 +126,8 @@ TEST_F(ProgressWindow, CompatibilityCheckNeverShowsWritingTexts) {
     auto window = makeWindow(CMD_FIRMWARE_VERSION, {0x00, 0x03, 0x02, 0x01});
     MessageLog log(*window);
     EXPECT_EQ(runToEnd(*window), QDialog::Accepted);
-    EXPECT_FALSE(log.find(WM_DOWNLOAD_STAGE, STAGE_WRITING));
-    const Seen* done = log.find(WM_DOWNLOAD_STAGE, STAGE_DONE);
+    EXPECT_FALSE(log.find(SessionEventMessage::Kind::Stage, STAGE_WRITING));
+    const Seen* done = log.find(SessionEventMessage::Kind::Stage, STAGE_DONE);
     ASSERT_TRUE(done);
     EXPECT_TRUE(done->top.isEmpty());
     EXPECT_EQ(done->middle, kSending);
@@ -137,7 +146,7 @@ TEST_F(ProgressWindow, HandshakeFailureShowsOnlyTheErrorBox) {
     EXPECT_EQ(service.texts(), std::vector<std::string>{"It is not a DVR machine."});
     EXPECT_EQ(service.messages.at(0).buttons, MessageButtons::Ok);
     ASSERT_EQ(log.seen.size(), 1u);
-    EXPECT_EQ(log.seen[0].message, WM_DOWNLOAD_ERROR);
+    EXPECT_EQ(log.seen[0].message, SessionEventMessage::Kind::Error);
     EXPECT_TRUE(log.seen[0].middle.isEmpty());
 }
 
@@ -166,14 +175,15 @@ TEST_F(ProgressWindow, EachErrorCodeShowsItsMessageAndRejects) {
     };
     for (const auto& [code, text] : cases) {
         RecordingDialogService boxes;
-        DownloadProgressDialog window(CMD_PTZ_IMAGE, "127.0.0.1", 1, nullptr, 0, nullptr, boxes);
+        DownloadProgressDialog window(UnstartedJob(), nullptr, boxes);
         window.setResult(-1);
-        QCoreApplication::postEvent(&window,
-                                    new DownloadMessageEvent(WM_DOWNLOAD_STAGE, STAGE_SENDING));
-        QCoreApplication::postEvent(&window, new DownloadMessageEvent(WM_DOWNLOAD_ERROR, code));
+        QCoreApplication::postEvent(
+            &window, new SessionEventMessage(SessionEventMessage::Kind::Stage, STAGE_SENDING));
+        QCoreApplication::postEvent(
+            &window, new SessionEventMessage(SessionEventMessage::Kind::Error, code));
         // Nothing after the end of the session is shown.
-        QCoreApplication::postEvent(&window,
-                                    new DownloadMessageEvent(WM_DOWNLOAD_STAGE, STAGE_DONE));
+        QCoreApplication::postEvent(
+            &window, new SessionEventMessage(SessionEventMessage::Kind::Stage, STAGE_DONE));
         QCoreApplication::sendPostedEvents(&window);
         EXPECT_EQ(boxes.texts(), std::vector<std::string>{text}) << code;
         EXPECT_EQ(window.result(), QDialog::Rejected) << code;
@@ -181,14 +191,16 @@ TEST_F(ProgressWindow, EachErrorCodeShowsItsMessageAndRejects) {
 }
 
 TEST_F(ProgressWindow, ResultIsOkOnlyAfterDone) {
-    DownloadProgressDialog window(CMD_PTZ_IMAGE, "127.0.0.1", 1, nullptr, 0, nullptr, service);
+    DownloadProgressDialog window(UnstartedJob(), nullptr, service);
     window.setResult(-1);
     for (std::uint32_t stage : {STAGE_SENDING, STAGE_WRITING}) {
-        QCoreApplication::postEvent(&window, new DownloadMessageEvent(WM_DOWNLOAD_STAGE, stage));
+        QCoreApplication::postEvent(
+            &window, new SessionEventMessage(SessionEventMessage::Kind::Stage, stage));
         QCoreApplication::sendPostedEvents(&window);
         EXPECT_EQ(window.result(), -1);
     }
-    QCoreApplication::postEvent(&window, new DownloadMessageEvent(WM_DOWNLOAD_STAGE, STAGE_DONE));
+    QCoreApplication::postEvent(
+        &window, new SessionEventMessage(SessionEventMessage::Kind::Stage, STAGE_DONE));
     QCoreApplication::sendPostedEvents(&window);
     EXPECT_EQ(window.result(), QDialog::Accepted);
 }
@@ -232,7 +244,8 @@ TEST_F(ProgressWindow, EveryProgressReportOfALargeImageShownInOrder) {
     EXPECT_EQ(runToEnd(*window), QDialog::Accepted);
     std::vector<int> shown;  // the bar's position after each report
     for (std::size_t i = 1; i < log.seen.size(); ++i)
-        if (log.seen[i - 1].message == WM_DOWNLOAD_PROGRESS) shown.push_back(log.seen[i].progress);
+        if (log.seen[i - 1].message == SessionEventMessage::Kind::Progress)
+            shown.push_back(log.seen[i].progress);
     ASSERT_GT(reported, 0);
     EXPECT_EQ(shown.size(), static_cast<std::size_t>((size + reported - 1) / reported));
     EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
@@ -256,8 +269,8 @@ TEST_F(ProgressWindow, FloodOfProgressReportsIsHandledQuickly) {
     for (int i = 1; i <= kReports; ++i)
         QCoreApplication::postEvent(
             window.get(),
-            new DownloadMessageEvent(WM_DOWNLOAD_PROGRESS,
-                                     static_cast<std::uint32_t>(i * 100LL / kReports)));
+            new SessionEventMessage(SessionEventMessage::Kind::Progress,
+                                    static_cast<std::uint32_t>(i * 100LL / kReports)));
     QElapsedTimer clock;
     clock.start();
     QCoreApplication::sendPostedEvents(window.get());
@@ -274,7 +287,7 @@ TEST_F(ProgressWindow, WorkerOutlivingTheWaitIsReportedOnDestruction) {
         job.timeouts.workerJoin = 50ms;
     });
     EXPECT_EQ(runToEnd(*window), QDialog::Accepted);
-    std::weak_ptr<const void> payload = window->job().payloadOwner;
+    std::weak_ptr<const void> payload = window->job().payload.owner;
     window.reset();
     EXPECT_EQ(service.texts(),
               std::vector<std::string>{

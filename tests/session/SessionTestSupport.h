@@ -1,41 +1,48 @@
 #pragma once
-// A sink that records what a worker posts, and jobs aimed at the loopback simulator.
+// A sink that records what a worker reports, and jobs aimed at the loopback simulator.
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
 
-#include "download/DownloadJob.h"
+#include "session/DownloadJob.h"
 
 namespace imgdl::test {
 
+// What a worker reported, one entry per call.
+enum class Event { Stage, Progress, Error };
+
 struct Posted {
-    std::uint32_t message;
-    std::uint32_t wParam;
+    Event event;
+    std::uint32_t value;
     std::chrono::steady_clock::time_point at;
-    bool operator==(const Posted& o) const { return message == o.message && wParam == o.wParam; }
+    bool operator==(const Posted& o) const { return event == o.event && value == o.value; }
 };
 
 class RecordingSink : public DownloadSink {
   public:
-    void post(std::uint32_t message, std::uint32_t wParam) override {
-        std::lock_guard lock(mutex_);
-        posted_.push_back({message, wParam, std::chrono::steady_clock::now()});
-    }
+    void stage(int stage) override { record(Event::Stage, static_cast<std::uint32_t>(stage)); }
+    void progress(std::uint32_t percent) override { record(Event::Progress, percent); }
+    void error(int code) override { record(Event::Error, static_cast<std::uint32_t>(code)); }
     std::vector<Posted> posted() const {
         std::lock_guard lock(mutex_);
         return posted_;
     }
-    // Only the messages of one kind, as their wParams.
-    std::vector<std::uint32_t> values(std::uint32_t message) const {
+    // Only the reports of one kind, as their values.
+    std::vector<std::uint32_t> values(Event event) const {
         std::vector<std::uint32_t> out;
         for (const auto& p : posted())
-            if (p.message == message) out.push_back(p.wParam);
+            if (p.event == event) out.push_back(p.value);
         return out;
     }
 
   private:
+    void record(Event event, std::uint32_t value) {
+        std::lock_guard lock(mutex_);
+        posted_.push_back({event, value, std::chrono::steady_clock::now()});
+    }
+
     mutable std::mutex mutex_;
     std::vector<Posted> posted_;
 };
@@ -69,9 +76,7 @@ inline DownloadJob LoopbackJob(std::uint16_t port, std::uint32_t command,
     SetTargetAddress(job, "127.0.0.1");
     job.targetPort = port;
     auto owned = std::make_shared<const std::vector<std::uint8_t>>(std::move(payload));
-    job.data = owned->data();
-    job.size = static_cast<std::int32_t>(owned->size());
-    job.payloadOwner = owned;
+    job.payload = {*owned, owned};
     job.window = std::move(sink);
     job.timeouts = FastTimeouts();
     return job;

@@ -10,11 +10,11 @@
 #include "RecorderSimulator.h"
 #include "SessionTestSupport.h"
 #include "common/UniqueFd.h"
-#include "download/DownloadProtocol.h"
-#include "download/DownloadWorker.h"
-#include "download/SessionThread.h"
-#include "download/SocketIo.h"
 #include "res/StringTable.h"
+#include "session/DownloadProtocol.h"
+#include "session/DownloadWorker.h"
+#include "session/SessionThread.h"
+#include "session/SocketIo.h"
 
 namespace imgdl::test {
 namespace {
@@ -133,9 +133,9 @@ TEST(SessionBytes, CompatibilityCheckOfVersion123) {
     EXPECT_EQ(run.recorded.received,
               Bytes({0x55, 0xAB, 0x00, 0x09, 0x00, 0x00, 0x00, 0x04, 0x00, 0x03, 0x02, 0x01}));
     EXPECT_EQ(run.recorded.answers, std::vector<std::string>{"ACK"});
-    EXPECT_EQ(run.posted, (std::vector<Posted>{{WM_DOWNLOAD_STAGE, STAGE_SENDING, {}},
-                                               {WM_DOWNLOAD_PROGRESS, 100, {}},
-                                               {WM_DOWNLOAD_STAGE, STAGE_DONE, {}}}));
+    EXPECT_EQ(run.posted, (std::vector<Posted>{{Event::Stage, STAGE_SENDING, {}},
+                                               {Event::Progress, 100, {}},
+                                               {Event::Stage, STAGE_DONE, {}}}));
     EXPECT_TRUE(run.recorded.sawEof);
     EXPECT_EQ(sim::DescribeSession(run.recorded),
               "CMD_FIRMWARE_VERSION length=4 version=1.2.3 answers=ACK ending=done");
@@ -152,24 +152,24 @@ TEST(SessionBytes, IntegratedImageOfAMillionBytes) {
     EXPECT_TRUE(run.recorded.sawEof);
     // Sending, progress rising to 100, writing, done.
     ASSERT_GE(run.posted.size(), 4u);
-    EXPECT_EQ(run.posted.front(), (Posted{WM_DOWNLOAD_STAGE, STAGE_SENDING, {}}));
+    EXPECT_EQ(run.posted.front(), (Posted{Event::Stage, STAGE_SENDING, {}}));
     std::uint32_t last = 0;
     std::size_t i = 1;
-    for (; run.posted[i].message == WM_DOWNLOAD_PROGRESS; ++i) {
-        EXPECT_GE(run.posted[i].wParam, last);
-        last = run.posted[i].wParam;
+    for (; run.posted[i].event == Event::Progress; ++i) {
+        EXPECT_GE(run.posted[i].value, last);
+        last = run.posted[i].value;
     }
     EXPECT_EQ(last, 100u);
-    EXPECT_EQ(std::vector<Posted>(run.posted.begin() + static_cast<long>(i), run.posted.end()),
-              (std::vector<Posted>{{WM_DOWNLOAD_STAGE, STAGE_WRITING, {}},
-                                   {WM_DOWNLOAD_STAGE, STAGE_DONE, {}}}));
+    EXPECT_EQ(
+        std::vector<Posted>(run.posted.begin() + static_cast<long>(i), run.posted.end()),
+        (std::vector<Posted>{{Event::Stage, STAGE_WRITING, {}}, {Event::Stage, STAGE_DONE, {}}}));
 }
 
 TEST(SessionBytes, EmptyPayloadSendsNoProgress) {
     const auto run = RunAgainstRecorder({}, CMD_PTZ_IMAGE, {});
     EXPECT_EQ(run.outcome.error, 0);
-    EXPECT_TRUE(run.posted.size() == 3u && run.posted[0].wParam == STAGE_SENDING &&
-                run.posted[1].wParam == STAGE_WRITING && run.posted[2].wParam == STAGE_DONE);
+    EXPECT_TRUE(run.posted.size() == 3u && run.posted[0].value == STAGE_SENDING &&
+                run.posted[1].value == STAGE_WRITING && run.posted[2].value == STAGE_DONE);
 }
 
 struct ErrorCase {
@@ -199,11 +199,11 @@ TEST_P(SessionErrors, ReportsOneCodeFromTheStepThatFails) {
     std::vector<std::uint32_t> errors;
     std::vector<std::uint32_t> stages;
     for (const auto& p : run.posted) {
-        if (p.message == WM_DOWNLOAD_ERROR) errors.push_back(p.wParam);
-        if (p.message == WM_DOWNLOAD_STAGE) stages.push_back(p.wParam);
+        if (p.event == Event::Error) errors.push_back(p.value);
+        if (p.event == Event::Stage) stages.push_back(p.value);
     }
     EXPECT_EQ(errors, std::vector<std::uint32_t>{static_cast<std::uint32_t>(c.expected)});
-    EXPECT_EQ(run.posted.back().message, WM_DOWNLOAD_ERROR);
+    EXPECT_EQ(run.posted.back().event, Event::Error);
     EXPECT_EQ(stages, c.stages);
     if (c.clientClosesFirst) {
         EXPECT_TRUE(run.recorded.sawEof) << run.recorded.ending;
@@ -341,7 +341,7 @@ TEST_P(SendBufferPieces, ProgressFollowsTheReportedBufferSize) {
     ASSERT_GT(reported, 0);
     std::vector<std::uint32_t> progress;
     for (const auto& p : run.posted)
-        if (p.message == WM_DOWNLOAD_PROGRESS) progress.push_back(p.wParam);
+        if (p.event == Event::Progress) progress.push_back(p.value);
     EXPECT_EQ(progress, Plan(reported, 20000).second) << "SO_SNDBUF reads " << reported;
     EXPECT_EQ(run.recorded.payload, Pattern(20000));
     if (reported == 8192) {
@@ -364,7 +364,7 @@ TEST(SessionConnect, ClosedPortIsErrConnect) {
     const auto outcome =
         RunDownloadSession(LoopbackJob(ntohs(address.sin_port), CMD_PTZ_IMAGE, Pattern(10), sink));
     EXPECT_EQ(outcome.error, ERR_CONNECT);
-    EXPECT_EQ(sink->posted(), (std::vector<Posted>{{WM_DOWNLOAD_ERROR, ERR_CONNECT, {}}}));
+    EXPECT_EQ(sink->posted(), (std::vector<Posted>{{Event::Error, ERR_CONNECT, {}}}));
 }
 
 // A listener whose accept queue is full drops further connection requests, so the
@@ -403,14 +403,14 @@ TEST(SessionConnect, NoSocketIsErrNetwork) {
     const int result = DownloadWorker(job);
     ::setrlimit(RLIMIT_NOFILE, &saved);
     EXPECT_EQ(result, ERR_NETWORK);
-    EXPECT_EQ(sink->posted(), (std::vector<Posted>{{WM_DOWNLOAD_ERROR, ERR_NETWORK, {}}}));
+    EXPECT_EQ(sink->posted(), (std::vector<Posted>{{Event::Error, ERR_NETWORK, {}}}));
 }
 
 TEST(SessionThread, WorkerOutlivingTheBoundKeepsItsJob) {
     RecorderSimulator recorder;
     auto sink = std::make_shared<RecordingSink>();
     DownloadJob job = LoopbackJob(recorder.port(), CMD_SERIAL_NUMBER, Pattern(4), sink);
-    std::weak_ptr<const void> payload = job.payloadOwner;
+    std::weak_ptr<const void> payload = job.payload.owner;
     job.timeouts.closeDelay = 600ms;  // the worker lingers after STAGE_DONE
     job.timeouts.workerJoin = 50ms;
     const auto outcome = RunDownloadSession(std::move(job));

@@ -18,7 +18,7 @@ struct ShownMessage {
 };
 
 class RecordingDialogService : public DialogService {
-public:
+  public:
     MessageAnswer showMessage(std::string_view text, MessageButtons buttons = MessageButtons::Ok,
                               MessageIcon icon = MessageIcon::Default) override;
     std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
@@ -30,8 +30,8 @@ public:
 
     std::vector<ShownMessage> messages;
     std::vector<FileDialogRequest> fileRequests;
-    std::deque<MessageAnswer> answers;                      // for Yes/No boxes; default Yes
-    std::deque<std::optional<std::string>> fileAnswers;     // default: cancelled
+    std::deque<MessageAnswer> answers;                   // for Yes/No boxes; default Yes
+    std::deque<std::optional<std::string>> fileAnswers;  // default: cancelled
     // Called for each modal sub-dialog; returns its result. Default: dialog.exec().
     std::deque<std::function<int(QDialog&)>> modalHandlers;
     std::vector<std::string> modalTitles;

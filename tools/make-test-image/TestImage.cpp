@@ -7,7 +7,7 @@
 
 #include "StoredGzip.h"
 #include "common/ByteOrder.h"
-#include "download/ImageLayout.h"
+#include "image/ImageLayout.h"
 
 namespace imgdl::testimage {
 namespace {

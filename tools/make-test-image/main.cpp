@@ -6,7 +6,7 @@
 
 #include "TestImage.h"
 #include "common/ProgramVersion.h"
-#include "download/MacAddress.h"
+#include "session/MacAddress.h"
 
 namespace {
 

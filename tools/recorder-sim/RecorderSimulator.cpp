@@ -12,7 +12,8 @@
 #include <cstdio>
 
 #include "common/ByteOrder.h"
-#include "download/DownloadProtocol.h"
+#include "session/DownloadProtocol.h"
+#include "session/SessionPayloads.h"
 
 namespace imgdl::sim {
 
@@ -336,25 +337,12 @@ std::string DescribeSession(const RecordedSession& s) {
     std::string line(CommandName(s.command));
     if (line.empty()) line = WordName(s.command);
     line += " length=" + std::to_string(s.length);
-    const auto& p = s.payload;
-    char text[64];
-    const bool whole = p.size() == s.length;
-    if (whole && s.command == CMD_FIRMWARE_VERSION && p.size() == 4) {
-        const std::uint32_t v = LoadLe32(p.data());
-        std::snprintf(text, sizeof text, " version=%u.%u.%u", v >> 24, (v >> 16) & 0xFF,
-                      (v >> 8) & 0xFF);
-        line += text;
-    }
-    if (whole && (s.command == CMD_MAC_ADDRESS || s.command == CMD_MAC_AND_SERIAL) &&
-        p.size() >= 8) {
-        std::snprintf(text, sizeof text, " mac=%06X%06X", LoadBe32(p.data()),
-                      LoadBe32(p.data() + 4));
-        line += text;
-    }
-    const std::size_t serialAt = s.command == CMD_MAC_AND_SERIAL ? 8 : 0;
-    if (whole && (s.command == CMD_SERIAL_NUMBER || s.command == CMD_MAC_AND_SERIAL) &&
-        p.size() == serialAt + 4) {
-        line += " serial=" + std::to_string(LoadLe32(p.data() + serialAt));
+    // Only a whole payload is decoded; the words are those the flows encode.
+    if (s.payload.size() == s.length) {
+        const SessionPayloadTexts texts = DescribeSessionPayload(s.command, s.payload);
+        if (!texts.version.empty()) line += " version=" + texts.version;
+        if (!texts.mac.empty()) line += " mac=" + texts.mac;
+        if (!texts.serial.empty()) line += " serial=" + texts.serial;
     }
     line += " answers=";
     for (std::size_t i = 0; i < s.answers.size(); ++i) line += (i ? "," : "") + s.answers[i];

@@ -13,7 +13,7 @@
 #include "RecorderSimulator.h"
 #include "SessionScript.h"
 #include "common/ProgramVersion.h"
-#include "download/DownloadProtocol.h"
+#include "session/DownloadProtocol.h"
 
 namespace {
 

@@ -1,0 +1,123 @@
+#include "Commands.h"
+
+#include "CliArgs.h"
+#include "CliRunner.h"
+#include "common/ProgramVersion.h"
+#include "common/RegularFile.h"
+#include "flows/DownloadFlows.h"
+#include "image/ProbeFirmwareVersion.h"
+#include "res/StringTable.h"
+#include "session/SessionPayloads.h"
+
+namespace imgdl::cli {
+namespace {
+
+constexpr const char* kMainUsage =
+    "usage: imgdl COMMAND ...\n"
+    "  probe [--integrated] [--verbose] FILE\n"
+    "                                 print the firmware version an image carries\n"
+    "  send KIND ... --target HOST[:PORT]\n"
+    "                                 write an image or identity into a recorder\n"
+    "  ptz list|verify|build ...      PTZ databases (.pdb) and images (.bin)\n"
+    "  --version                      print the program's version\n"
+    "Run 'imgdl COMMAND --help' for the options of a command.\n";
+
+constexpr const char* kProbeUsage =
+    "usage: imgdl probe [--integrated] [--verbose] FILE\n"
+    "Prints the firmware version of an application image (or, with --integrated, of an\n"
+    "integrated image) as MAJOR.MINOR.PATCH, and nothing else on standard output.\n"
+    "--verbose shows the decompressor's diagnostics on standard error.\n";
+
+constexpr const char* kSendUsage =
+    "usage: imgdl send app FILE --target HOST[:PORT] [--log CSV] [--trace] [--verbose]\n"
+    "       imgdl send ptz FILE --target HOST[:PORT] [--log CSV] [--trace]\n"
+    "       imgdl send integrated FILE --target HOST[:PORT] [--mac HEX12] [--serial N]\n"
+    "                  [--auto-increase] [--log CSV] [--trace] [--verbose]\n"
+    "       imgdl send identity --target HOST[:PORT] [--mac HEX12] [--serial N]\n"
+    "                  [--auto-increase] [--log CSV] [--trace]\n"
+    "The port defaults to 5000. --auto-increase prints the next MAC address after a\n"
+    "MAC was written; --log appends one CSV line per session; --trace prints every\n"
+    "protocol word; --verbose shows the decompressor's diagnostics on standard error.\n"
+    "Exit: 0 done, 1 usage, 2 input refused (nothing sent), 3 a session failed.\n";
+
+bool WantsHelp(const std::vector<std::string>& args) {
+    for (const auto& a : args)
+        if (a == "--help" || a == "-h") return true;
+    return false;
+}
+
+int Usage(const Console& c, const char* usage, const std::string& error = {}) {
+    if (!error.empty()) std::fprintf(c.err, "imgdl: %s\n", error.c_str());
+    std::fputs(usage, error.empty() ? c.out : c.err);
+    return error.empty() ? kExitOk : kExitUsage;
+}
+
+int Refuse(const Console& c, int stringId) {
+    std::fprintf(c.err, "%s\n", std::string(LoadString(stringId)).c_str());
+    return kExitRefused;
+}
+
+}  // namespace
+
+int RunProbe(const std::vector<std::string>& args, const Console& c) {
+    if (WantsHelp(args)) return Usage(c, kProbeUsage);
+    bool integrated = false;
+    bool verbose = false;
+    std::string file;
+    for (const auto& a : args) {
+        if (a == "--integrated")
+            integrated = true;
+        else if (a == "--verbose")
+            verbose = true;
+        else if (!a.starts_with("-") && file.empty())
+            file = a;
+        else
+            return Usage(c, kProbeUsage, "probe: unexpected '" + a + "'");
+    }
+    if (file.empty()) return Usage(c, kProbeUsage, "probe: missing FILE");
+    // As the download flows do, a file that cannot be opened is refused as such before
+    // the probe, whose own result 0 also stands for the version 0.0.0.
+    if (!OpenRegularFileForReading(file)) return Refuse(c, IDS_CANT_OPEN_IMAGE);
+    const std::int32_t version =
+        ProbeFirmwareVersion(file, integrated ? ImageLayout::Integrated : ImageLayout::Application,
+                             ProbeDiagnostics(verbose));
+    if (const auto message = ProbeFailureMessage(version)) return Refuse(c, *message);
+    std::fprintf(c.out, "%s\n", FormatVersion(static_cast<std::uint32_t>(version)).c_str());
+    return kExitOk;
+}
+
+int RunSend(const std::vector<std::string>& args, const Console& c) {
+    if (WantsHelp(args)) return Usage(c, kSendUsage);
+    SendOptions options;
+    if (const auto error = ParseSendOptions(args, options)) return Usage(c, kSendUsage, *error);
+    CliRunner runner(options, c.err, c.terminal);
+    const FlowOutcome outcome =
+        DownloadFlows(runner, ProbeDiagnostics(options.verbose)).Run(RequestFor(options));
+    if (outcome.nextMac) std::fprintf(c.out, "next MAC: %s\n", outcome.nextMac->c_str());
+    switch (outcome.result) {
+        case FlowOutcome::Result::Done:
+            return kExitOk;
+        case FlowOutcome::Result::Refused:
+            return Refuse(c, outcome.refusal);
+        case FlowOutcome::Result::SessionFailed:
+            break;
+    }
+    return kExitSession;
+}
+
+int RunMain(const std::vector<std::string>& args, const Console& c) {
+    if (args.empty()) return Usage(c, kMainUsage, "missing command");
+    const std::string& command = args[0];
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "--help" || command == "-h" || command == "help") return Usage(c, kMainUsage);
+    if (command == "--version") {
+        std::fprintf(c.out, "imgdl %s\n", kProgramVersion);
+        return kExitOk;
+    }
+    if (command == "probe") return RunProbe(rest, c);
+    if (command == "send") return RunSend(rest, c);
+    if (command == "ptz") return RunPtz(rest, c);
+    return Usage(c, kMainUsage, "unknown command '" + command + "'");
+}
+
+}  // namespace imgdl::cli

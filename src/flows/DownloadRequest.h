@@ -1,0 +1,44 @@
+#pragma once
+// What a front end asks of the download flows, and what they answer. Plain values: the
+// main dialog fills a request from its controls and imgdl from its arguments; each shows
+// the outcome its own way.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace imgdl {
+
+enum class DownloadKind { Integrated, Identity, Application, Ptz };
+
+struct DownloadRequest {
+    DownloadKind kind = DownloadKind::Application;
+    std::string target;  // dotted IPv4 text
+    std::uint16_t port = 5000;
+    std::string imagePath;  // not used by Identity
+    bool writeMac = false;
+    std::string macText;  // written only when it is twelve hex digits
+    bool writeSerial = false;
+    std::uint32_t serial = 0;
+    // Once a MAC has been written, the outcome carries the next one.
+    bool autoIncrease = false;
+};
+
+struct FlowOutcome {
+    enum class Result {
+        Done,           // every session ended with the recorder's final acknowledgement
+        Refused,        // nothing (more) was sent; `refusal` says why
+        SessionFailed,  // a session ended with `error`; the runner has shown it
+    };
+    Result result = Result::Done;
+    int refusal = 0;  // a string-table id
+    int error = 0;    // ERR_*
+    // The MAC after the one written, when the request asked for it.
+    std::optional<std::string> nextMac;
+
+    static FlowOutcome Refuse(int stringId) { return {Result::Refused, stringId, 0, {}}; }
+    static FlowOutcome Session(int errorCode) {
+        return {errorCode == 0 ? Result::Done : Result::SessionFailed, 0, errorCode, {}};
+    }
+};
+
+}  // namespace imgdl
