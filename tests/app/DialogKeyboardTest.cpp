@@ -81,7 +81,8 @@ TEST(DialogStart, AnAddressTypedAtOnceIsTheOneHandedOn) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         EXPECT_EQ(t.flows->calls, std::vector<std::string>{"application"}) << c.typed;
         EXPECT_EQ(t.dialog.fields().targetIpControl, c.handed);
-        EXPECT_EQ(t.dialog.targetAddressText(), c.handed);
+        ASSERT_TRUE(t.dialog.downloadRequest());
+        EXPECT_EQ(t.dialog.downloadRequest()->target, c.handed);
     }
 }
 
