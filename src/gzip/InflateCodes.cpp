@@ -215,7 +215,9 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
         }
         const unsigned length = value(entry);
         consume(entry);
-        refill();
+        // The distance takes at most 28 bits, and the next step's entry is looked
+        // up with 11 more; often the first refill left that many.
+        if (static_cast<std::uint8_t>(bitsleft) < 28 + kFastLiteralBits) refill();
         std::uint32_t dentry = dt[bitbuf & dmask];
         if (dentry & kFastExceptional) {
             if (dentry & kFastSubTable) {
