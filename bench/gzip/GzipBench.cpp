@@ -2,7 +2,8 @@
 // members: firmware-like binaries, text and random bytes, 4 MiB each, compressed
 // by zlib at level 9, plus the firmware compressed by gzip -9 and by libdeflate
 // at level 12. Repetitions run in random order so that machine drift hits all
-// three decoders alike; the closing table shows the medians and the ratios.
+// three decoders alike; the closing tables show the medians and the ratios, once
+// on a region that holds the last run's bytes and once on a zeroed region.
 #include <benchmark/benchmark.h>
 #include <libdeflate.h>
 #include <zlib.h>
@@ -129,11 +130,21 @@ const Payload& GetPayload(const std::string& name) {
     return payloads.at(name);
 }
 
-void BM_Unzip(benchmark::State& state, const std::string& name) {
+// With `zeroed`, every run starts on a region of zeros, as the version probe's
+// does; the zeroing is not timed. Otherwise the region holds the last run's bytes.
+void ZeroRegion(benchmark::State& state, Bytes& region, bool zeroed) {
+    if (!zeroed) return;
+    state.PauseTiming();
+    std::fill(region.begin(), region.end(), 0);
+    state.ResumeTiming();
+}
+
+void BM_Unzip(benchmark::State& state, const std::string& name, bool zeroed) {
     const Payload& payload = GetPayload(name);
     Bytes input = payload.member;
     Bytes region(payload.plain.size());
     for (auto _ : state) {
+        ZeroRegion(state, region, zeroed);
         imgdl::MemoryStream in = imgdl::openMemoryStream(input.data(), input.size());
         imgdl::MemoryStream out = imgdl::openMemoryStream(region.data(), region.size());
         if (imgdl::GzipInflater::unzip(in, out) != 0) state.SkipWithError("unzip failed");
@@ -144,10 +155,11 @@ void BM_Unzip(benchmark::State& state, const std::string& name) {
     state.counters["ratio"] = double(payload.member.size()) / double(payload.plain.size());
 }
 
-void BM_ZlibInflate(benchmark::State& state, const std::string& name) {
+void BM_ZlibInflate(benchmark::State& state, const std::string& name, bool zeroed) {
     const Payload& payload = GetPayload(name);
     Bytes region(payload.plain.size());
     for (auto _ : state) {
+        ZeroRegion(state, region, zeroed);
         z_stream zs{};
         inflateInit2(&zs, 16 + 15);
         zs.next_in = const_cast<Bytef*>(payload.member.data());
@@ -162,10 +174,11 @@ void BM_ZlibInflate(benchmark::State& state, const std::string& name) {
     state.counters["ratio"] = double(payload.member.size()) / double(payload.plain.size());
 }
 
-void BM_Libdeflate(benchmark::State& state, const std::string& name) {
+void BM_Libdeflate(benchmark::State& state, const std::string& name, bool zeroed) {
     const Payload& payload = GetPayload(name);
     Bytes region(payload.plain.size());
     for (auto _ : state) {
+        ZeroRegion(state, region, zeroed);
         libdeflate_decompressor* d = libdeflate_alloc_decompressor();
         std::size_t produced = 0;
         if (libdeflate_gzip_decompress(d, payload.member.data(), payload.member.size(),
@@ -200,19 +213,24 @@ class SideBySideReporter : public benchmark::ConsoleReporter {
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
-        std::printf("\n%-15s %8s %11s %10s %12s %11s %14s\n", "payload", "ratio", "unzip MB/s",
-                    "zlib MB/s", "libdefl MB/s", "unzip/zlib", "unzip/libdefl");
+        PrintTable("region holding the last run's bytes", "");
+        PrintTable("region zeroed before every run (zeroing not timed)", "zeroed/");
+    }
+
+  private:
+    void PrintTable(const char* title, const std::string& variant) const {
+        std::printf("\n%s\n%-15s %8s %11s %10s %12s %11s %14s\n", title, "payload", "ratio",
+                    "unzip MB/s", "zlib MB/s", "libdefl MB/s", "unzip/zlib", "unzip/libdefl");
         for (const char* name : kPayloads) {
-            const double ours = Rate("BM_Unzip/", name);
-            const double zlib = Rate("BM_ZlibInflate/", name);
-            const double ld = Rate("BM_Libdeflate/", name);
+            const double ours = Rate("BM_Unzip/" + variant, name);
+            const double zlib = Rate("BM_ZlibInflate/" + variant, name);
+            const double ld = Rate("BM_Libdeflate/" + variant, name);
+            if (ours == 0 && zlib == 0 && ld == 0) continue;
             std::printf("%-15s %8.3f %11.1f %10.1f %12.1f %11.2f %14.2f\n", name,
                         double(GetPayload(name).member.size()) / double(kPayloadSize), ours, zlib,
                         ld, zlib > 0 ? ours / zlib : 0, ld > 0 ? ours / ld : 0);
         }
     }
-
-  private:
     double Rate(const std::string& prefix, const std::string& name) const {
         const auto it = rates_.find(prefix + name);
         return it == rates_.end() ? 0.0 : it->second;
@@ -223,14 +241,19 @@ class SideBySideReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (const char* name : kPayloads) {
-        const std::string n = name;
-        benchmark::RegisterBenchmark(("BM_Unzip/" + n).c_str(), BM_Unzip, n)
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("BM_ZlibInflate/" + n).c_str(), BM_ZlibInflate, n)
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("BM_Libdeflate/" + n).c_str(), BM_Libdeflate, n)
-            ->Unit(benchmark::kMillisecond);
+    for (const std::string variant : {"", "zeroed/"}) {
+        const bool zeroed = !variant.empty();
+        for (const char* name : kPayloads) {
+            const std::string n = name;
+            benchmark::RegisterBenchmark(("BM_Unzip/" + variant + n).c_str(), BM_Unzip, n, zeroed)
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("BM_ZlibInflate/" + variant + n).c_str(), BM_ZlibInflate,
+                                         n, zeroed)
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("BM_Libdeflate/" + variant + n).c_str(), BM_Libdeflate, n,
+                                         zeroed)
+                ->Unit(benchmark::kMillisecond);
+        }
     }
     // Interleaved repetitions by default; options given on the command line win.
     std::vector<char*> args(argv, argv + argc);

@@ -4,23 +4,26 @@
 // prefix, as wide as the codewords under that prefix need.
 #include "gzip/FastCode.h"
 
+#include <cstring>
+
 namespace imgdl::gzip {
 namespace {
 
 constexpr unsigned kMaxLength = 15;
 constexpr unsigned kMaxSymbols = 288;
 
-// The entry for a symbol whose codeword takes `length` bits of its table.
-std::uint32_t EntryFor(unsigned symbol, unsigned length, const SymbolSet& symbols) {
-    const std::uint32_t head = length << 8;
+// What an entry says about a symbol, short of its codeword length: adding
+// kLengthUnit times that length makes the entry.
+constexpr std::uint32_t kLengthUnit = 0x101;
+
+std::uint32_t ResultFor(unsigned symbol, const SymbolSet& symbols) {
     if (symbol < symbols.simpleCount) {
-        if (symbol == 256) return head | kFastExceptional | kFastEndOfBlock | length;
-        return (std::uint32_t{symbol} << 16) | head | kFastLiteral | length;
+        if (symbol == 256) return kFastExceptional | kFastEndOfBlock;
+        return (std::uint32_t{symbol} << 16) | kFastLiteral;
     }
     const unsigned extra = symbols.extraBits[symbol - symbols.simpleCount];
     if (extra > 13) return kFastExceptional;  // symbols that carry no length
-    return (std::uint32_t{symbols.bases[symbol - symbols.simpleCount]} << 16) | head |
-           (length + extra);
+    return (std::uint32_t{symbols.bases[symbol - symbols.simpleCount]} << 16) | extra;
 }
 
 // The next codeword of `length` bits, both kept with their bits reversed, as
@@ -48,13 +51,12 @@ void BuildFastCode(std::span<const std::uint8_t> lengths, const SymbolSet& symbo
         return;
     }
 
-    // Symbols in canonical order, and the first codeword of each length.
+    // The symbols' results in canonical order, and the first codeword of each length.
     std::array<unsigned, kMaxLength + 2> offset{};
     for (unsigned len = 1; len <= kMaxLength; ++len) offset[len + 1] = offset[len] + count[len];
-    std::array<std::uint16_t, kMaxSymbols> ordered{};
+    std::array<std::uint32_t, kMaxSymbols> ordered;
     for (unsigned symbol = 0; symbol < lengths.size(); ++symbol)
-        if (lengths[symbol] != 0)
-            ordered[offset[lengths[symbol]]++] = static_cast<std::uint16_t>(symbol);
+        if (lengths[symbol] != 0) ordered[offset[lengths[symbol]]++] = ResultFor(symbol, symbols);
     unsigned used = 0;
     for (unsigned len = 1; len <= kMaxLength; ++len) used += count[len] << (kMaxLength - len);
     // Unused codewords of an accepted incomplete code read as exceptional. Such
@@ -68,18 +70,28 @@ void BuildFastCode(std::span<const std::uint8_t> lengths, const SymbolSet& symbo
     // from it with a zero put in front, which reversed changes nothing.
     unsigned reversed = 0;
     unsigned next = 0;  // index into ordered
+    // Codewords that fit the main table: while the table is as wide as the
+    // current length, each has one entry; doubling the table then repeats every
+    // entry for the next bit, as a whole block copy.
+    unsigned len = 1;
+    while (count[len] == 0) ++len;
+    unsigned filled = 1u << (len < bits ? len : bits);
+    for (; len <= bits && len <= longest; ++len) {
+        for (; filled < (1u << len); filled <<= 1)
+            std::memcpy(entries + filled, entries, filled * sizeof *entries);
+        for (unsigned left = count[len]; left > 0; --left, reversed = NextReversed(reversed, len))
+            entries[reversed] = ordered[next++] + len * kLengthUnit;
+    }
+    for (; filled < size; filled <<= 1)
+        std::memcpy(entries + filled, entries, filled * sizeof *entries);
+
     unsigned subStart = size;
     unsigned subBits = 0;
     unsigned prefix = ~0u;
     unsigned tableEnd = size;
-    for (unsigned len = 1; len <= longest; ++len) {
+    for (; len <= longest; ++len) {
         for (unsigned left = count[len]; left > 0; --left, reversed = NextReversed(reversed, len)) {
-            const unsigned symbol = ordered[next++];
-            if (len <= bits) {
-                const std::uint32_t entry = EntryFor(symbol, len, symbols);
-                for (unsigned i = reversed; i < size; i += 1u << len) entries[i] = entry;
-                continue;
-            }
+            const std::uint32_t result = ordered[next++];
             const unsigned head = reversed & (size - 1u);
             if (head != prefix) {
                 // As wide as the codewords still to come under this prefix fill.
@@ -101,7 +113,7 @@ void BuildFastCode(std::span<const std::uint8_t> lengths, const SymbolSet& symbo
                 entries[head] =
                     (subStart << 16) | kFastExceptional | kFastSubTable | (subBits << 8) | bits;
             }
-            const std::uint32_t entry = EntryFor(symbol, len - bits, symbols);
+            const std::uint32_t entry = result + (len - bits) * kLengthUnit;
             for (unsigned i = reversed >> bits; i < (1u << subBits); i += 1u << (len - bits))
                 entries[subStart + i] = entry;
         }

@@ -136,20 +136,23 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
 
     // At least 56 bits held afterwards; the bits above them are the next input
     // bits, so a table lookup may look past what is held.
+    // Only bitsleft's low byte counts: whole entries are subtracted from it, and
+    // the shifts below look at their low six bits only, as the machine's do.
     const auto refill = [&] {
-        bitbuf |= LoadWord(in) << bitsleft;
-        in += (63 - bitsleft) >> 3;
+        bitbuf |= LoadWord(in) << (bitsleft & 63);
+        in += 7 - ((bitsleft >> 3) & 7);
         bitsleft |= 56;
     };
     const auto consume = [&](std::uint32_t entry) {
-        bitbuf >>= static_cast<std::uint8_t>(entry);
-        bitsleft -= static_cast<std::uint8_t>(entry);
+        bitbuf >>= entry & 63;
+        bitsleft -= entry;
     };
-    // The value of an entry plus its extra bits, which follow the codeword.
+    // The value of an entry plus its extra bits, which follow the codeword; its
+    // flag bits above the codeword length are clear.
     const auto value = [&](std::uint32_t entry) {
         const unsigned total = static_cast<std::uint8_t>(entry);
         const auto extra = static_cast<unsigned>((bitbuf & ((std::uint64_t{1} << total) - 1)) >>
-                                                 ((entry >> 8) & 0xF));
+                                                 ((entry >> 8) & 63));
         return (entry >> 16) + extra;
     };
 
@@ -212,7 +215,9 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
         }
         const unsigned length = value(entry);
         consume(entry);
-        refill();
+        // The distance takes at most 28 bits, and the next step's entry is looked
+        // up with 11 more; often the first refill left that many.
+        if (static_cast<std::uint8_t>(bitsleft) < 28 + kFastLiteralBits) refill();
         std::uint32_t dentry = dt[bitbuf & dmask];
         if (dentry & kFastExceptional) {
             if (dentry & kFastSubTable) {
@@ -235,6 +240,7 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
     window.setFill(static_cast<unsigned>(out - buffer));
     if (out >= outLimit) window.flush();
     // Hand back whole bytes not yet consumed; the careful reader holds the rest.
+    bitsleft &= 0xFF;
     const unsigned count = bitsleft & 7u;
     input.setRaw({in - (bitsleft >> 3), bitbuf & ((std::uint64_t{1} << count) - 1), count});
     return step;

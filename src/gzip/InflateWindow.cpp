@@ -6,6 +6,9 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#endif
 
 #include "gzip/Crc32.h"
 
@@ -13,7 +16,7 @@ namespace imgdl::gzip {
 
 namespace {
 
-bool AllZeros(const std::uint8_t* bytes, std::size_t count) {
+bool AllZerosSse2(const std::uint8_t* bytes, std::size_t count) {
     std::size_t i = 0;
 #ifdef __SSE2__
     // 64 bytes a step; a region that holds data shows it at once, a zeroed one is
@@ -34,6 +37,40 @@ bool AllZeros(const std::uint8_t* bytes, std::size_t count) {
     for (; i < count; ++i) rest |= bytes[i];
     return rest == 0;
 }
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// 256 bytes a step in two chains, one test per 1 KiB.
+__attribute__((target("avx2"))) bool AllZerosAvx2(const std::uint8_t* bytes, std::size_t count) {
+    std::size_t i = 0;
+    while (i + 1024 <= count) {
+        __m256i a = _mm256_setzero_si256();
+        __m256i b = a;
+        for (const std::size_t end = i + 1024; i < end; i += 256) {
+            const auto* p = reinterpret_cast<const __m256i*>(bytes + i);
+            a = _mm256_or_si256(a,
+                                _mm256_or_si256(_mm256_loadu_si256(p), _mm256_loadu_si256(p + 1)));
+            b = _mm256_or_si256(
+                b, _mm256_or_si256(_mm256_loadu_si256(p + 2), _mm256_loadu_si256(p + 3)));
+            a = _mm256_or_si256(
+                a, _mm256_or_si256(_mm256_loadu_si256(p + 4), _mm256_loadu_si256(p + 5)));
+            b = _mm256_or_si256(
+                b, _mm256_or_si256(_mm256_loadu_si256(p + 6), _mm256_loadu_si256(p + 7)));
+        }
+        const __m256i any = _mm256_or_si256(a, b);
+        if (!_mm256_testz_si256(any, any)) return false;
+    }
+    return AllZerosSse2(bytes + i, count - i);
+}
+
+bool AllZeros(const std::uint8_t* bytes, std::size_t count) {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2 ? AllZerosAvx2(bytes, count) : AllZerosSse2(bytes, count);
+}
+#else
+bool AllZeros(const std::uint8_t* bytes, std::size_t count) {
+    return AllZerosSse2(bytes, count);
+}
+#endif
 
 }  // namespace
 
