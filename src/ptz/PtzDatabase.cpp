@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "common/ByteOrder.h"
+#include "common/ByteReader.h"
 #include "ptz/PtzFileIo.h"
 
 namespace imgdl {
@@ -25,8 +26,10 @@ template <class Read>
 PtzLoadError ReadPdb(Read&& read, std::vector<PtzProtocol>& records) {
     std::array<std::uint8_t, kPtzDatabaseHeaderSize> header{};
     if (read(std::span<std::uint8_t>(header)) != header.size()) return PtzLoadError::kShortHeader;
-    if (header[0] != kMagic0 || header[1] != kMagic1) return PtzLoadError::kBadMagic;
-    const auto count = static_cast<std::int32_t>(LoadLe32(header.data() + kCountOffset));
+    ByteReader fields(header);
+    if (fields.u8() != kMagic0 || fields.u8() != kMagic1) return PtzLoadError::kBadMagic;
+    fields.skip(kCountOffset - 2);  // version and record size: not checked
+    const auto count = static_cast<std::int32_t>(fields.le32().value_or(0));
     if (count <= 0) return PtzLoadError::kNone;
     try {
         std::vector<std::uint8_t> buffer(kRecordsPerRead * PtzProtocol::kSize);

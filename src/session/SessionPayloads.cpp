@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/ByteOrder.h"
+#include "common/ByteReader.h"
 #include "session/DownloadProtocol.h"
 
 namespace imgdl {
@@ -38,15 +39,19 @@ std::array<std::uint8_t, kMacAndSerialPayloadSize> EncodeMacAndSerialPayload(con
 
 SessionPayloadFields DecodeSessionPayload(std::uint32_t command, std::span<const std::uint8_t> p) {
     SessionPayloadFields fields;
+    ByteReader reader(p);
     if (command == CMD_FIRMWARE_VERSION && p.size() == kVersionPayloadSize)
-        fields.version = LoadLe32(p.data());
-    const bool carriesMac = command == CMD_MAC_ADDRESS || command == CMD_MAC_AND_SERIAL;
-    if (carriesMac && p.size() >= kMacPayloadSize)
-        fields.mac = MacAddress{LoadBe32(p.data()), LoadBe32(p.data() + 4)};
-    const std::size_t serialAt = command == CMD_MAC_AND_SERIAL ? kMacPayloadSize : 0;
-    const bool carriesSerial = command == CMD_SERIAL_NUMBER || command == CMD_MAC_AND_SERIAL;
-    if (carriesSerial && p.size() == serialAt + kSerialPayloadSize)
-        fields.serial = LoadLe32(p.data() + serialAt);
+        fields.version = reader.le32();
+    if (command == CMD_MAC_ADDRESS || command == CMD_MAC_AND_SERIAL) {
+        const auto high = reader.be32();
+        const auto low = reader.be32();
+        if (high && low) fields.mac = MacAddress{*high, *low};
+    }
+    // The serial is read only from a payload of exactly its command's size.
+    const std::size_t size =
+        command == CMD_MAC_AND_SERIAL ? kMacAndSerialPayloadSize : kSerialPayloadSize;
+    if ((command == CMD_SERIAL_NUMBER || command == CMD_MAC_AND_SERIAL) && p.size() == size)
+        fields.serial = reader.le32();
     return fields;
 }
 
