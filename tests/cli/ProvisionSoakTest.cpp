@@ -89,7 +89,9 @@ TEST(ProvisionSoakTest, AThousandSessionsLeaveNoDescriptorOrMemoryBehind) {
     ASSERT_GT(late.fds, 0u);
     // A descriptor left per session would add hundreds between the two.
     EXPECT_LE(late.fds, early.fds + 3);
+#ifndef __SANITIZE_ADDRESS__  // its quarantine keeps freed memory resident on purpose
     EXPECT_LE(late.rssKiB, early.rssKiB + 4096);
+#endif
 }
 
 }  // namespace
