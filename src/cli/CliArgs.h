@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "session/DownloadJob.h"
+
 namespace imgdl::cli {
 
 inline constexpr int kExitOk = 0;
@@ -17,6 +19,12 @@ struct Target {
     std::uint16_t port = 5000;
 };
 
+// How sessions are run: connect retries and the time limits of each wait.
+struct SessionLimits {
+    int retries = 0;  // further connects after one that failed
+    SessionTimeouts timeouts;
+};
+
 struct SendOptions {
     std::string kind;  // app, ptz, integrated, identity
     std::string file;
@@ -27,11 +35,18 @@ struct SendOptions {
     std::optional<std::string> logPath;
     bool trace = false;
     bool verbose = false;  // the decompressor's diagnostics on standard error
+    SessionLimits limits;
 };
 
 // "HOST" or "HOST:PORT" (port 1..65535, read as the dialog reads its number fields);
 // nothing for anything else.
 std::optional<Target> ParseTarget(const std::string& text);
+
+enum class Taken { No, Yes, Error };
+// Reads args[i] (and its value, advancing i) when it is --retries, --connect-timeout,
+// --ack-timeout or --write-timeout; `error` says what is wrong with the value.
+Taken ParseSessionLimit(const std::vector<std::string>& args, std::size_t& i, SessionLimits& out,
+                        std::string& error);
 
 // Parses the words after "send"; an error text on failure.
 std::optional<std::string> ParseSendOptions(const std::vector<std::string>& args, SendOptions& out);

@@ -1,5 +1,6 @@
 #include "CliRunner.h"
 
+#include "ConnectRetry.h"
 #include "ProgressPrinter.h"
 #include "image/IdentityPatch.h"
 #include "res/StringTable.h"
@@ -30,7 +31,12 @@ DownloadRequest RequestFor(const SendOptions& o) {
 }
 
 CliRunner::CliRunner(const SendOptions& options, std::FILE* err, bool terminal)
-    : download_(RequestFor(options)), err_(err), terminal_(terminal), trace_(options.trace) {
+    : timeouts(options.limits.timeouts),
+      download_(RequestFor(options)),
+      err_(err),
+      terminal_(terminal),
+      trace_(options.trace),
+      retries_(options.limits.retries) {
     if (options.logPath) log_.emplace(*options.logPath);
 }
 
@@ -83,7 +89,11 @@ int CliRunner::run(const SessionRequest& request) {
                  job.payload.length());
     const bool versionCheck = job.command == CMD_FIRMWARE_VERSION;
 
-    const SessionOutcome outcome = RunDownloadSession(std::move(job));
+    const SessionOutcome outcome =
+        RunWithConnectRetries(job, retries_, [this, &entry](std::chrono::milliseconds wait) {
+            std::fprintf(err_, "imgdl: no connection to %s, trying again in %.1f s\n",
+                         entry.target.c_str(), static_cast<double>(wait.count()) / 1000);
+        });
     if (versionCheck) lastVersion_ = entry.version;
     entry.result = outcome.error == 0 ? "OK" : std::string(ErrorName(outcome.error));
     if (outcome.error != 0) {

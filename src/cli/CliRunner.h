@@ -37,6 +37,7 @@ class CliRunner final : public SessionRunner {
     std::FILE* err_;
     bool terminal_;
     bool trace_;
+    int retries_;
     std::optional<ProvisioningLog> log_;
     std::string lastVersion_;
 };

@@ -2,6 +2,7 @@
 
 #include "CliArgs.h"
 #include "CliRunner.h"
+#include "CommandSupport.h"
 #include "common/ProgramVersion.h"
 #include "common/RegularFile.h"
 #include "flows/DownloadFlows.h"
@@ -19,6 +20,9 @@ constexpr const char* kMainUsage =
     "  send KIND ... --target HOST[:PORT]\n"
     "                                 write an image or identity into a recorder\n"
     "  ptz list|verify|build ...      PTZ databases (.pdb) and images (.bin)\n"
+    "  ledger init|status|list ...    the MAC and serial number ledger of a line\n"
+    "  provision integrated|identity ... --target HOST[:PORT]...\n"
+    "                                 write the ledger's next identities into units\n"
     "  --version                      print the program's version\n"
     "Run 'imgdl COMMAND --help' for the options of a command.\n";
 
@@ -38,19 +42,9 @@ constexpr const char* kSendUsage =
     "The port defaults to 5000. --auto-increase prints the next MAC address after a\n"
     "MAC was written; --log appends one CSV line per session; --trace prints every\n"
     "protocol word; --verbose shows the decompressor's diagnostics on standard error.\n"
+    "Session limits: --retries N (connects that fail are tried again after 0.5 s, 1 s,\n"
+    "2 s ... at most 8 s), --connect-timeout S, --ack-timeout S, --write-timeout S.\n"
     "Exit: 0 done, 1 usage, 2 input refused (nothing sent), 3 a session failed.\n";
-
-bool WantsHelp(const std::vector<std::string>& args) {
-    for (const auto& a : args)
-        if (a == "--help" || a == "-h") return true;
-    return false;
-}
-
-int Usage(const Console& c, const char* usage, const std::string& error = {}) {
-    if (!error.empty()) std::fprintf(c.err, "imgdl: %s\n", error.c_str());
-    std::fputs(usage, error.empty() ? c.out : c.err);
-    return error.empty() ? kExitOk : kExitUsage;
-}
 
 int Refuse(const Console& c, int stringId) {
     std::fprintf(c.err, "%s\n", std::string(LoadString(stringId)).c_str());
@@ -117,6 +111,8 @@ int RunMain(const std::vector<std::string>& args, const Console& c) {
     if (command == "probe") return RunProbe(rest, c);
     if (command == "send") return RunSend(rest, c);
     if (command == "ptz") return RunPtz(rest, c);
+    if (command == "ledger") return RunLedger(rest, c);
+    if (command == "provision") return RunProvision(rest, c);
     return Usage(c, kMainUsage, "unknown command '" + command + "'");
 }
 

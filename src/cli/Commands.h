@@ -15,6 +15,8 @@ struct Console {
 int RunSend(const std::vector<std::string>& args, const Console& console);
 int RunProbe(const std::vector<std::string>& args, const Console& console);
 int RunPtz(const std::vector<std::string>& args, const Console& console);
+int RunLedger(const std::vector<std::string>& args, const Console& console);
+int RunProvision(const std::vector<std::string>& args, const Console& console);
 int RunMain(const std::vector<std::string>& args, const Console& console);
 
 }  // namespace imgdl::cli

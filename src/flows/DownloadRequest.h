@@ -21,6 +21,10 @@ struct DownloadRequest {
     std::uint32_t serial = 0;
     // Once a MAC has been written, the outcome carries the next one.
     bool autoIncrease = false;
+    // Integrated: where the patched copy of the image is made. Empty: kIntegratedCopyName
+    // in the working folder, as the dialog has always done; units provisioned at the same
+    // time each need a name of their own.
+    std::string copyPath;
 };
 
 struct FlowOutcome {

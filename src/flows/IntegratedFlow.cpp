@@ -31,7 +31,8 @@ FlowOutcome DownloadFlows::DownloadIntegratedImage(const DownloadRequest& reques
     // anything is copied or sent.
     if (request.writeMac && !IsValidMacText(request.macText))
         return FlowOutcome::Refuse(IDS_INVALID_MAC);
-    TemporaryCopy copy(kIntegratedCopyName);  // removed on every way out
+    // Removed on every way out.
+    TemporaryCopy copy(request.copyPath.empty() ? kIntegratedCopyName : request.copyPath);
     auto file = std::make_shared<MappedImageFile>();
     if (!copy.CopyFrom(path) || !file->Open(copy.name(), false) ||
         file->mappedLength() > static_cast<std::size_t>(INT32_MAX))

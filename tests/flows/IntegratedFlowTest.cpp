@@ -149,5 +149,19 @@ TEST_F(IntegratedFlow, AnImageNamedLikeTheCopyIsNotLost) {
     std::filesystem::remove(host.request.imagePath);  // so the teardown's check holds
 }
 
+// Units provisioned at once each have their copy elsewhere; the working folder's copy name
+// is then neither used nor removed.
+TEST_F(IntegratedFlow, ACopyPathOfItsOwnLeavesTheWorkingFoldersCopyAlone) {
+    const auto standing = write(kIntegratedCopyName, Bytes(10, 0x42));
+    host.request.copyPath = (std::filesystem::path(standing).parent_path() / "unit-7").string();
+    download();
+    const auto s = sessionsAfter(2);
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(differences(s[1].payload), Range(0xFF80, 0xFF8C));
+    EXPECT_EQ(testimage::ReadFile(standing), Bytes(10, 0x42));
+    EXPECT_FALSE(std::filesystem::exists(host.request.copyPath));
+    std::filesystem::remove(standing);  // so the teardown's check holds
+}
+
 }  // namespace
 }  // namespace imgdl::test

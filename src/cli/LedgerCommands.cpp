@@ -1,0 +1,162 @@
+// imgdl ledger: create a line's MAC and serial ledger, show how much of it is left, list
+// what every unit received.
+#include <cinttypes>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CommandSupport.h"
+#include "ledger/Ledger.h"
+#include "ledger/MacRange.h"
+#include "ledger/RedactUri.h"
+
+namespace imgdl::cli {
+namespace {
+
+using namespace imgdl::ledger;
+
+constexpr const char* kLedgerUsage =
+    "usage: imgdl ledger init   [--ledger L] --mac-first HEX12 --mac-last HEX12 --serial-first N\n"
+    "       imgdl ledger status [--ledger L]\n"
+    "       imgdl ledger list   [--ledger L] [--csv]\n"
+    "L is an SQLite file or a postgresql:// URI (passwords best kept in ~/.pgpass); by\n"
+    "default $XDG_DATA_HOME/imgdl/ledger.sqlite. status warns on standard error when less\n"
+    "than a tenth of the range is left. Exit: 0 done, 1 usage, 2 refused.\n";
+
+struct LedgerArgs {
+    std::string command;
+    std::string location;
+    std::optional<std::string> macFirst, macLast, serialFirst;
+    bool csv = false;
+};
+
+std::optional<std::string> Parse(const std::vector<std::string>& args, LedgerArgs& out) {
+    if (args.empty()) return "ledger: missing command (init, status or list)";
+    out.command = args[0];
+    if (out.command != "init" && out.command != "status" && out.command != "list")
+        return "ledger: unknown command '" + out.command + "'";
+    const bool init = out.command == "init";
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--ledger" && hasValue)
+            out.location = args[++i];
+        else if (arg == "--mac-first" && hasValue && init)
+            out.macFirst = args[++i];
+        else if (arg == "--mac-last" && hasValue && init)
+            out.macLast = args[++i];
+        else if (arg == "--serial-first" && hasValue && init)
+            out.serialFirst = args[++i];
+        else if (arg == "--csv" && out.command == "list")
+            out.csv = true;
+        else
+            return "ledger " + out.command + ": unexpected '" + arg + "'";
+    }
+    if (init && (!out.macFirst || !out.macLast || !out.serialFirst))
+        return "ledger init: --mac-first, --mac-last and --serial-first are required";
+    if (out.location.empty()) out.location = DefaultLedgerPath();
+    return std::nullopt;
+}
+
+// Decimal digits only; what does not fit 64 bits reads as too big for any serial.
+std::optional<std::uint64_t> ParseSerialFirst(const std::string& text) {
+    if (text.empty() || text.size() > 19) return std::nullopt;
+    std::uint64_t value = 0;
+    for (const char ch : text) {
+        if (ch < '0' || ch > '9') return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(ch - '0');
+    }
+    return value;
+}
+
+int Init(Ledger& ledger, const LedgerArgs& a, const Console& c) {
+    const auto serial = ParseSerialFirst(*a.serialFirst);
+    if (!serial) return RefuseWith(c, "--serial-first must be an unsigned decimal number");
+    if (const LedgerError e = ledger.init(*a.macFirst, *a.macLast, *serial); e.failed())
+        return RefuseWith(c, e.message);
+    std::fprintf(c.out, "ledger created: %s\n", RedactUri(a.location).c_str());
+    return kExitOk;
+}
+
+int Status(Ledger& ledger, const LedgerArgs& a, const Console& c) {
+    const auto result = ledger.status();
+    if (!result.ok()) return RefuseWith(c, result.error().message);
+    const LedgerStatus& s = result.value();
+    const auto serialLast = s.serialFirst + (s.size - 1);
+    std::fprintf(c.out, "ledger: %s\n", RedactUri(a.location).c_str());
+    std::fprintf(c.out, "range: %s-%s, serial %" PRIu32 "-%" PRIu64 ", %" PRIu64 " units\n",
+                 FormatMac48(s.macFirst).c_str(), FormatMac48(s.macLast).c_str(), s.serialFirst,
+                 serialLast, s.size);
+    std::fprintf(c.out,
+                 "used: %" PRIu64 " (done %" PRIu64 ", failed %" PRIu64 ", uncertain %" PRIu64
+                 ", allocated %" PRIu64 "), released %" PRIu64 "\n",
+                 s.used, s.done, s.failed, s.uncertain, s.allocated, s.released);
+    std::fprintf(c.out, "free: %" PRIu64 "\n", s.free);
+    if (s.exhausted)
+        std::fprintf(c.out, "next: none, the range is used up\n");
+    else
+        std::fprintf(c.out, "next: MAC %s serial %" PRIu32 "\n", FormatMac48(s.nextMac).c_str(),
+                     s.nextSerial);
+    if (s.low)
+        std::fprintf(c.err, "imgdl: warning: only %" PRIu64 " of %" PRIu64 " left in the ledger\n",
+                     s.free, s.size);
+    return kExitOk;
+}
+
+std::string OrDash(const std::string& text) {
+    return text.empty() ? "-" : text;
+}
+
+// RFC 4180: quoted when it holds a comma, a quote or a line break.
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (const char ch : text) quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+    return quoted + "\"";
+}
+
+void PrintRow(const UnitRecord& u, bool csv, std::FILE* out) {
+    const std::string mac = FormatMac48(u.mac), serial = std::to_string(u.serial);
+    const std::string result(UnitResultName(u.result));
+    if (!csv) {
+        std::fprintf(out, "%s %s %s %s %s %s %s %s %s %s\n", mac.c_str(), serial.c_str(),
+                     result.c_str(), u.target.c_str(), u.kind.c_str(),
+                     OrDash(u.imageVersion).c_str(), u.started.c_str(), OrDash(u.ended).c_str(),
+                     OrDash(u.station).c_str(), OrDash(u.message).c_str());
+        return;
+    }
+    const std::string fields[] = {
+        std::to_string(u.id), mac,       serial,  result,    u.target, u.kind, u.imageSha256,
+        u.imageVersion,       u.started, u.ended, u.station, u.message};
+    std::string line;
+    for (const auto& f : fields) line += (line.empty() ? "" : ",") + CsvField(f);
+    std::fprintf(out, "%s\n", line.c_str());
+}
+
+int List(Ledger& ledger, const LedgerArgs& a, const Console& c) {
+    const auto result = ledger.list();
+    if (!result.ok()) return RefuseWith(c, result.error().message);
+    if (a.csv)
+        std::fprintf(c.out,
+                     "id,mac,serial,result,target,kind,image_sha256,image_version,started,ended,"
+                     "station,message\n");
+    for (const UnitRecord& u : result.value()) PrintRow(u, a.csv, c.out);
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunLedger(const std::vector<std::string>& args, const Console& c) {
+    if (WantsHelp(args)) return Usage(c, kLedgerUsage);
+    LedgerArgs a;
+    if (const auto error = Parse(args, a)) return Usage(c, kLedgerUsage, *error);
+    auto opened = OpenLedger(a.location);
+    if (!opened.ok()) return RefuseWith(c, opened.error().message);
+    Ledger& ledger = *opened.value();
+    if (a.command == "init") return Init(ledger, a, c);
+    if (a.command == "status") return Status(ledger, a, c);
+    return List(ledger, a, c);
+}
+
+}  // namespace imgdl::cli

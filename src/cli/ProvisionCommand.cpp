@@ -1,0 +1,237 @@
+// imgdl provision: writes the ledger's next MAC and serial number into each target, with
+// an integrated image or alone, and records every unit's outcome in the ledger.
+#include <atomic>
+#include <cinttypes>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "CommandSupport.h"
+#include "PrivateFolder.h"
+#include "UnitRunner.h"
+#include "common/RegularFile.h"
+#include "common/Sha256.h"
+#include "common/UnsignedField.h"
+#include "image/ImageLayout.h"
+#include "image/ProbeFirmwareVersion.h"
+#include "ledger/MacRange.h"
+#include "res/StringTable.h"
+#include "session/DownloadProtocol.h"
+#include "session/SessionPayloads.h"
+
+namespace imgdl::cli {
+namespace {
+
+using namespace imgdl::ledger;
+
+constexpr const char* kProvisionUsage =
+    "usage: imgdl provision integrated FILE [--ledger L] --target HOST[:PORT] [--target ...]\n"
+    "                  [--jobs N] [--retries N] [--connect-timeout S] [--ack-timeout S]\n"
+    "                  [--write-timeout S]\n"
+    "       imgdl provision identity [--ledger L] --target HOST[:PORT] [--target ...] [...]\n"
+    "Each target gets the ledger's next MAC address and serial number. One line per unit on\n"
+    "standard output: TARGET MAC SERIAL RESULT (done, or what failed). A unit that failed\n"
+    "before its payload was sent gives its numbers back; one whose payload may have reached\n"
+    "it keeps them as uncertain (see imgdl ledger list). --jobs N runs N targets at once.\n"
+    "Exit: 0 all done, 1 usage, 2 refused (nothing allocated), 3 a unit failed.\n";
+
+constexpr unsigned kMaxJobs = 64;
+
+struct ProvisionArgs {
+    std::string kind;
+    std::string file;
+    std::string location;
+    std::vector<std::string> targetTexts;
+    std::vector<Target> targets;
+    unsigned jobs = 1;
+    SessionLimits limits;
+};
+
+std::optional<std::string> Parse(const std::vector<std::string>& args, ProvisionArgs& out) {
+    if (args.empty()) return "provision: missing kind (integrated or identity)";
+    out.kind = args[0];
+    if (out.kind != "integrated" && out.kind != "identity")
+        return "provision: unknown kind '" + out.kind + "'";
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        std::string limitError;
+        const Taken limit = ParseSessionLimit(args, i, out.limits, limitError);
+        if (limit == Taken::Error) return "provision: " + limitError;
+        if (limit == Taken::Yes) continue;
+        if (arg == "--ledger" && hasValue) {
+            out.location = args[++i];
+        } else if (arg == "--target" && hasValue) {
+            const auto target = ParseTarget(args[++i]);
+            if (!target)
+                return "provision: --target must be HOST or HOST:PORT, got '" + args[i] + "'";
+            out.targetTexts.push_back(args[i]);
+            out.targets.push_back(*target);
+        } else if (arg == "--jobs" && hasValue) {
+            const auto jobs = ParseUnsignedField(args[++i]);
+            if (!jobs || *jobs == 0 || *jobs > kMaxJobs)
+                return "provision: --jobs must be a number from 1 to " + std::to_string(kMaxJobs);
+            out.jobs = *jobs;
+        } else if (!arg.starts_with("-") && out.kind == "integrated" && out.file.empty()) {
+            out.file = arg;
+        } else {
+            return "provision " + out.kind + ": unexpected '" + arg + "'";
+        }
+    }
+    if (out.targets.empty()) return "provision: at least one --target HOST[:PORT] is required";
+    if (out.kind == "integrated" && out.file.empty()) return "provision integrated: missing FILE";
+    if (out.location.empty()) out.location = DefaultLedgerPath();
+    return std::nullopt;
+}
+
+// What every unit's row records of the image, checked once before anything is allocated.
+struct ImageFacts {
+    std::string sha256;
+    std::string version;
+};
+
+std::optional<int> CheckImage(const std::string& path, ImageFacts& facts) {
+    const OpenedFile file = OpenRegularFileForReading(path);
+    if (!file)
+        return file.failure == OpenFailure::CannotOpen ? IDS_NO_IMAGE_FILE : IDS_CANT_OPEN_IMAGE;
+    if (file.size < kMinIntegratedSize || file.size > static_cast<std::uint64_t>(INT32_MAX))
+        return IDS_INVALID_FILE_SIZE;
+    const std::int32_t version =
+        ProbeFirmwareVersion(path, ImageLayout::Integrated, gzip::DiscardSink());
+    if (const auto message = ProbeFailureMessage(version)) return *message;
+    const auto sha = Sha256OfFile(path);
+    if (!sha) return IDS_CANT_OPEN_IMAGE;
+    facts = {*sha, FormatVersion(static_cast<std::uint32_t>(version))};
+    return std::nullopt;
+}
+
+// Standard output and standard error, shared by the units' threads line by line.
+class Report {
+  public:
+    explicit Report(const Console& c) : c_(c) {}
+    void out(const std::string& line) { write(c_.out, line); }
+    void err(const std::string& line) { write(c_.err, "imgdl: " + line); }
+
+  private:
+    void write(std::FILE* f, const std::string& line) {
+        const std::lock_guard lock(mutex_);
+        std::fprintf(f, "%s\n", line.c_str());
+        std::fflush(f);
+    }
+    const Console& c_;
+    std::mutex mutex_;
+};
+
+struct Plan {
+    const ProvisionArgs& args;
+    ImageFacts image;
+    std::string station;
+    const PrivateFolder* copies = nullptr;  // integrated only
+};
+
+std::string ErrorText(int error) {
+    return std::string(LoadString(ErrorMessageId(error).value_or(0)));
+}
+
+// One unit from allocation to its recorded end. True when it is done.
+bool ProvisionUnit(const std::shared_ptr<Ledger>& ledger, const Plan& plan, std::size_t index,
+                   Report& report) {
+    const std::string& targetText = plan.args.targetTexts[index];
+    const Target& target = plan.args.targets[index];
+    const auto allocated = ledger->allocate(
+        {targetText, plan.args.kind, plan.image.sha256, plan.image.version, plan.station});
+    if (!allocated.ok()) {
+        report.out(targetText + " - - " + allocated.error().message);
+        return false;
+    }
+    const Allocation& unit = allocated.value();
+    const std::string mac = FormatMac48(unit.mac), serial = std::to_string(unit.serial);
+
+    DownloadRequest request;
+    request.kind = plan.copies ? DownloadKind::Integrated : DownloadKind::Identity;
+    request.target = target.host;
+    request.port = target.port;
+    request.imagePath = plan.args.file;
+    request.writeMac = request.writeSerial = true;
+    request.macText = mac;
+    request.serial = unit.serial;
+    if (plan.copies)
+        request.copyPath = (plan.copies->path() / ("unit-" + std::to_string(unit.id))).string();
+    UnitRunner runner(ledger, unit.id, plan.args.limits, stderr);
+    const FlowOutcome outcome = DownloadFlows(runner, gzip::DiscardSink()).Run(request);
+
+    std::string text, keep;
+    LedgerError recorded;
+    if (outcome.result == FlowOutcome::Result::Done) {
+        text = "done";
+        recorded = ledger->finish(unit.id, Outcome::Done, "");
+    } else {
+        text = outcome.result == FlowOutcome::Result::Refused
+                   ? std::string(LoadString(outcome.refusal))
+                   : ErrorText(outcome.error);
+        if (runner.payloadStarted()) {
+            keep = "kept as uncertain";
+            recorded = ledger->markUncertain(unit.id, text);
+        } else {
+            keep = "released";
+            recorded = ledger->release(unit.id, text);
+        }
+    }
+    report.out(targetText + " " + mac + " " + serial + " " + text);
+    if (!keep.empty()) report.err(targetText + " " + mac + " " + serial + " " + keep + ": " + text);
+    if (!runner.ledgerError().empty()) report.err("ledger: " + runner.ledgerError());
+    if (recorded.failed()) report.err("ledger: " + recorded.message);
+    return text == "done" && !recorded.failed();
+}
+
+int Refuse(const Console& c, int stringId) {
+    std::fprintf(c.err, "%s\n", std::string(LoadString(stringId)).c_str());
+    return kExitRefused;
+}
+
+}  // namespace
+
+int RunProvision(const std::vector<std::string>& args, const Console& c) {
+    if (WantsHelp(args)) return Usage(c, kProvisionUsage);
+    ProvisionArgs a;
+    if (const auto error = Parse(args, a)) return Usage(c, kProvisionUsage, *error);
+    Plan plan{a, {}, StationName(), nullptr};
+    if (a.kind == "integrated")
+        if (const auto refusal = CheckImage(a.file, plan.image)) return Refuse(c, *refusal);
+
+    // Every thread its own connection, all opened before anything is allocated.
+    const unsigned threads = std::min<std::size_t>(a.jobs, a.targets.size());
+    std::vector<std::shared_ptr<Ledger>> ledgers;
+    for (unsigned i = 0; i < threads; ++i) {
+        auto opened = OpenLedger(a.location);
+        if (!opened.ok()) return RefuseWith(c, opened.error().message);
+        ledgers.push_back(std::move(opened).value());
+    }
+    const auto status = ledgers[0]->status();
+    if (!status.ok()) return RefuseWith(c, status.error().message);
+    if (status.value().free < a.targets.size())
+        return RefuseWith(c, "the ledger has " + std::to_string(status.value().free) +
+                                 " free MAC addresses, " + std::to_string(a.targets.size()) +
+                                 " targets were given");
+    std::optional<PrivateFolder> copies;
+    if (a.kind == "integrated") {
+        copies.emplace();
+        if (!copies->made()) return Refuse(c, IDS_CANT_OPEN_IMAGE);
+        plan.copies = &*copies;
+    }
+
+    Report report(c);
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> allDone{true};
+    {
+        std::vector<std::jthread> workers;
+        for (unsigned i = 0; i < threads; ++i)
+            workers.emplace_back([&, ledger = ledgers[i]] {
+                for (std::size_t t = next++; t < a.targets.size(); t = next++)
+                    if (!ProvisionUnit(ledger, plan, t, report)) allDone = false;
+            });
+    }
+    return allDone ? kExitOk : kExitSession;
+}
+
+}  // namespace imgdl::cli
