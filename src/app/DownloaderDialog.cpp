@@ -2,8 +2,11 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <algorithm>
@@ -39,6 +42,34 @@ DownloaderDialog::DownloaderDialog(DialogService& service, QWidget* parent)
     layOutControls();
     connectHandlers();
     initialise();
+    // Drops over the path field come here too, so the field gets the file's path
+    // rather than the URL text a file manager also offers.
+    setAcceptDrops(true);
+    imagePath_->setAcceptDrops(false);
+}
+
+namespace {
+
+// The path of the one local file a drag carries, or nothing.
+std::optional<QString> DroppedFilePath(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return std::nullopt;
+    const QUrl url = data->urls().front();
+    if (!url.isLocalFile()) return std::nullopt;
+    return url.toLocalFile();
+}
+
+}  // namespace
+
+void DownloaderDialog::dragEnterEvent(QDragEnterEvent* event) {
+    if (imagePath_->isEnabled() && DroppedFilePath(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void DownloaderDialog::dropEvent(QDropEvent* event) {
+    const auto path = DroppedFilePath(event->mimeData());
+    if (!imagePath_->isEnabled() || !path) return;
+    imagePath_->setText(*path);
+    event->acceptProposedAction();
 }
 
 void DownloaderDialog::connectHandlers() {

@@ -63,6 +63,9 @@ class DownloaderDialog : public QDialog {
   protected:
     // Tab and Shift+Tab never move the focus in this dialog.
     bool focusNextPrevChild(bool next) override;
+    // One local file dropped anywhere on the dialog becomes the Image Path.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void createControls();
