@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# check-completion.sh COMPLETION-FILE
+# Drives imgdl's completion as bash does on Tab: COMP_WORDS/COMP_CWORD set, the
+# function called, COMPREPLY compared (sorted) with what a user should be offered.
+set -uo pipefail
+export LC_ALL=C
+# shellcheck source=/dev/null
+source "$1" || exit 1
+status=0
+
+registered=$(complete -p imgdl 2>&1)
+if [[ $registered != "complete -F _imgdl imgdl" ]]; then
+    echo "not registered for imgdl: $registered" >&2
+    status=1
+fi
+
+folder=$(mktemp -d)
+trap 'rm -rf "$folder"' EXIT
+cd "$folder" || exit 1
+mkdir sub
+touch a.pdb b.bin c.txt d.img sub/e.pdb
+
+# line typed (Tab at its end; a trailing blank starts a new word) | expected, sorted
+cases=(
+    "imgdl pr|probe provision"
+    "imgdl |--help --version ledger probe provision ptz send"
+    "imgdl send |--help app identity integrated ptz"
+    "imgdl send app |a.pdb b.bin c.txt d.img sub"
+    "imgdl send app d.img --|--ack-timeout --connect-timeout --log --retries --target --trace --verbose --write-timeout"
+    "imgdl send ptz |b.bin sub"
+    "imgdl send identity --|--ack-timeout --auto-increase --connect-timeout --log --mac --retries --serial --target --trace --write-timeout"
+    "imgdl send integrated d.img --a|--ack-timeout --auto-increase"
+    "imgdl send app d.img --target |"
+    "imgdl send app d.img --log c|c.txt"
+    "imgdl ptz |--help build list verify"
+    "imgdl ptz list |a.pdb b.bin sub"
+    "imgdl ptz list sub/|sub/e.pdb"
+    "imgdl ptz verify |b.bin sub"
+    "imgdl ptz build |a.pdb sub"
+    "imgdl ptz build a.pdb 3 -o |b.bin sub"
+    "imgdl probe --|--help --integrated --verbose"
+    "imgdl probe --integrated |a.pdb b.bin c.txt d.img sub"
+    "imgdl ledger |--help init list status"
+    "imgdl ledger list --|--csv --ledger"
+    "imgdl ledger init --mac-|--mac-first --mac-last"
+    "imgdl provision |--help identity integrated"
+    "imgdl provision integrated d.img --j|--jobs"
+    "imgdl provision identity --|--ack-timeout --connect-timeout --jobs --ledger --retries --target --write-timeout"
+)
+
+for case in "${cases[@]}"; do
+    line=${case%%|*}
+    expected=${case#*|}
+    read -ra COMP_WORDS <<<"$line"
+    [[ $line == *" " ]] && COMP_WORDS+=("")
+    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    COMPREPLY=()
+    _imgdl imgdl "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+    got=$(printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' ')
+    got=${got% }
+    if [[ $got != "$expected" ]]; then
+        echo "'$line<Tab>': got '$got', expected '$expected'" >&2
+        status=1
+    fi
+done
+exit $status
