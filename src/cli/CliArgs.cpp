@@ -97,6 +97,8 @@ std::optional<std::string> ParseSendOptions(const std::vector<std::string>& args
             out.trace = true;
         } else if (arg == "--verbose") {
             out.verbose = true;
+        } else if (arg == "--json") {
+            out.json = true;
         } else if (arg == "--auto-increase" && identityOptions) {
             out.autoIncrease = true;
         } else if (arg == "--target" && hasValue) {

@@ -35,6 +35,7 @@ struct SendOptions {
     std::optional<std::string> logPath;
     bool trace = false;
     bool verbose = false;  // the decompressor's diagnostics on standard error
+    bool json = false;     // the outcome as one JSON object on standard output
     SessionLimits limits;
 };
 

@@ -3,11 +3,13 @@
 #include "CliArgs.h"
 #include "CliRunner.h"
 #include "CommandSupport.h"
+#include "JsonOutput.h"
 #include "common/ProgramVersion.h"
 #include "common/RegularFile.h"
 #include "flows/DownloadFlows.h"
 #include "image/ProbeFirmwareVersion.h"
 #include "res/StringTable.h"
+#include "session/DownloadProtocol.h"
 #include "session/SessionPayloads.h"
 
 namespace imgdl::cli {
@@ -15,7 +17,7 @@ namespace {
 
 constexpr const char* kMainUsage =
     "usage: imgdl COMMAND ...\n"
-    "  probe [--integrated] [--verbose] FILE\n"
+    "  probe [--integrated] [--verbose] [--json] FILE\n"
     "                                 print the firmware version an image carries\n"
     "  send KIND ... --target HOST[:PORT]\n"
     "                                 write an image or identity into a recorder\n"
@@ -27,28 +29,57 @@ constexpr const char* kMainUsage =
     "Run 'imgdl COMMAND --help' for the options of a command.\n";
 
 constexpr const char* kProbeUsage =
-    "usage: imgdl probe [--integrated] [--verbose] FILE\n"
+    "usage: imgdl probe [--integrated] [--verbose] [--json] FILE\n"
     "Prints the firmware version of an application image (or, with --integrated, of an\n"
     "integrated image) as MAJOR.MINOR.PATCH, and nothing else on standard output.\n"
-    "--verbose shows the decompressor's diagnostics on standard error.\n";
+    "--verbose shows the decompressor's diagnostics on standard error.\n"
+    "--json prints {\"file\",\"version\",\"major\",\"minor\",\"patch\"} instead; a refusal\n"
+    "prints nothing on standard output and its message on standard error.\n";
 
 constexpr const char* kSendUsage =
     "usage: imgdl send app FILE --target HOST[:PORT] [--log CSV] [--trace] [--verbose]\n"
-    "       imgdl send ptz FILE --target HOST[:PORT] [--log CSV] [--trace]\n"
+    "                  [--json]\n"
+    "       imgdl send ptz FILE --target HOST[:PORT] [--log CSV] [--trace] [--json]\n"
     "       imgdl send integrated FILE --target HOST[:PORT] [--mac HEX12] [--serial N]\n"
-    "                  [--auto-increase] [--log CSV] [--trace] [--verbose]\n"
+    "                  [--auto-increase] [--log CSV] [--trace] [--verbose] [--json]\n"
     "       imgdl send identity --target HOST[:PORT] [--mac HEX12] [--serial N]\n"
-    "                  [--auto-increase] [--log CSV] [--trace]\n"
+    "                  [--auto-increase] [--log CSV] [--trace] [--json]\n"
     "The port defaults to 5000. --auto-increase prints the next MAC address after a\n"
     "MAC was written; --log appends one CSV line per session; --trace prints every\n"
     "protocol word; --verbose shows the decompressor's diagnostics on standard error.\n"
     "Session limits: --retries N (connects that fail are tried again after 0.5 s, 1 s,\n"
     "2 s ... at most 8 s), --connect-timeout S, --ack-timeout S, --write-timeout S.\n"
+    "--json prints the outcome as one JSON object on standard output, refusals included:\n"
+    "{\"kind\",\"target\",\"result\",\"message\",\"nextMac\"}, result \"done\", \"refused\" or\n"
+    "\"session failed\" (then \"error\" names the error code). Messages stay on standard error.\n"
     "Exit: 0 done, 1 usage, 2 input refused (nothing sent), 3 a session failed.\n";
 
 int Refuse(const Console& c, int stringId) {
     std::fprintf(c.err, "%s\n", std::string(LoadString(stringId)).c_str());
     return kExitRefused;
+}
+
+// What a send did, with the messages the text output shows.
+nlohmann::json SendOutcomeJson(const SendOptions& o, const FlowOutcome& outcome) {
+    nlohmann::json j = {{"kind", o.kind},
+                        {"target", o.target->host + ":" + std::to_string(o.target->port)}};
+    switch (outcome.result) {
+        case FlowOutcome::Result::Done:
+            j["result"] = "done";
+            j["message"] = nullptr;
+            break;
+        case FlowOutcome::Result::Refused:
+            j["result"] = "refused";
+            j["message"] = std::string(LoadString(outcome.refusal));
+            break;
+        case FlowOutcome::Result::SessionFailed:
+            j["result"] = "session failed";
+            j["error"] = std::string(ErrorName(outcome.error));
+            j["message"] = std::string(LoadString(ErrorMessageId(outcome.error).value_or(0)));
+            break;
+    }
+    j["nextMac"] = outcome.nextMac ? nlohmann::json(*outcome.nextMac) : nlohmann::json(nullptr);
+    return j;
 }
 
 }  // namespace
@@ -57,12 +88,15 @@ int RunProbe(const std::vector<std::string>& args, const Console& c) {
     if (WantsHelp(args)) return Usage(c, kProbeUsage);
     bool integrated = false;
     bool verbose = false;
+    bool json = false;
     std::string file;
     for (const auto& a : args) {
         if (a == "--integrated")
             integrated = true;
         else if (a == "--verbose")
             verbose = true;
+        else if (a == "--json")
+            json = true;
         else if (!a.starts_with("-") && file.empty())
             file = a;
         else
@@ -76,7 +110,15 @@ int RunProbe(const std::vector<std::string>& args, const Console& c) {
         ProbeFirmwareVersion(file, integrated ? ImageLayout::Integrated : ImageLayout::Application,
                              ProbeDiagnostics(verbose));
     if (const auto message = ProbeFailureMessage(version)) return Refuse(c, *message);
-    std::fprintf(c.out, "%s\n", FormatVersion(static_cast<std::uint32_t>(version)).c_str());
+    const auto v = static_cast<std::uint32_t>(version);
+    if (json)
+        PrintJson(c.out, {{"file", file},
+                          {"version", FormatVersion(v)},
+                          {"major", v >> 24},
+                          {"minor", (v >> 16) & 0xFF},
+                          {"patch", (v >> 8) & 0xFF}});
+    else
+        std::fprintf(c.out, "%s\n", FormatVersion(v).c_str());
     return kExitOk;
 }
 
@@ -87,7 +129,11 @@ int RunSend(const std::vector<std::string>& args, const Console& c) {
     CliRunner runner(options, c.err, c.terminal);
     const FlowOutcome outcome =
         DownloadFlows(runner, ProbeDiagnostics(options.verbose)).Run(RequestFor(options));
-    if (outcome.nextMac) std::fprintf(c.out, "next MAC: %s\n", outcome.nextMac->c_str());
+    if (options.json) {
+        PrintJson(c.out, SendOutcomeJson(options, outcome));
+    } else if (outcome.nextMac) {
+        std::fprintf(c.out, "next MAC: %s\n", outcome.nextMac->c_str());
+    }
     switch (outcome.result) {
         case FlowOutcome::Result::Done:
             return kExitOk;

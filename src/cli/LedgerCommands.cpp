@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "CommandSupport.h"
+#include "JsonOutput.h"
+#include "LedgerJson.h"
 #include "ledger/Ledger.h"
 #include "ledger/MacRange.h"
 #include "ledger/RedactUri.h"
@@ -18,17 +20,20 @@ using namespace imgdl::ledger;
 
 constexpr const char* kLedgerUsage =
     "usage: imgdl ledger init   [--ledger L] --mac-first HEX12 --mac-last HEX12 --serial-first N\n"
-    "       imgdl ledger status [--ledger L]\n"
-    "       imgdl ledger list   [--ledger L] [--csv]\n"
+    "       imgdl ledger status [--ledger L] [--json]\n"
+    "       imgdl ledger list   [--ledger L] [--csv | --json]\n"
     "L is an SQLite file or a postgresql:// URI (passwords best kept in ~/.pgpass); by\n"
     "default $XDG_DATA_HOME/imgdl/ledger.sqlite. status warns on standard error when less\n"
-    "than a tenth of the range is left. Exit: 0 done, 1 usage, 2 refused.\n";
+    "than a tenth of the range is left. --json prints status as one JSON object and list as\n"
+    "one JSON object per unit and line (empty texts null); a refusal prints nothing on\n"
+    "standard output. Exit: 0 done, 1 usage, 2 refused.\n";
 
 struct LedgerArgs {
     std::string command;
     std::string location;
     std::optional<std::string> macFirst, macLast, serialFirst;
     bool csv = false;
+    bool json = false;
 };
 
 std::optional<std::string> Parse(const std::vector<std::string>& args, LedgerArgs& out) {
@@ -48,8 +53,10 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, LedgerArg
             out.macLast = args[++i];
         else if (arg == "--serial-first" && hasValue && init)
             out.serialFirst = args[++i];
-        else if (arg == "--csv" && out.command == "list")
+        else if (arg == "--csv" && out.command == "list" && !out.json)
             out.csv = true;
+        else if (arg == "--json" && !init && !out.csv)
+            out.json = true;
         else
             return "ledger " + out.command + ": unexpected '" + arg + "'";
     }
@@ -79,10 +86,21 @@ int Init(Ledger& ledger, const LedgerArgs& a, const Console& c) {
     return kExitOk;
 }
 
+void WarnWhenLow(const LedgerStatus& s, const Console& c) {
+    if (s.low)
+        std::fprintf(c.err, "imgdl: warning: only %" PRIu64 " of %" PRIu64 " left in the ledger\n",
+                     s.free, s.size);
+}
+
 int Status(Ledger& ledger, const LedgerArgs& a, const Console& c) {
     const auto result = ledger.status();
     if (!result.ok()) return RefuseWith(c, result.error().message);
     const LedgerStatus& s = result.value();
+    if (a.json) {
+        PrintJson(c.out, LedgerStatusJson(s, RedactUri(a.location)));
+        WarnWhenLow(s, c);
+        return kExitOk;
+    }
     const auto serialLast = s.serialFirst + (s.size - 1);
     std::fprintf(c.out, "ledger: %s\n", RedactUri(a.location).c_str());
     std::fprintf(c.out, "range: %s-%s, serial %" PRIu32 "-%" PRIu64 ", %" PRIu64 " units\n",
@@ -98,9 +116,7 @@ int Status(Ledger& ledger, const LedgerArgs& a, const Console& c) {
     else
         std::fprintf(c.out, "next: MAC %s serial %" PRIu32 "\n", FormatMac48(s.nextMac).c_str(),
                      s.nextSerial);
-    if (s.low)
-        std::fprintf(c.err, "imgdl: warning: only %" PRIu64 " of %" PRIu64 " left in the ledger\n",
-                     s.free, s.size);
+    WarnWhenLow(s, c);
     return kExitOk;
 }
 
@@ -141,7 +157,12 @@ int List(Ledger& ledger, const LedgerArgs& a, const Console& c) {
         std::fprintf(c.out,
                      "id,mac,serial,result,target,kind,image_sha256,image_version,started,ended,"
                      "station,message\n");
-    for (const UnitRecord& u : result.value()) PrintRow(u, a.csv, c.out);
+    for (const UnitRecord& u : result.value()) {
+        if (a.json)
+            PrintJson(c.out, UnitRecordJson(u));
+        else
+            PrintRow(u, a.csv, c.out);
+    }
     return kExitOk;
 }
 

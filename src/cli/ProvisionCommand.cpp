@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "CommandSupport.h"
+#include "JsonOutput.h"
 #include "PrivateFolder.h"
 #include "UnitRunner.h"
 #include "common/RegularFile.h"
@@ -27,12 +28,15 @@ using namespace imgdl::ledger;
 constexpr const char* kProvisionUsage =
     "usage: imgdl provision integrated FILE [--ledger L] --target HOST[:PORT] [--target ...]\n"
     "                  [--jobs N] [--retries N] [--connect-timeout S] [--ack-timeout S]\n"
-    "                  [--write-timeout S]\n"
+    "                  [--write-timeout S] [--json]\n"
     "       imgdl provision identity [--ledger L] --target HOST[:PORT] [--target ...] [...]\n"
     "Each target gets the ledger's next MAC address and serial number. One line per unit on\n"
     "standard output: TARGET MAC SERIAL RESULT (done, or what failed). A unit that failed\n"
     "before its payload was sent gives its numbers back; one whose payload may have reached\n"
     "it keeps them as uncertain (see imgdl ledger list). --jobs N runs N targets at once.\n"
+    "--json prints each unit's line as a JSON object instead: {\"target\",\"mac\",\"serial\",\n"
+    "\"result\":\"done\"|\"released\"|\"uncertain\"|\"not allocated\",\"message\"}; a refusal\n"
+    "prints nothing on standard output.\n"
     "Exit: 0 all done, 1 usage, 2 refused (nothing allocated), 3 a unit failed.\n";
 
 constexpr unsigned kMaxJobs = 64;
@@ -45,6 +49,7 @@ struct ProvisionArgs {
     std::vector<Target> targets;
     unsigned jobs = 1;
     SessionLimits limits;
+    bool json = false;
 };
 
 std::optional<std::string> Parse(const std::vector<std::string>& args, ProvisionArgs& out) {
@@ -59,7 +64,9 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, Provision
         const Taken limit = ParseSessionLimit(args, i, out.limits, limitError);
         if (limit == Taken::Error) return "provision: " + limitError;
         if (limit == Taken::Yes) continue;
-        if (arg == "--ledger" && hasValue) {
+        if (arg == "--json") {
+            out.json = true;
+        } else if (arg == "--ledger" && hasValue) {
             out.location = args[++i];
         } else if (arg == "--target" && hasValue) {
             const auto target = ParseTarget(args[++i]);
@@ -105,20 +112,48 @@ std::optional<int> CheckImage(const std::string& path, ImageFacts& facts) {
     return std::nullopt;
 }
 
+// How one unit ended: "not allocated" (mac and serial empty), "done", "released" or
+// "uncertain"; the message says what failed.
+struct UnitLine {
+    std::string target, mac;
+    std::optional<std::uint32_t> serial;
+    std::string result, message;
+};
+
 // Standard output and standard error, shared by the units' threads line by line.
 class Report {
   public:
-    explicit Report(const Console& c) : c_(c) {}
-    void out(const std::string& line) { write(c_.out, line); }
+    Report(const Console& c, bool json) : c_(c), json_(json) {}
+    void unit(const UnitLine& u) {
+        if (!json_) {
+            const std::string text = u.result == "done" ? u.result : u.message;
+            write(c_.out, u.target + " " + OrDash(u.mac) + " " +
+                              (u.serial ? std::to_string(*u.serial) : "-") + " " + text);
+            return;
+        }
+        const auto orNull = [](const std::string& t) {
+            return t.empty() ? nlohmann::json(nullptr) : nlohmann::json(t);
+        };
+        const nlohmann::json line = {
+            {"target", u.target},
+            {"mac", orNull(u.mac)},
+            {"serial", u.serial ? nlohmann::json(*u.serial) : nlohmann::json(nullptr)},
+            {"result", u.result},
+            {"message", orNull(u.message)}};
+        const std::lock_guard lock(mutex_);
+        PrintJson(c_.out, line);
+    }
     void err(const std::string& line) { write(c_.err, "imgdl: " + line); }
 
   private:
+    static std::string OrDash(const std::string& t) { return t.empty() ? "-" : t; }
     void write(std::FILE* f, const std::string& line) {
         const std::lock_guard lock(mutex_);
         std::fprintf(f, "%s\n", line.c_str());
         std::fflush(f);
     }
     const Console& c_;
+    bool json_;
     std::mutex mutex_;
 };
 
@@ -141,7 +176,7 @@ bool ProvisionUnit(const std::shared_ptr<Ledger>& ledger, const Plan& plan, std:
     const auto allocated = ledger->allocate(
         {targetText, plan.args.kind, plan.image.sha256, plan.image.version, plan.station});
     if (!allocated.ok()) {
-        report.out(targetText + " - - " + allocated.error().message);
+        report.unit({targetText, "", std::nullopt, "not allocated", allocated.error().message});
         return false;
     }
     const Allocation& unit = allocated.value();
@@ -160,28 +195,32 @@ bool ProvisionUnit(const std::shared_ptr<Ledger>& ledger, const Plan& plan, std:
     UnitRunner runner(ledger, unit.id, plan.args.limits, stderr);
     const FlowOutcome outcome = DownloadFlows(runner, gzip::DiscardSink()).Run(request);
 
-    std::string text, keep;
+    UnitLine line{targetText, mac, unit.serial, "done", ""};
+    std::string keep;
     LedgerError recorded;
     if (outcome.result == FlowOutcome::Result::Done) {
-        text = "done";
         recorded = ledger->finish(unit.id, Outcome::Done, "");
     } else {
-        text = outcome.result == FlowOutcome::Result::Refused
-                   ? std::string(LoadString(outcome.refusal))
-                   : ErrorText(outcome.error);
+        const std::string text = outcome.result == FlowOutcome::Result::Refused
+                                     ? std::string(LoadString(outcome.refusal))
+                                     : ErrorText(outcome.error);
+        line.message = text;
         if (runner.payloadStarted()) {
+            line.result = "uncertain";
             keep = "kept as uncertain";
             recorded = ledger->markUncertain(unit.id, text);
         } else {
+            line.result = "released";
             keep = "released";
             recorded = ledger->release(unit.id, text);
         }
     }
-    report.out(targetText + " " + mac + " " + serial + " " + text);
-    if (!keep.empty()) report.err(targetText + " " + mac + " " + serial + " " + keep + ": " + text);
+    report.unit(line);
+    if (!keep.empty())
+        report.err(targetText + " " + mac + " " + serial + " " + keep + ": " + line.message);
     if (!runner.ledgerError().empty()) report.err("ledger: " + runner.ledgerError());
     if (recorded.failed()) report.err("ledger: " + recorded.message);
-    return text == "done" && !recorded.failed();
+    return line.result == "done" && !recorded.failed();
 }
 
 int Refuse(const Console& c, int stringId) {
@@ -220,7 +259,7 @@ int RunProvision(const std::vector<std::string>& args, const Console& c) {
         plan.copies = &*copies;
     }
 
-    Report report(c);
+    Report report(c, a.json);
     std::atomic<std::size_t> next{0};
     std::atomic<bool> allDone{true};
     {

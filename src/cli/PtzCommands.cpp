@@ -8,6 +8,7 @@
 
 #include "CliArgs.h"
 #include "Commands.h"
+#include "JsonOutput.h"
 #include "common/RegularFile.h"
 #include "ptz/PtzDatabase.h"
 #include "ptz/PtzFileKind.h"
@@ -18,46 +19,70 @@ namespace imgdl::cli {
 namespace {
 
 constexpr const char* kPtzUsage =
-    "usage: imgdl ptz list FILE                 protocols of a .pdb or .bin, \"[NNN]name\"\n"
-    "       imgdl ptz verify FILE.bin           \"valid\", or the reason it is not\n"
+    "usage: imgdl ptz list [--json] FILE        protocols of a .pdb or .bin, \"[NNN]name\"\n"
+    "       imgdl ptz verify [--json] FILE.bin  \"valid\", or the reason it is not\n"
     "       imgdl ptz build DB.pdb NUMBER... -o OUT.bin\n"
-    "                                           an image of those protocols, in that order\n";
+    "                                           an image of those protocols, in that order\n"
+    "--json prints one JSON object instead: "
+    "{\"file\",\"kind\",\"protocols\":[{\"number\",\"name\"}]}\n"
+    "or {\"file\",\"valid\":true}; a refusal prints nothing on standard output.\n";
 
-void PrintEntry(std::FILE* out, const PtzProtocol& p) {
-    std::fprintf(out, "[%03d]%s\n", p.number, p.GetName().c_str());
-}
+// What a list prints: "[NNN]name" lines, or one JSON object with --json.
+class Listing {
+  public:
+    Listing(const std::string& path, bool json) : path_(path), json_(json) {}
+    void add(std::FILE* out, const PtzProtocol& p) {
+        if (json_)
+            protocols_.push_back({{"number", p.number}, {"name", p.GetName()}});
+        else
+            std::fprintf(out, "[%03d]%s\n", p.number, p.GetName().c_str());
+    }
+    int finish(std::FILE* out, const char* kind) const {
+        if (json_) PrintJson(out, {{"file", path_}, {"kind", kind}, {"protocols", protocols_}});
+        return kExitOk;
+    }
+
+  private:
+    const std::string& path_;
+    bool json_;
+    nlohmann::json protocols_ = nlohmann::json::array();
+};
 
 int Fail(const Console& c, const std::string& text, int code = kExitRefused) {
     std::fprintf(c.err, "imgdl: %s\n", text.c_str());
     return code;
 }
 
-int ListDatabase(std::span<const std::uint8_t> bytes, const std::string& path, const Console& c) {
+int ListDatabase(std::span<const std::uint8_t> bytes, const std::string& path, bool json,
+                 const Console& c) {
     PtzDatabase db;
     if (!db.LoadFromBytes(bytes)) return Fail(c, "not a whole PTZ database: " + path);
+    Listing listing(path, json);
     PtzProtocol record;
     for (int i = 0; i < db.Count(); ++i)
-        if (db.Get(i, record)) PrintEntry(c.out, record);
-    return kExitOk;
+        if (db.Get(i, record)) listing.add(c.out, record);
+    return listing.finish(c.out, "database");
 }
 
-int ListImage(std::span<const std::uint8_t> bytes, const Console& c) {
+int ListImage(std::span<const std::uint8_t> bytes, const std::string& path, bool json,
+              const Console& c) {
     PtzImage image;
     image.LoadFromBytes(bytes);
+    Listing listing(path, json);
     PtzProtocol record;
     for (int s = 0; s < image.EntryCount(); ++s)
-        if (image.GetSlot(s, record)) PrintEntry(c.out, record);
-    return kExitOk;
+        if (image.GetSlot(s, record)) listing.add(c.out, record);
+    return listing.finish(c.out, "image");
 }
 
-int List(const std::string& path, const Console& c) {
+int List(const std::string& path, bool json, const Console& c) {
     const auto bytes = ReadRegularFile(path);
     if (!bytes) return Fail(c, "cannot open " + path);
     switch (DetectPtzFileKind(*bytes)) {
         case PtzFileKind::Database:
-            return ListDatabase(*bytes, path, c);
+            return ListDatabase(*bytes, path, json, c);
         case PtzFileKind::Image:
-            return ListImage(*bytes, c);
+            return ListImage(*bytes, path, json, c);
         case PtzFileKind::Unknown:
             break;
     }
@@ -70,11 +95,14 @@ int Refuse(const Console& c, int stringId) {
     return kExitRefused;
 }
 
-int Verify(const std::string& path, const Console& c) {
+int Verify(const std::string& path, bool json, const Console& c) {
     const auto bytes = ReadRegularFile(path);
     if (!bytes) return Refuse(c, IDS_CANT_OPEN_IMAGE);
     if (!IsValidPtzImage(*bytes)) return Refuse(c, IDS_INVALID_PTZ_IMAGE);
-    std::fputs("valid\n", c.out);
+    if (json)
+        PrintJson(c.out, {{"file", path}, {"valid", true}});
+    else
+        std::fputs("valid\n", c.out);
     return kExitOk;
 }
 
@@ -139,9 +167,11 @@ int RunPtz(const std::vector<std::string>& args, const Console& c) {
             std::fputs(kPtzUsage, c.out);
             return kExitOk;
         }
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (args[0] == "list" && rest.size() == 1) return List(rest[0], c);
-    if (args[0] == "verify" && rest.size() == 1) return Verify(rest[0], c);
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    const bool readsOne = args[0] == "list" || args[0] == "verify";
+    const bool json = readsOne && TakeJsonFlag(rest);
+    if (args[0] == "list" && rest.size() == 1) return List(rest[0], json, c);
+    if (args[0] == "verify" && rest.size() == 1) return Verify(rest[0], json, c);
     if (args[0] == "build") return Build(rest, c);
     std::fputs(kPtzUsage, c.err);
     return kExitUsage;
