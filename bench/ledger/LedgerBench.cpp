@@ -16,26 +16,14 @@
 #include <vector>
 
 #include "ledger/Ledger.h"
+#include "support/PgServer.h"
 
 namespace {
 
 using namespace imgdl::ledger;
+using imgdl::test::RunOnServer;
+using imgdl::test::WithSchema;
 using Clock = std::chrono::steady_clock;
-
-struct PgConnCloser {
-    void operator()(PGconn* c) const { PQfinish(c); }
-};
-
-bool RunOnServer(const std::string& uri, const std::string& sql) {
-    std::unique_ptr<PGconn, PgConnCloser> conn(PQconnectdb(uri.c_str()));
-    if (PQstatus(conn.get()) != CONNECTION_OK) return false;
-    PQsetNoticeProcessor(
-        conn.get(), [](void*, const char*) {}, nullptr);
-    PGresult* r = PQexec(conn.get(), sql.c_str());
-    const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
-    PQclear(r);
-    return ok;
-}
 
 // Allocations per second over `seconds` with `writers` connections; -1 on a failure.
 double Measure(const std::string& location, int writers, double seconds) {
@@ -104,9 +92,7 @@ int main(int argc, char** argv) {
             Report("postgresql", writers, -1);
             continue;
         }
-        Report(
-            "postgresql", writers,
-            Measure(std::string(server) + "?options=-csearch_path%3D" + schema, writers, seconds));
+        Report("postgresql", writers, Measure(WithSchema(server, schema), writers, seconds));
         RunOnServer(server, "DROP SCHEMA " + schema + " CASCADE");
     }
     return 0;

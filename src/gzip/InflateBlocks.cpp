@@ -121,6 +121,21 @@ int ReadCodeLengths(BitInput& bits, const HuffmanTable& codeLengths, std::uint8_
     return kInflateOk;
 }
 
+// One code of a dynamic block: the careful decoder's table, or, while the fast decoder
+// runs, only that table's result and text, without the table: the fast decoder has its
+// own, and the careful one may never be needed.
+int MakeDynamicCode(InflateState& state, std::span<const std::uint8_t> lengths,
+                    const SymbolSet& symbols, unsigned width, HuffmanTable& table,
+                    const char* incompleteText, UnzipFailure incomplete) {
+    const int result =
+        state.fast ? CheckCodeLengths(lengths) : BuildHuffmanTable(lengths, symbols, width, table);
+    if (result == kBuildIncomplete) {
+        state.diagnostics->write(incompleteText);
+        state.failure = incomplete;
+    }
+    return result;
+}
+
 int InflateDynamic(InflateState& state) {
     BitInput& bits = state.bits;
     unsigned literalCount = 0;
@@ -157,23 +172,13 @@ int InflateDynamic(InflateState& state) {
     codes.distanceLengths = all.subspan(literalCount);
     codes.literalWidth = kDynamicLiteralWidth;
     codes.distanceWidth = kDynamicDistanceWidth;
-    // The texts and results of the careful decoder's table making, without the
-    // tables: the fast decoder has its own, and the careful one may never be needed.
-    result = state.fast ? CheckCodeLengths(codes.literalLengths)
-                        : BuildHuffmanTable(codes.literalLengths, kLiteralLengthSymbols,
-                                            kDynamicLiteralWidth, state.literals);
-    if (result == kBuildIncomplete) {
-        state.diagnostics->write(kTextIncompleteLiteral);
-        state.failure = UnzipFailure::kIncompleteLiteralTree;
-    }
+    result = MakeDynamicCode(state, codes.literalLengths, kLiteralLengthSymbols,
+                             kDynamicLiteralWidth, state.literals, kTextIncompleteLiteral,
+                             UnzipFailure::kIncompleteLiteralTree);
     if (result != kBuildComplete) return result;
-    result = state.fast ? CheckCodeLengths(codes.distanceLengths)
-                        : BuildHuffmanTable(codes.distanceLengths, kDistanceSymbols,
-                                            kDynamicDistanceWidth, state.distances);
-    if (result == kBuildIncomplete) {
-        state.diagnostics->write(kTextIncompleteDistance);
-        state.failure = UnzipFailure::kIncompleteDistanceTree;
-    }
+    result = MakeDynamicCode(state, codes.distanceLengths, kDistanceSymbols, kDynamicDistanceWidth,
+                             state.distances, kTextIncompleteDistance,
+                             UnzipFailure::kIncompleteDistanceTree);
     if (result != kBuildComplete) return result;
     if (state.fast) {
         BuildFastCode(codes.literalLengths, kLiteralLengthSymbols, state.fastLiterals);

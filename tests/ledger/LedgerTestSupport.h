@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "support/PgServer.h"
 #include "support/TempDir.h"
 
 namespace imgdl::test {
@@ -28,29 +29,6 @@ inline std::string TestServerUri() {
 inline constexpr const char* kNoServer =
     "IMGDL_TEST_PG_URI is not set: run the tests under scripts/with-postgres for the "
     "PostgreSQL cases";
-
-// `uri` with libpq's "options" parameter setting the search path to `schema`, so that
-// the ledger's unqualified tables land there.
-inline std::string WithSchema(const std::string& uri, const std::string& schema) {
-    const char joint = uri.find('?') == std::string::npos ? '?' : '&';
-    return uri + joint + "options=-csearch_path%3D" + schema;
-}
-
-struct PgConnCloser {
-    void operator()(PGconn* c) const { PQfinish(c); }
-};
-
-// Runs one statement on the test server; false on any failure.
-inline bool RunOnServer(const std::string& uri, const std::string& sql) {
-    std::unique_ptr<PGconn, PgConnCloser> conn(PQconnectdb(uri.c_str()));
-    if (PQstatus(conn.get()) != CONNECTION_OK) return false;
-    PQsetNoticeProcessor(
-        conn.get(), [](void*, const char*) {}, nullptr);
-    PGresult* r = PQexec(conn.get(), sql.c_str());
-    const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
-    PQclear(r);
-    return ok;
-}
 
 class ScratchLedger {
   public:
