@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "RecorderSimulator.h"
@@ -88,6 +90,10 @@ class FlowTest : public testing::Test {
     void TearDown() override {
         EXPECT_FALSE(std::filesystem::exists(dir_ / kIntegratedCopyName));
         if (checkDescriptors) {
+            // The in-process recorder closes its side of the last connection on its own
+            // thread, possibly just after the flow has returned: give it a moment.
+            for (int i = 0; i < 200 && OpenDescriptors() != descriptorsBefore_; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
             EXPECT_EQ(OpenDescriptors(), descriptorsBefore_);
         }
         EXPECT_FALSE(MapsMention(dir_.string()));
