@@ -8,8 +8,13 @@
 
 namespace imgdl::ledger {
 
-// Connects now, with the URI handed to libpq unchanged (so PGPASSFILE, ~/.pgpass and the
-// PG* variables work as usual). Messages show the URI only through RedactUri.
-LedgerResult<std::unique_ptr<SqlConnection>> ConnectPostgres(std::string_view uri);
+// The soname of the libpq the package depends on (libpq5).
+inline constexpr const char* kLibPqName = "libpq.so.5";
+
+// Loads libpq (named `libpq`: tests name one that is not there) and connects now, with the
+// URI handed to it unchanged (so PGPASSFILE, ~/.pgpass and the PG* variables work as
+// usual). Messages show the URI only through RedactUri.
+LedgerResult<std::unique_ptr<SqlConnection>> ConnectPostgres(std::string_view uri,
+                                                             const char* libpq = kLibPqName);
 
 }  // namespace imgdl::ledger

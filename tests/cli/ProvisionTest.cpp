@@ -392,6 +392,29 @@ TEST_F(ProvisionTest, PostgresLedgerKeepsItsPasswordOutOfEveryOutput) {
     EXPECT_EQ(rows(uri).size(), 2u);
 }
 
+// The dynamic loader's own list of the objects a run maps: the PostgreSQL client library
+// and all under it only when a PostgreSQL ledger is opened, not on every run.
+TEST_F(ProvisionTest, OnlyAPostgresLedgerLoadsItsClientLibrary) {
+    init(ledger(), 10);
+    const std::string nobody =
+        "postgresql://imgdl@127.0.0.1:" + std::to_string(FreePort()) + "/ledger";
+    const struct {
+        std::string args;
+        int exit;
+        bool loads;
+    } cases[] = {
+        {"--version", 0, false},
+        {"ledger status --ledger " + ledger(), 0, false},
+        {"ledger status --ledger " + Quote(nobody), 2, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const Result r = run("env LD_DEBUG=files " IMGDL_PROGRAM, c.args);
+        EXPECT_EQ(r.exit, c.exit) << r.err;
+        EXPECT_EQ(r.err.find("libpq.so") != std::string::npos, c.loads);
+    }
+}
+
 // A unit still booting: the recorder starts listening a while after the first connect.
 TEST_F(ProvisionTest, RetriesReachARecorderThatStartsLate) {
     init(ledger(), 10);

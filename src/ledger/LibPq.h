@@ -1,0 +1,46 @@
+#pragma once
+// libpq, opened when a PostgreSQL ledger is opened instead of linked: linked, it and the
+// TLS, Kerberos and LDAP libraries under it are mapped and relocated by every run of every
+// program (about a millisecond each time), though most runs never reach a server.
+#include <libpq-fe.h>
+
+#include <memory>
+
+#include "ledger/LedgerError.h"
+
+namespace imgdl::ledger {
+
+// The loaded library and the functions the ledger calls, under their libpq names. The
+// library is closed with the last move of it, so it must outlive every connection and
+// result that came from it.
+class LibPq {
+  public:
+    // A library or function that cannot be found is Unavailable, with dlerror's reason.
+    static LedgerResult<LibPq> Load(const char* soname);
+
+    decltype(&::PQclear) PQclear = nullptr;
+    decltype(&::PQconnectdb) PQconnectdb = nullptr;
+    decltype(&::PQerrorMessage) PQerrorMessage = nullptr;
+    decltype(&::PQexecParams) PQexecParams = nullptr;
+    decltype(&::PQfinish) PQfinish = nullptr;
+    decltype(&::PQgetisnull) PQgetisnull = nullptr;
+    decltype(&::PQgetlength) PQgetlength = nullptr;
+    decltype(&::PQgetvalue) PQgetvalue = nullptr;
+    decltype(&::PQnfields) PQnfields = nullptr;
+    decltype(&::PQntuples) PQntuples = nullptr;
+    decltype(&::PQresultErrorField) PQresultErrorField = nullptr;
+    decltype(&::PQresultErrorMessage) PQresultErrorMessage = nullptr;
+    decltype(&::PQresultStatus) PQresultStatus = nullptr;
+    decltype(&::PQsetNoticeProcessor) PQsetNoticeProcessor = nullptr;
+    decltype(&::PQstatus) PQstatus = nullptr;
+
+  private:
+    struct Close {
+        void operator()(void* handle) const;
+    };
+    LibPq() = default;
+
+    std::unique_ptr<void, Close> handle_;
+};
+
+}  // namespace imgdl::ledger
