@@ -1,7 +1,7 @@
 #pragma once
-// libpq, opened when a PostgreSQL ledger is opened instead of linked: linked, it and the
-// TLS, Kerberos and LDAP libraries under it are mapped and relocated by every run of every
-// program (about a millisecond each time), though most runs never reach a server.
+// libpq, opened with dlopen when a PostgreSQL ledger is opened rather than linked: a linked
+// libpq, with the TLS, Kerberos and LDAP libraries under it, is mapped and relocated on every
+// run of every program (about a millisecond), though most runs never reach a server.
 #include <libpq-fe.h>
 
 #include <memory>
@@ -10,9 +10,9 @@
 
 namespace imgdl::ledger {
 
-// The loaded library and the functions the ledger calls, under their libpq names. The
-// library is closed with the last move of it, so it must outlive every connection and
-// result that came from it.
+// The loaded library and the functions the ledger calls, under their libpq names.
+// Destroying it closes the library, so it must outlive every connection and result that
+// came from it.
 class LibPq {
   public:
     // A library or function that cannot be found is Unavailable, with dlerror's reason.
