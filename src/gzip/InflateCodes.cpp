@@ -83,34 +83,27 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
     if (distance >= 8) {
         // Each word's source bytes are final before it is read. Most matches
         // are short: five words cover them without a branch.
-        StoreWord(dst, LoadWord(src));
-        StoreWord(dst + 8, LoadWord(src + 8));
-        StoreWord(dst + 16, LoadWord(src + 16));
-        StoreWord(dst + 24, LoadWord(src + 24));
-        StoreWord(dst + 32, LoadWord(src + 32));
-        dst += 40;
-        src += 40;
+        for (int i = 0; i < 5; ++i, dst += 8, src += 8) StoreWord(dst, LoadWord(src));
         while (dst < end) {
-            StoreWord(dst, LoadWord(src));
-            dst += 8;
-            src += 8;
+            for (int i = 0; i < 5; ++i, dst += 8, src += 8) StoreWord(dst, LoadWord(src));
         }
     } else if (distance == 1) {
         const std::uint64_t v = 0x0101010101010101ull * *src;
-        StoreWord(dst, v);
-        StoreWord(dst + 8, v);
-        dst += 16;
+        for (int i = 0; i < 4; ++i, dst += 8) StoreWord(dst, v);
         while (dst < end) {
-            StoreWord(dst, v);
-            dst += 8;
+            for (int i = 0; i < 4; ++i, dst += 8) StoreWord(dst, v);
         }
     } else {
-        dst[0] = src[0];
-        dst[1] = src[1];
-        dst[2] = src[2];
-        dst += 3;
-        src += 3;
-        while (dst < end) *dst++ = *src++;
+        // A word at a time, moving on by the distance: each word's first
+        // `distance` bytes are final, and the next word starts right behind them.
+        do {
+            StoreWord(dst, LoadWord(src));
+            dst += distance;
+            src += distance;
+            StoreWord(dst, LoadWord(src));
+            dst += distance;
+            src += distance;
+        } while (dst < end);
     }
 }
 
@@ -157,8 +150,10 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
     };
 
     Step step = Step::kMore;
-    // Each step looks up the next step's entry before refilling: a refill leaves
-    // the held bits as they are, and at least 11 are held after any step.
+    // Each step ends by looking up the next step's entry and then refilling: a
+    // refill leaves the held bits as they are, and at least 11 are held after
+    // any step, so the lookup need not wait for the refill. A step starts with
+    // at least 56 bits held.
     refill();
     std::uint32_t entry = lt[bitbuf & lmask];
     while (in < inLimit) {
@@ -169,7 +164,6 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
             out = buffer + window.fill();
             outLimit = buffer + InflateWindow::kEnd;
         }
-        refill();
         if (entry & kFastLiteral) {
             consume(entry);
             *out++ = static_cast<std::uint8_t>(entry >> 16);
@@ -182,6 +176,7 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
                     consume(entry);
                     *out++ = static_cast<std::uint8_t>(entry >> 16);
                     entry = lt[bitbuf & lmask];
+                    refill();
                     continue;
                 }
             }
@@ -198,6 +193,7 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
                     consume(entry);
                     *out++ = static_cast<std::uint8_t>(entry >> 16);
                     entry = lt[bitbuf & lmask];
+                    refill();
                     continue;
                 }
             }
@@ -215,11 +211,17 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
         }
         const unsigned length = value(entry);
         consume(entry);
-        // The distance takes at most 28 bits, and the next step's entry is looked
-        // up with 11 more; often the first refill left that many.
-        if (static_cast<std::uint8_t>(bitsleft) < 28 + kFastLiteralBits) refill();
+        // At most two literals and a length (22 + 20 bits) were taken since the
+        // refill, so the distance's first 8 bits are held: look its entry up
+        // before refilling, so that the lookup does not wait for the refill.
         std::uint32_t dentry = dt[bitbuf & dmask];
+        // Then the distance and the next step's lookup (11 bits, one of which may
+        // be the bit above the held ones) must be held: a distance whose codeword
+        // fits the main table takes at most 8 + 13 bits, one that continues in a
+        // sub-table up to 15 + 13. Often the first refill left that many.
+        constexpr unsigned kNextLookup = kFastLiteralBits - 1;
         if (dentry & kFastExceptional) {
+            if (static_cast<std::uint8_t>(bitsleft) < 15 + 13 + kNextLookup) refill();
             if (dentry & kFastSubTable) {
                 consume(dentry);
                 dentry = dt[(dentry >> 16) + (bitbuf & ((1u << ((dentry >> 8) & 0xF)) - 1u))];
@@ -230,10 +232,14 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
                 bitsleft = symbolLeft;
                 break;
             }
+        } else if (static_cast<std::uint8_t>(bitsleft) <
+                   FastDistanceCode::kBitsUsed + 13 + kNextLookup) {
+            refill();
         }
         const unsigned distance = value(dentry);
         consume(dentry);
         entry = lt[bitbuf & lmask];
+        refill();
         CopyMatchFast(out, out + length, distance);
         out += length;
     }
