@@ -76,6 +76,15 @@ inline void StoreWord(std::uint8_t* p, std::uint64_t v) {
     std::memcpy(p, &v, sizeof v);
 }
 
+// Copies five words from src to dst, in order.
+inline void CopyFiveWords(std::uint8_t* dst, const std::uint8_t* src) {
+    StoreWord(dst, LoadWord(src));
+    StoreWord(dst + 8, LoadWord(src + 8));
+    StoreWord(dst + 16, LoadWord(src + 16));
+    StoreWord(dst + 24, LoadWord(src + 24));
+    StoreWord(dst + 32, LoadWord(src + 32));
+}
+
 // Copies a match ending at end; may write up to 39 bytes past it. The source
 // lies behind dst, within the window's history.
 inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distance) {
@@ -83,16 +92,20 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
     if (distance >= 8) {
         // Each word's source bytes are final before it is read. Most matches
         // are short: five words cover them without a branch.
-        for (int i = 0; i < 5; ++i, dst += 8, src += 8) StoreWord(dst, LoadWord(src));
-        while (dst < end) {
-            for (int i = 0; i < 5; ++i, dst += 8, src += 8) StoreWord(dst, LoadWord(src));
-        }
+        do {
+            CopyFiveWords(dst, src);
+            dst += 40;
+            src += 40;
+        } while (dst < end);
     } else if (distance == 1) {
         const std::uint64_t v = 0x0101010101010101ull * *src;
-        for (int i = 0; i < 4; ++i, dst += 8) StoreWord(dst, v);
-        while (dst < end) {
-            for (int i = 0; i < 4; ++i, dst += 8) StoreWord(dst, v);
-        }
+        do {
+            StoreWord(dst, v);
+            StoreWord(dst + 8, v);
+            StoreWord(dst + 16, v);
+            StoreWord(dst + 24, v);
+            dst += 32;
+        } while (dst < end);
     } else {
         // A word at a time, moving on by the distance: each word's first
         // `distance` bytes are final, and the next word starts right behind them.
