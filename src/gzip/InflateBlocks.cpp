@@ -72,16 +72,15 @@ int InflateFixed(InflateState& state) {
         result = BuildHuffmanTable(distances, kDistanceSymbols, kFixedDistanceWidth,
                                    state.fixedDistances);
         if (result > kBuildIncomplete) return result;
-        BuildFastCode(lengths, kLiteralLengthSymbols, state.fastFixedLiterals);
-        BuildFastCode(distances, kDistanceSymbols, state.fastFixedDistances);
+        BuildFastCode(lengths, kLiteralLengthSymbols, state.fastFixedCodes.literals);
+        BuildFastCode(distances, kDistanceSymbols, state.fastFixedCodes.distances);
         state.fixedBuilt = true;
     }
     BlockCodes codes;
     codes.literals = &state.fixedLiterals;
     codes.distances = &state.fixedDistances;
     if (state.fast) {
-        codes.fastLiterals = &state.fastFixedLiterals;
-        codes.fastDistances = &state.fastFixedDistances;
+        codes.fast = &state.fastFixedCodes;
     }
     return InflateCodes(state, codes);
 }
@@ -181,10 +180,9 @@ int InflateDynamic(InflateState& state) {
                              UnzipFailure::kIncompleteDistanceTree);
     if (result != kBuildComplete) return result;
     if (state.fast) {
-        BuildFastCode(codes.literalLengths, kLiteralLengthSymbols, state.fastLiterals);
-        BuildFastCode(codes.distanceLengths, kDistanceSymbols, state.fastDistances);
-        codes.fastLiterals = &state.fastLiterals;
-        codes.fastDistances = &state.fastDistances;
+        BuildFastCode(codes.literalLengths, kLiteralLengthSymbols, state.fastCodes.literals);
+        BuildFastCode(codes.distanceLengths, kDistanceSymbols, state.fastCodes.distances);
+        codes.fast = &state.fastCodes;
         codes.carefulMade = false;
     }
     return InflateCodes(state, codes);

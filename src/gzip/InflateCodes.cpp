@@ -123,8 +123,7 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
 // Symbols while more than kFastInputMargin input bytes remain, up to the first
 // one the careful decoder has to take.
 [[gnu::always_inline]] inline Step FastStepsBody(BitInput& input, InflateWindow& window,
-                                                 const FastLiteralCode& literals,
-                                                 const FastDistanceCode& distances) {
+                                                 const FastCodes& codes) {
     BitInput::Raw raw = input.raw();
     if (input.end() - raw.pos <= kFastInputMargin) return Step::kMore;
     const std::uint8_t* const inLimit = input.end() - kFastInputMargin;
@@ -135,9 +134,9 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
     std::uint8_t* buffer = window.data();
     std::uint8_t* out = buffer + window.fill();
     std::uint8_t* outLimit = buffer + InflateWindow::kEnd;
-    const std::uint32_t* const lt = literals.entries.data();
+    const std::uint32_t* const lt = codes.literals.entries.data();
     constexpr std::uint32_t lmask = FastLiteralCode::kMask;
-    const std::uint32_t* const dt = distances.entries.data();
+    const std::uint32_t* const dt = codes.distances.entries.data();
     constexpr std::uint32_t dmask = FastDistanceCode::kMask;
 
     // At least 56 bits held afterwards; the bits above them are the next input
@@ -265,22 +264,19 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
     return step;
 }
 
-Step FastStepsGeneric(BitInput& input, InflateWindow& window, const FastLiteralCode& literals,
-                      const FastDistanceCode& distances) {
-    return FastStepsBody(input, window, literals, distances);
+Step FastStepsGeneric(BitInput& input, InflateWindow& window, const FastCodes& codes) {
+    return FastStepsBody(input, window, codes);
 }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 // The same code with variable shifts and bit masks that need no count register
 // (BMI2), where the processor has them.
 __attribute__((target("bmi2"))) Step FastStepsBmi2(BitInput& input, InflateWindow& window,
-                                                   const FastLiteralCode& literals,
-                                                   const FastDistanceCode& distances) {
-    return FastStepsBody(input, window, literals, distances);
+                                                   const FastCodes& codes) {
+    return FastStepsBody(input, window, codes);
 }
 
-using FastStepsFunction = Step (*)(BitInput&, InflateWindow&, const FastLiteralCode&,
-                                   const FastDistanceCode&);
+using FastStepsFunction = Step (*)(BitInput&, InflateWindow&, const FastCodes&);
 
 FastStepsFunction ChooseFastSteps() {
     // Asked once per process; the answer never changes.
@@ -289,8 +285,7 @@ FastStepsFunction ChooseFastSteps() {
     return chosen;
 }
 #else
-using FastStepsFunction = Step (*)(BitInput&, InflateWindow&, const FastLiteralCode&,
-                                   const FastDistanceCode&);
+using FastStepsFunction = Step (*)(BitInput&, InflateWindow&, const FastCodes&);
 
 FastStepsFunction ChooseFastSteps() {
     return FastStepsGeneric;
@@ -309,9 +304,8 @@ const HuffmanSlot* DecodeSymbol(BitInput& bits, const HuffmanTable& table) {
 int InflateCodes(InflateState& state, BlockCodes& codes) {
     Step step = Step::kMore;
     while (step == Step::kMore) {
-        if (codes.fastLiterals != nullptr) {
-            step = ChooseFastSteps()(state.bits, state.window, *codes.fastLiterals,
-                                     *codes.fastDistances);
+        if (codes.fast != nullptr) {
+            step = ChooseFastSteps()(state.bits, state.window, *codes.fast);
             if (step != Step::kMore) break;
         }
         if (!codes.carefulMade) {
