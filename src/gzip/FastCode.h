@@ -41,6 +41,13 @@ struct FastCode {
 using FastLiteralCode = FastCode<kFastLiteralEntries, kFastLiteralBits>;
 using FastDistanceCode = FastCode<kFastDistanceEntries, kFastDistanceBits>;
 
+// A block's two codes side by side, so that the decoder reaches both tables
+// from one base address.
+struct FastCodes {
+    FastLiteralCode literals;
+    FastDistanceCode distances;
+};
+
 // Makes the table of a code that CheckCodeLengths accepted (complete, or
 // incomplete only as the fixed distance code and one-bit codes may be); a code
 // with no codes at all gives only exceptional entries.

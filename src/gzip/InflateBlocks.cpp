@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "gzip/CodeLengths.h"
 #include "gzip/DeflateSymbols.h"
 #include "gzip/Diagnostics.h"
 #include "gzip/InflateCodes.h"
@@ -72,53 +73,17 @@ int InflateFixed(InflateState& state) {
         result = BuildHuffmanTable(distances, kDistanceSymbols, kFixedDistanceWidth,
                                    state.fixedDistances);
         if (result > kBuildIncomplete) return result;
-        BuildFastCode(lengths, kLiteralLengthSymbols, state.fastFixedLiterals);
-        BuildFastCode(distances, kDistanceSymbols, state.fastFixedDistances);
+        BuildFastCode(lengths, kLiteralLengthSymbols, state.fastFixedCodes.literals);
+        BuildFastCode(distances, kDistanceSymbols, state.fastFixedCodes.distances);
         state.fixedBuilt = true;
     }
     BlockCodes codes;
     codes.literals = &state.fixedLiterals;
     codes.distances = &state.fixedDistances;
     if (state.fast) {
-        codes.fastLiterals = &state.fastFixedLiterals;
-        codes.fastDistances = &state.fastFixedDistances;
+        codes.fast = &state.fastFixedCodes;
     }
     return InflateCodes(state, codes);
-}
-
-// Reads the literal/length and distance code lengths, coded with the code-length
-// code, as one sequence.
-int ReadCodeLengths(BitInput& bits, const HuffmanTable& codeLengths, std::uint8_t* lengths,
-                    unsigned count) {
-    unsigned i = 0;
-    std::uint8_t previous = 0;
-    while (i < count) {
-        const HuffmanSlot* slot = DecodeSymbol(bits, codeLengths);
-        if (slot == nullptr) return kInflateBadData;
-        const unsigned symbol = slot->value;
-        if (symbol < 16) {
-            previous = static_cast<std::uint8_t>(symbol);
-            lengths[i++] = previous;
-            continue;
-        }
-        unsigned repeat = 0;
-        if (symbol == 16) {
-            if (!ReadBits(bits, 2, repeat)) return kInflateBadData;
-            repeat += 3;
-        } else if (symbol == 17) {
-            if (!ReadBits(bits, 3, repeat)) return kInflateBadData;
-            repeat += 3;
-            previous = 0;
-        } else {
-            if (!ReadBits(bits, 7, repeat)) return kInflateBadData;
-            repeat += 11;
-            previous = 0;
-        }
-        if (i + repeat > count) return kInflateBadData;
-        std::fill_n(lengths + i, repeat, previous);
-        i += repeat;
-    }
-    return kInflateOk;
 }
 
 // One code of a dynamic block: the careful decoder's table, or, while the fast decoder
@@ -161,7 +126,8 @@ int InflateDynamic(InflateState& state) {
     if (result != kBuildComplete) return result;
 
     std::array<std::uint8_t, kMaxLiteralLengthCodes + kMaxDistanceCodes> lengths{};
-    result = ReadCodeLengths(bits, state.codeLengths, lengths.data(), literalCount + distanceCount);
+    result = ReadCodeLengths(bits, state.codeLengths, lengths.data(), literalCount + distanceCount,
+                             state.fast);
     if (result != kInflateOk) return result;
 
     const std::span<const std::uint8_t> all(lengths.data(), literalCount + distanceCount);
@@ -181,10 +147,9 @@ int InflateDynamic(InflateState& state) {
                              UnzipFailure::kIncompleteDistanceTree);
     if (result != kBuildComplete) return result;
     if (state.fast) {
-        BuildFastCode(codes.literalLengths, kLiteralLengthSymbols, state.fastLiterals);
-        BuildFastCode(codes.distanceLengths, kDistanceSymbols, state.fastDistances);
-        codes.fastLiterals = &state.fastLiterals;
-        codes.fastDistances = &state.fastDistances;
+        BuildFastCode(codes.literalLengths, kLiteralLengthSymbols, state.fastCodes.literals);
+        BuildFastCode(codes.distanceLengths, kDistanceSymbols, state.fastCodes.distances);
+        codes.fast = &state.fastCodes;
         codes.carefulMade = false;
     }
     return InflateCodes(state, codes);

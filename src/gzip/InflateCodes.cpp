@@ -76,6 +76,15 @@ inline void StoreWord(std::uint8_t* p, std::uint64_t v) {
     std::memcpy(p, &v, sizeof v);
 }
 
+// Copies five words from src to dst, in order.
+inline void CopyFiveWords(std::uint8_t* dst, const std::uint8_t* src) {
+    StoreWord(dst, LoadWord(src));
+    StoreWord(dst + 8, LoadWord(src + 8));
+    StoreWord(dst + 16, LoadWord(src + 16));
+    StoreWord(dst + 24, LoadWord(src + 24));
+    StoreWord(dst + 32, LoadWord(src + 32));
+}
+
 // Copies a match ending at end; may write up to 39 bytes past it. The source
 // lies behind dst, within the window's history.
 inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distance) {
@@ -83,42 +92,38 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
     if (distance >= 8) {
         // Each word's source bytes are final before it is read. Most matches
         // are short: five words cover them without a branch.
-        StoreWord(dst, LoadWord(src));
-        StoreWord(dst + 8, LoadWord(src + 8));
-        StoreWord(dst + 16, LoadWord(src + 16));
-        StoreWord(dst + 24, LoadWord(src + 24));
-        StoreWord(dst + 32, LoadWord(src + 32));
-        dst += 40;
-        src += 40;
-        while (dst < end) {
-            StoreWord(dst, LoadWord(src));
-            dst += 8;
-            src += 8;
-        }
+        do {
+            CopyFiveWords(dst, src);
+            dst += 40;
+            src += 40;
+        } while (dst < end);
     } else if (distance == 1) {
         const std::uint64_t v = 0x0101010101010101ull * *src;
-        StoreWord(dst, v);
-        StoreWord(dst + 8, v);
-        dst += 16;
-        while (dst < end) {
+        do {
             StoreWord(dst, v);
-            dst += 8;
-        }
+            StoreWord(dst + 8, v);
+            StoreWord(dst + 16, v);
+            StoreWord(dst + 24, v);
+            dst += 32;
+        } while (dst < end);
     } else {
-        dst[0] = src[0];
-        dst[1] = src[1];
-        dst[2] = src[2];
-        dst += 3;
-        src += 3;
-        while (dst < end) *dst++ = *src++;
+        // A word at a time, moving on by the distance: each word's first
+        // `distance` bytes are final, and the next word starts right behind them.
+        do {
+            StoreWord(dst, LoadWord(src));
+            dst += distance;
+            src += distance;
+            StoreWord(dst, LoadWord(src));
+            dst += distance;
+            src += distance;
+        } while (dst < end);
     }
 }
 
 // Symbols while more than kFastInputMargin input bytes remain, up to the first
 // one the careful decoder has to take.
 [[gnu::always_inline]] inline Step FastStepsBody(BitInput& input, InflateWindow& window,
-                                                 const FastLiteralCode& literals,
-                                                 const FastDistanceCode& distances) {
+                                                 const FastCodes& codes) {
     BitInput::Raw raw = input.raw();
     if (input.end() - raw.pos <= kFastInputMargin) return Step::kMore;
     const std::uint8_t* const inLimit = input.end() - kFastInputMargin;
@@ -129,9 +134,9 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
     std::uint8_t* buffer = window.data();
     std::uint8_t* out = buffer + window.fill();
     std::uint8_t* outLimit = buffer + InflateWindow::kEnd;
-    const std::uint32_t* const lt = literals.entries.data();
+    const std::uint32_t* const lt = codes.literals.entries.data();
     constexpr std::uint32_t lmask = FastLiteralCode::kMask;
-    const std::uint32_t* const dt = distances.entries.data();
+    const std::uint32_t* const dt = codes.distances.entries.data();
     constexpr std::uint32_t dmask = FastDistanceCode::kMask;
 
     // At least 56 bits held afterwards; the bits above them are the next input
@@ -157,8 +162,10 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
     };
 
     Step step = Step::kMore;
-    // Each step looks up the next step's entry before refilling: a refill leaves
-    // the held bits as they are, and at least 11 are held after any step.
+    // Each step ends by looking up the next step's entry and then refilling: a
+    // refill leaves the held bits as they are, and at least 11 are held after
+    // any step, so the lookup need not wait for the refill. A step starts with
+    // at least 56 bits held.
     refill();
     std::uint32_t entry = lt[bitbuf & lmask];
     while (in < inLimit) {
@@ -169,7 +176,6 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
             out = buffer + window.fill();
             outLimit = buffer + InflateWindow::kEnd;
         }
-        refill();
         if (entry & kFastLiteral) {
             consume(entry);
             *out++ = static_cast<std::uint8_t>(entry >> 16);
@@ -182,6 +188,7 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
                     consume(entry);
                     *out++ = static_cast<std::uint8_t>(entry >> 16);
                     entry = lt[bitbuf & lmask];
+                    refill();
                     continue;
                 }
             }
@@ -198,6 +205,7 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
                     consume(entry);
                     *out++ = static_cast<std::uint8_t>(entry >> 16);
                     entry = lt[bitbuf & lmask];
+                    refill();
                     continue;
                 }
             }
@@ -215,11 +223,17 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
         }
         const unsigned length = value(entry);
         consume(entry);
-        // The distance takes at most 28 bits, and the next step's entry is looked
-        // up with 11 more; often the first refill left that many.
-        if (static_cast<std::uint8_t>(bitsleft) < 28 + kFastLiteralBits) refill();
+        // At most two literals and a length (22 + 20 bits) were taken since the
+        // refill, so the distance's first 8 bits are held: look its entry up
+        // before refilling, so that the lookup does not wait for the refill.
         std::uint32_t dentry = dt[bitbuf & dmask];
+        // Then the distance and the next step's lookup (11 bits, one of which may
+        // be the bit above the held ones) must be held: a distance whose codeword
+        // fits the main table takes at most 8 + 13 bits, one that continues in a
+        // sub-table up to 15 + 13. Often the first refill left that many.
+        constexpr unsigned kNextLookup = kFastLiteralBits - 1;
         if (dentry & kFastExceptional) {
+            if (static_cast<std::uint8_t>(bitsleft) < 15 + 13 + kNextLookup) refill();
             if (dentry & kFastSubTable) {
                 consume(dentry);
                 dentry = dt[(dentry >> 16) + (bitbuf & ((1u << ((dentry >> 8) & 0xF)) - 1u))];
@@ -230,10 +244,14 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
                 bitsleft = symbolLeft;
                 break;
             }
+        } else if (static_cast<std::uint8_t>(bitsleft) <
+                   FastDistanceCode::kBitsUsed + 13 + kNextLookup) {
+            refill();
         }
         const unsigned distance = value(dentry);
         consume(dentry);
         entry = lt[bitbuf & lmask];
+        refill();
         CopyMatchFast(out, out + length, distance);
         out += length;
     }
@@ -246,22 +264,19 @@ inline void CopyMatchFast(std::uint8_t* dst, std::uint8_t* end, unsigned distanc
     return step;
 }
 
-Step FastStepsGeneric(BitInput& input, InflateWindow& window, const FastLiteralCode& literals,
-                      const FastDistanceCode& distances) {
-    return FastStepsBody(input, window, literals, distances);
+Step FastStepsGeneric(BitInput& input, InflateWindow& window, const FastCodes& codes) {
+    return FastStepsBody(input, window, codes);
 }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 // The same code with variable shifts and bit masks that need no count register
 // (BMI2), where the processor has them.
 __attribute__((target("bmi2"))) Step FastStepsBmi2(BitInput& input, InflateWindow& window,
-                                                   const FastLiteralCode& literals,
-                                                   const FastDistanceCode& distances) {
-    return FastStepsBody(input, window, literals, distances);
+                                                   const FastCodes& codes) {
+    return FastStepsBody(input, window, codes);
 }
 
-using FastStepsFunction = Step (*)(BitInput&, InflateWindow&, const FastLiteralCode&,
-                                   const FastDistanceCode&);
+using FastStepsFunction = Step (*)(BitInput&, InflateWindow&, const FastCodes&);
 
 FastStepsFunction ChooseFastSteps() {
     // Asked once per process; the answer never changes.
@@ -270,8 +285,7 @@ FastStepsFunction ChooseFastSteps() {
     return chosen;
 }
 #else
-using FastStepsFunction = Step (*)(BitInput&, InflateWindow&, const FastLiteralCode&,
-                                   const FastDistanceCode&);
+using FastStepsFunction = Step (*)(BitInput&, InflateWindow&, const FastCodes&);
 
 FastStepsFunction ChooseFastSteps() {
     return FastStepsGeneric;
@@ -290,9 +304,8 @@ const HuffmanSlot* DecodeSymbol(BitInput& bits, const HuffmanTable& table) {
 int InflateCodes(InflateState& state, BlockCodes& codes) {
     Step step = Step::kMore;
     while (step == Step::kMore) {
-        if (codes.fastLiterals != nullptr) {
-            step = ChooseFastSteps()(state.bits, state.window, *codes.fastLiterals,
-                                     *codes.fastDistances);
+        if (codes.fast != nullptr) {
+            step = ChooseFastSteps()(state.bits, state.window, *codes.fast);
             if (step != Step::kMore) break;
         }
         if (!codes.carefulMade) {

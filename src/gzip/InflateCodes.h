@@ -16,8 +16,7 @@ const HuffmanSlot* DecodeSymbol(BitInput& bits, const HuffmanTable& table);
 struct BlockCodes {
     HuffmanTable* literals = nullptr;
     HuffmanTable* distances = nullptr;
-    const FastLiteralCode* fastLiterals = nullptr;  // null: the careful decoder alone
-    const FastDistanceCode* fastDistances = nullptr;
+    const FastCodes* fast = nullptr;  // null: the careful decoder alone
     bool carefulMade = true;
     std::span<const std::uint8_t> literalLengths;
     std::span<const std::uint8_t> distanceLengths;

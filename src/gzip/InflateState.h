@@ -31,10 +31,8 @@ struct InflateState {
     // The fast decoder's tables of the same codes; `fast` false leaves every
     // symbol to the careful decoder.
     bool fast = true;
-    FastLiteralCode fastLiterals;
-    FastDistanceCode fastDistances;
-    FastLiteralCode fastFixedLiterals;
-    FastDistanceCode fastFixedDistances;
+    FastCodes fastCodes;
+    FastCodes fastFixedCodes;
     DiagnosticSink* diagnostics = &StandardOutputSink();
     // Set where a failure has a more precise reason than its result code.
     UnzipFailure failure = UnzipFailure::kNone;

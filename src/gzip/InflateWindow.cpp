@@ -72,6 +72,13 @@ bool AllZeros(const std::uint8_t* bytes, std::size_t count) {
 }
 #endif
 
+// Asks for the span after the next one while the next one is decoded, so that
+// reading it at the next flush does not wait for memory.
+void PrefetchNextSpan(const std::uint8_t* from, const std::uint8_t* end) {
+    if (end - from < static_cast<std::ptrdiff_t>(InflateWindow::kSize)) return;
+    for (unsigned i = 0; i < InflateWindow::kSize; i += 64) __builtin_prefetch(from + i, 1);
+}
+
 }  // namespace
 
 bool InflateWindow::allocate() {
@@ -115,6 +122,7 @@ void InflateWindow::flush() {
             const bool zeros = keptZeros_;
             if (!zeros) std::memmove(kept_, kept_ + kSize, kSlack);
             const std::uint8_t* fresh = output_->position + kSlack;
+            PrefetchNextSpan(fresh + kSize, output_->end);
             keptZeros_ = zeros && AllZeros(fresh, kSize);
             if (!keptZeros_) {
                 if (zeros) std::memset(kept_, 0, kSlack);

@@ -53,7 +53,8 @@ TEST_P(GzipRoundTrip, EveryLevelAndStrategy) {
 
 INSTANTIATE_TEST_SUITE_P(AroundTheWindow, GzipRoundTrip,
                          testing::Combine(testing::Values(DataKind::kText, DataKind::kBinary,
-                                                          DataKind::kRuns, DataKind::kRandom),
+                                                          DataKind::kRuns, DataKind::kRandom,
+                                                          DataKind::kPeriods),
                                           testing::Values(0, 1, 32767, 32768, 32769, 100000)),
                          [](const auto& info) {
                              return std::string(DataKindName(std::get<0>(info.param))) + "_" +
@@ -73,6 +74,7 @@ TEST(GzipRoundTripLarge, FourMiBAndMoreThanTheRegion) {
         {DataKind::kText, kRegion, 1, Z_DEFAULT_STRATEGY},
         {DataKind::kRandom, kRegion, 6, Z_DEFAULT_STRATEGY},
         {DataKind::kRuns, kRegion, 9, Z_RLE},
+        {DataKind::kPeriods, kRegion, 9, Z_DEFAULT_STRATEGY},
         {DataKind::kText, kRegion, 6, Z_FIXED},
         {DataKind::kBinary, kRegion + 300000, 9, Z_DEFAULT_STRATEGY},  // more than the region
         {DataKind::kText, kRegion + 1, 0, Z_DEFAULT_STRATEGY},

@@ -161,6 +161,8 @@ const char* DataKindName(DataKind kind) {
             return "runs";
         case DataKind::kRandom:
             return "random";
+        case DataKind::kPeriods:
+            return "periods";
     }
     return "?";
 }
@@ -193,6 +195,15 @@ Bytes MakeData(DataKind kind, std::size_t size, std::uint32_t seed) {
             case DataKind::kRandom:
                 data.push_back(static_cast<std::uint8_t>(rng()));
                 break;
+            case DataKind::kPeriods: {
+                const std::size_t period = 2 + rng() % 6;
+                const std::size_t start = data.size();
+                for (std::size_t i = 0; i < period; ++i)
+                    data.push_back(static_cast<std::uint8_t>(rng()));
+                for (std::size_t i = 0, n = rng() % 300; i < n; ++i)
+                    data.push_back(data[start + i % period]);
+                break;
+            }
         }
     }
     data.resize(size);

@@ -67,7 +67,9 @@ Bytes ZlibDeflate(const Bytes& data, int level, int strategy);
 // A whole member compressed by zlib.
 Bytes ZlibMember(const Bytes& data, int level, int strategy);
 
-enum class DataKind { kText, kBinary, kRuns, kRandom };
+// kPeriods: runs of a short random pattern (2 to 7 bytes) repeated up to 300
+// bytes, which compress to matches whose distance is shorter than their length.
+enum class DataKind { kText, kBinary, kRuns, kRandom, kPeriods };
 const char* DataKindName(DataKind kind);
 Bytes MakeData(DataKind kind, std::size_t size, std::uint32_t seed = 1);
 
