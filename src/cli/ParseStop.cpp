@@ -58,7 +58,10 @@ std::string GroupProblem(const CLI::App& group) {
 
 std::string Problem(const CLI::App& at, const CLI::ParseError& stop) {
     if (!Commands(at).empty() && at.get_subcommands().empty()) return GroupProblem(at);
-    if (dynamic_cast<const CLI::ExtrasError*>(&stop)) return "unexpected '" + FirstStray(at) + "'";
+    // A misspelt option is also why a required one seems missing: name the word typed.
+    const bool stray = dynamic_cast<const CLI::ExtrasError*>(&stop) ||
+                       dynamic_cast<const CLI::RequiredError*>(&stop);
+    if (stray && !FirstStray(at).empty()) return "unexpected '" + FirstStray(at) + "'";
     return stop.what();
 }
 

@@ -228,6 +228,13 @@ int RunProvision(const ProvisionArgs& args, const Console& c) {
     return allDone ? kExitOk : kExitSession;
 }
 
+unsigned JobsOrUsageError(const std::string& text) {
+    const auto jobs = ParseUnsignedField(text);
+    if (!jobs || *jobs == 0 || *jobs > kMaxJobs)
+        UsageError("--jobs must be a number from 1 to " + std::to_string(kMaxJobs));
+    return *jobs;
+}
+
 void AddProvisionKind(CLI::App& provision, const std::string& kind, Action& chosen) {
     auto o = std::make_shared<ProvisionArgs>();
     o->kind = kind;
@@ -236,13 +243,7 @@ void AddProvisionKind(CLI::App& provision, const std::string& kind, Action& chos
     AddLedgerOption(leaf, o->location);
     AddTargetsOption(leaf, o->targetTexts, o->targets);
     leaf.add_option_function<std::string>(
-            "--jobs",
-            [&o = *o](const std::string& text) {
-                const auto jobs = ParseUnsignedField(text);
-                if (!jobs || *jobs == 0 || *jobs > kMaxJobs)
-                    UsageError("--jobs must be a number from 1 to " + std::to_string(kMaxJobs));
-                o.jobs = *jobs;
-            })
+            "--jobs", [&o = *o](const std::string& text) { o.jobs = JobsOrUsageError(text); })
         ->type_name("N");
     AddSessionLimitOptions(leaf, o->limits);
     leaf.add_flag("--json", o->json);

@@ -72,18 +72,18 @@ int RunSend(const SendOptions& options, const Console& c) {
     return kExitSession;
 }
 
+std::uint32_t SerialOrUsageError(const std::string& text) {
+    const auto serial = ParseUnsignedField(text);
+    if (!serial) UsageError("--serial must be an unsigned decimal number");
+    return *serial;
+}
+
 // --mac HEX12 (checked by the flows, as the dialog's field is), --serial N, --auto-increase.
 void AddIdentityOptions(CLI::App& leaf, SendOptions& o) {
     leaf.add_option_function<std::string>("--mac", [&o](const std::string& mac) { o.mac = mac; })
         ->type_name("HEX12");
-    leaf.add_option_function<std::string>("--serial",
-                                          [&o](const std::string& text) {
-                                              o.serial = ParseUnsignedField(text);
-                                              if (!o.serial)
-                                                  UsageError(
-                                                      "--serial must be an unsigned decimal "
-                                                      "number");
-                                          })
+    leaf.add_option_function<std::string>(
+            "--serial", [&o](const std::string& text) { o.serial = SerialOrUsageError(text); })
         ->type_name("N");
     leaf.add_flag("--auto-increase", o.autoIncrease);
 }
