@@ -271,6 +271,16 @@ TEST_F(SendTest, NumbersAreReadAsTheDialogReadsThem) {
     }
 }
 
+// A value after an equals sign, and of an option given twice the last one, as scripts
+// that add to a fixed command line expect.
+TEST_F(SendTest, OptionValuesAfterAnEqualsSignAndTheLastOfTwo) {
+    const Result r = imgdl("send identity --serial=1 --target 127.0.0.1:1 --serial 7 --target=" +
+                           target().substr(9));
+    EXPECT_EQ(r.exit, 0) << r.err;
+    ASSERT_TRUE(recorder.waitForSessions(1, std::chrono::seconds(5)));
+    EXPECT_EQ(recorder.sessions()[0].payload, (std::vector<std::uint8_t>{7, 0, 0, 0}));
+}
+
 TEST_F(SendTest, NoLogUnlessAskedFor) {
     imgdl("send identity --serial 3 " + target());
     EXPECT_FALSE(std::filesystem::exists(file("log.csv")));
