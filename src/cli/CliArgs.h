@@ -1,9 +1,10 @@
 #pragma once
-// The command line of imgdl, parsed into plain options.
+// The command line of imgdl, parsed into plain options, and the readers of the values
+// several commands share.
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "session/DownloadJob.h"
 
@@ -25,6 +26,8 @@ struct SessionLimits {
     SessionTimeouts timeouts;
 };
 
+inline constexpr int kMaxRetries = 1000;
+
 struct SendOptions {
     std::string kind;  // app, ptz, integrated, identity
     std::string file;
@@ -43,13 +46,7 @@ struct SendOptions {
 // nothing for anything else.
 std::optional<Target> ParseTarget(const std::string& text);
 
-enum class Taken { No, Yes, Error };
-// Reads args[i] (and its value, advancing i) when it is --retries, --connect-timeout,
-// --ack-timeout or --write-timeout; `error` says what is wrong with the value.
-Taken ParseSessionLimit(const std::vector<std::string>& args, std::size_t& i, SessionLimits& out,
-                        std::string& error);
-
-// Parses the words after "send"; an error text on failure.
-std::optional<std::string> ParseSendOptions(const std::vector<std::string>& args, SendOptions& out);
+// A time limit in seconds, fractions allowed, above 0 and at most a day.
+std::optional<std::chrono::milliseconds> ParseSeconds(const std::string& text);
 
 }  // namespace imgdl::cli

@@ -1,16 +1,10 @@
+// The command line of imgdl as a whole: its commands, --help, --version, and what a
+// line that does not parse answers.
 #include "Commands.h"
 
 #include "CliArgs.h"
-#include "CliRunner.h"
-#include "CommandSupport.h"
-#include "JsonOutput.h"
-#include "common/ProgramVersion.h"
-#include "common/RegularFile.h"
-#include "flows/DownloadFlows.h"
-#include "image/ProbeFirmwareVersion.h"
-#include "res/StringTable.h"
-#include "session/DownloadProtocol.h"
-#include "session/SessionPayloads.h"
+#include "CommandLine.h"
+#include "ParseStop.h"
 
 namespace imgdl::cli {
 namespace {
@@ -28,138 +22,42 @@ constexpr const char* kMainUsage =
     "  --version                      print the program's version\n"
     "Run 'imgdl COMMAND --help' for the options of a command.\n";
 
-constexpr const char* kProbeUsage =
-    "usage: imgdl probe [--integrated] [--verbose] [--json] FILE\n"
-    "Prints the firmware version of an application image (or, with --integrated, of an\n"
-    "integrated image) as MAJOR.MINOR.PATCH, and nothing else on standard output.\n"
-    "--verbose shows the decompressor's diagnostics on standard error.\n"
-    "--json prints {\"file\",\"version\",\"major\",\"minor\",\"patch\"} instead; a refusal\n"
-    "prints nothing on standard output and its message on standard error.\n";
-
-constexpr const char* kSendUsage =
-    "usage: imgdl send app FILE --target HOST[:PORT] [--log CSV] [--trace] [--verbose]\n"
-    "                  [--json]\n"
-    "       imgdl send ptz FILE --target HOST[:PORT] [--log CSV] [--trace] [--json]\n"
-    "       imgdl send integrated FILE --target HOST[:PORT] [--mac HEX12] [--serial N]\n"
-    "                  [--auto-increase] [--log CSV] [--trace] [--verbose] [--json]\n"
-    "       imgdl send identity --target HOST[:PORT] [--mac HEX12] [--serial N]\n"
-    "                  [--auto-increase] [--log CSV] [--trace] [--json]\n"
-    "The port defaults to 5000. --auto-increase prints the next MAC address after a\n"
-    "MAC was written; --log appends one CSV line per session; --trace prints every\n"
-    "protocol word; --verbose shows the decompressor's diagnostics on standard error.\n"
-    "Session limits: --retries N (connects that fail are tried again after 0.5 s, 1 s,\n"
-    "2 s ... at most 8 s), --connect-timeout S, --ack-timeout S, --write-timeout S.\n"
-    "--json prints the outcome as one JSON object on standard output, refusals included:\n"
-    "{\"kind\",\"target\",\"result\",\"message\",\"nextMac\"}, result \"done\", \"refused\" or\n"
-    "\"session failed\" (then \"error\" names the error code). Messages stay on standard error.\n"
-    "Exit: 0 done, 1 usage, 2 input refused (nothing sent), 3 a session failed.\n";
-
-int Refuse(const Console& c, int stringId) {
-    std::fprintf(c.err, "%s\n", std::string(LoadString(stringId)).c_str());
-    return kExitRefused;
-}
-
-// What a send did, with the messages the text output shows.
-nlohmann::json SendOutcomeJson(const SendOptions& o, const FlowOutcome& outcome) {
-    nlohmann::json j = {{"kind", o.kind},
-                        {"target", o.target->host + ":" + std::to_string(o.target->port)}};
-    switch (outcome.result) {
-        case FlowOutcome::Result::Done:
-            j["result"] = "done";
-            j["message"] = nullptr;
-            break;
-        case FlowOutcome::Result::Refused:
-            j["result"] = "refused";
-            j["message"] = std::string(LoadString(outcome.refusal));
-            break;
-        case FlowOutcome::Result::SessionFailed:
-            j["result"] = "session failed";
-            j["error"] = std::string(ErrorName(outcome.error));
-            j["message"] = std::string(LoadString(ErrorMessageId(outcome.error).value_or(0)));
-            break;
-    }
-    j["nextMac"] = outcome.nextMac ? nlohmann::json(*outcome.nextMac) : nlohmann::json(nullptr);
-    return j;
+int PrintMainUsage(const Console& c) {
+    std::fputs(kMainUsage, c.out);
+    return kExitOk;
 }
 
 }  // namespace
 
-int RunProbe(const std::vector<std::string>& args, const Console& c) {
-    if (WantsHelp(args)) return Usage(c, kProbeUsage);
-    bool integrated = false;
-    bool verbose = false;
-    bool json = false;
-    std::string file;
-    for (const auto& a : args) {
-        if (a == "--integrated")
-            integrated = true;
-        else if (a == "--verbose")
-            verbose = true;
-        else if (a == "--json")
-            json = true;
-        else if (!a.starts_with("-") && file.empty())
-            file = a;
-        else
-            return Usage(c, kProbeUsage, "probe: unexpected '" + a + "'");
-    }
-    if (file.empty()) return Usage(c, kProbeUsage, "probe: missing FILE");
-    // As the download flows do, a file that cannot be opened is refused as such before
-    // the probe, whose own result 0 also stands for the version 0.0.0.
-    if (!OpenRegularFileForReading(file)) return Refuse(c, IDS_CANT_OPEN_IMAGE);
-    const std::int32_t version =
-        ProbeFirmwareVersion(file, integrated ? ImageLayout::Integrated : ImageLayout::Application,
-                             ProbeDiagnostics(verbose));
-    if (const auto message = ProbeFailureMessage(version)) return Refuse(c, *message);
-    const auto v = static_cast<std::uint32_t>(version);
-    if (json)
-        PrintJson(c.out, {{"file", file},
-                          {"version", FormatVersion(v)},
-                          {"major", v >> 24},
-                          {"minor", (v >> 16) & 0xFF},
-                          {"patch", (v >> 8) & 0xFF}});
-    else
-        std::fprintf(c.out, "%s\n", FormatVersion(v).c_str());
-    return kExitOk;
-}
-
-int RunSend(const std::vector<std::string>& args, const Console& c) {
-    if (WantsHelp(args)) return Usage(c, kSendUsage);
-    SendOptions options;
-    if (const auto error = ParseSendOptions(args, options)) return Usage(c, kSendUsage, *error);
-    CliRunner runner(options, c.err, c.terminal);
-    const FlowOutcome outcome =
-        DownloadFlows(runner, ProbeDiagnostics(options.verbose)).Run(RequestFor(options));
-    if (options.json) {
-        PrintJson(c.out, SendOutcomeJson(options, outcome));
-    } else if (outcome.nextMac) {
-        std::fprintf(c.out, "next MAC: %s\n", outcome.nextMac->c_str());
-    }
-    switch (outcome.result) {
-        case FlowOutcome::Result::Done:
-            return kExitOk;
-        case FlowOutcome::Result::Refused:
-            return Refuse(c, outcome.refusal);
-        case FlowOutcome::Result::SessionFailed:
-            break;
-    }
-    return kExitSession;
+void BuildCommandLine(CLI::App& main, Action& chosen) {
+    main.formatter(std::make_shared<CommandHelp>(kMainUsage, "command"));
+    main.require_subcommand(1, 1);
+    // Flags are given bare: "--json=false" is a usage error, not a quiet "no". Of an
+    // option given twice, the last counts.
+    main.option_defaults()
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+        ->disable_flag_override();
+    main.add_flag_callback("--version", [] { throw CLI::CallForVersion(); })->trigger_on_parse();
+    AddProbeCommand(main, chosen);
+    AddSendCommands(main, chosen);
+    AddPtzCommands(main, chosen);
+    AddLedgerCommands(main, chosen);
+    AddProvisionCommands(main, chosen);
+    // "imgdl help" reads as "imgdl --help"; not offered among the commands.
+    CLI::App& help = *main.add_subcommand("help")->group("")->allow_extras();
+    OnParsed(help, chosen, nullptr, PrintMainUsage);
 }
 
 int RunMain(const std::vector<std::string>& args, const Console& c) {
-    if (args.empty()) return Usage(c, kMainUsage, "missing command");
-    const std::string& command = args[0];
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (command == "--help" || command == "-h" || command == "help") return Usage(c, kMainUsage);
-    if (command == "--version") {
-        std::fprintf(c.out, "imgdl %s\n", kProgramVersion);
-        return kExitOk;
+    CLI::App main("", "imgdl");
+    Action chosen;
+    BuildCommandLine(main, chosen);
+    try {
+        main.parse(std::vector<std::string>(args.rbegin(), args.rend()));  // CLI11 pops words
+    } catch (const CLI::ParseError& stop) {
+        return AnswerParseStop(main, stop, c);
     }
-    if (command == "probe") return RunProbe(rest, c);
-    if (command == "send") return RunSend(rest, c);
-    if (command == "ptz") return RunPtz(rest, c);
-    if (command == "ledger") return RunLedger(rest, c);
-    if (command == "provision") return RunProvision(rest, c);
-    return Usage(c, kMainUsage, "unknown command '" + command + "'");
+    return chosen(c);
 }
 
 }  // namespace imgdl::cli

@@ -1,8 +1,13 @@
 #pragma once
-// The subcommands of imgdl. Each returns the program's exit code.
+// The commands of imgdl. Each returns the program's exit code.
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
+
+namespace CLI {
+class App;
+}
 
 namespace imgdl::cli {
 
@@ -12,11 +17,21 @@ struct Console {
     bool terminal = false;    // err is a terminal: show a progress bar
 };
 
-int RunSend(const std::vector<std::string>& args, const Console& console);
-int RunProbe(const std::vector<std::string>& args, const Console& console);
-int RunPtz(const std::vector<std::string>& args, const Console& console);
-int RunLedger(const std::vector<std::string>& args, const Console& console);
-int RunProvision(const std::vector<std::string>& args, const Console& console);
+// What the command line asked for, run once it has parsed whole.
+using Action = std::function<int(const Console&)>;
+
+// Each group of commands added to the program's command line; the command that parses
+// sets `chosen`.
+void AddProbeCommand(CLI::App& main, Action& chosen);
+void AddSendCommands(CLI::App& main, Action& chosen);
+void AddPtzCommands(CLI::App& main, Action& chosen);
+void AddLedgerCommands(CLI::App& main, Action& chosen);
+void AddProvisionCommands(CLI::App& main, Action& chosen);
+
+// The whole command line of imgdl, commands and --help and --version included.
+void BuildCommandLine(CLI::App& main, Action& chosen);
+
+// Runs imgdl with the words after the program's name.
 int RunMain(const std::vector<std::string>& args, const Console& console);
 
 }  // namespace imgdl::cli

@@ -4,16 +4,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
-#include <vector>
 
 namespace imgdl::cli {
-
-// Removes every "--json" from args; true when there was one.
-inline bool TakeJsonFlag(std::vector<std::string>& args) {
-    const auto before = args.size();
-    std::erase(args, std::string("--json"));
-    return args.size() != before;
-}
 
 inline void PrintJson(std::FILE* out, const nlohmann::json& document) {
     // Texts from files or recorders need not be UTF-8; they must not stop the output.

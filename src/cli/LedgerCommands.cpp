@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "CommandSupport.h"
+#include "CommonOptions.h"
 #include "JsonOutput.h"
 #include "LedgerJson.h"
 #include "ledger/Ledger.h"
@@ -29,42 +31,11 @@ constexpr const char* kLedgerUsage =
     "standard output. Exit: 0 done, 1 usage, 2 refused.\n";
 
 struct LedgerArgs {
-    std::string command;
     std::string location;
-    std::optional<std::string> macFirst, macLast, serialFirst;
+    std::string macFirst, macLast, serialFirst;
     bool csv = false;
     bool json = false;
 };
-
-std::optional<std::string> Parse(const std::vector<std::string>& args, LedgerArgs& out) {
-    if (args.empty()) return "ledger: missing command (init, status or list)";
-    out.command = args[0];
-    if (out.command != "init" && out.command != "status" && out.command != "list")
-        return "ledger: unknown command '" + out.command + "'";
-    const bool init = out.command == "init";
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (arg == "--ledger" && hasValue)
-            out.location = args[++i];
-        else if (arg == "--mac-first" && hasValue && init)
-            out.macFirst = args[++i];
-        else if (arg == "--mac-last" && hasValue && init)
-            out.macLast = args[++i];
-        else if (arg == "--serial-first" && hasValue && init)
-            out.serialFirst = args[++i];
-        else if (arg == "--csv" && out.command == "list" && !out.json)
-            out.csv = true;
-        else if (arg == "--json" && !init && !out.csv)
-            out.json = true;
-        else
-            return "ledger " + out.command + ": unexpected '" + arg + "'";
-    }
-    if (init && (!out.macFirst || !out.macLast || !out.serialFirst))
-        return "ledger init: --mac-first, --mac-last and --serial-first are required";
-    if (out.location.empty()) out.location = DefaultLedgerPath();
-    return std::nullopt;
-}
 
 // Decimal digits only; what does not fit 64 bits reads as too big for any serial.
 std::optional<std::uint64_t> ParseSerialFirst(const std::string& text) {
@@ -78,9 +49,9 @@ std::optional<std::uint64_t> ParseSerialFirst(const std::string& text) {
 }
 
 int Init(Ledger& ledger, const LedgerArgs& a, const Console& c) {
-    const auto serial = ParseSerialFirst(*a.serialFirst);
+    const auto serial = ParseSerialFirst(a.serialFirst);
     if (!serial) return RefuseWith(c, "--serial-first must be an unsigned decimal number");
-    if (const LedgerError e = ledger.init(*a.macFirst, *a.macLast, *serial); e.failed())
+    if (const LedgerError e = ledger.init(a.macFirst, a.macLast, *serial); e.failed())
         return RefuseWith(c, e.message);
     std::fprintf(c.out, "ledger created: %s\n", RedactUri(a.location).c_str());
     return kExitOk;
@@ -166,18 +137,44 @@ int List(Ledger& ledger, const LedgerArgs& a, const Console& c) {
     return kExitOk;
 }
 
+// Opens the ledger, the default one when none was given, and runs `command` on it.
+int WithLedger(const LedgerArgs& a, const Console& c,
+               int (*command)(Ledger&, const LedgerArgs&, const Console&)) {
+    LedgerArgs args = a;
+    if (args.location.empty()) args.location = DefaultLedgerPath();
+    auto opened = OpenLedger(args.location);
+    if (!opened.ok()) return RefuseWith(c, opened.error().message);
+    return command(*opened.value(), args, c);
+}
+
+CLI::App& AddLedgerLeaf(CLI::App& ledger, const std::string& name, Action& chosen,
+                        int (*command)(Ledger&, const LedgerArgs&, const Console&),
+                        const std::shared_ptr<LedgerArgs>& a) {
+    CLI::App& leaf = AddLeaf(ledger, name);
+    AddLedgerOption(leaf, a->location);
+    OnParsed(leaf, chosen, nullptr,
+             [a, command](const Console& c) { return WithLedger(*a, c, command); });
+    return leaf;
+}
+
 }  // namespace
 
-int RunLedger(const std::vector<std::string>& args, const Console& c) {
-    if (WantsHelp(args)) return Usage(c, kLedgerUsage);
-    LedgerArgs a;
-    if (const auto error = Parse(args, a)) return Usage(c, kLedgerUsage, *error);
-    auto opened = OpenLedger(a.location);
-    if (!opened.ok()) return RefuseWith(c, opened.error().message);
-    Ledger& ledger = *opened.value();
-    if (a.command == "init") return Init(ledger, a, c);
-    if (a.command == "status") return Status(ledger, a, c);
-    return List(ledger, a, c);
+void AddLedgerCommands(CLI::App& main, Action& chosen) {
+    CLI::App& ledger = AddGroup(main, "ledger", kLedgerUsage);
+    auto init = std::make_shared<LedgerArgs>();
+    CLI::App& initLeaf = AddLedgerLeaf(ledger, "init", chosen, Init, init);
+    // The range is checked by the ledger: a bad one is refused (exit 2), not a usage error.
+    initLeaf.add_option("--mac-first", init->macFirst)->required()->type_name("HEX12");
+    initLeaf.add_option("--mac-last", init->macLast)->required()->type_name("HEX12");
+    initLeaf.add_option("--serial-first", init->serialFirst)->required()->type_name("N");
+
+    auto status = std::make_shared<LedgerArgs>();
+    AddLedgerLeaf(ledger, "status", chosen, Status, status).add_flag("--json", status->json);
+
+    auto list = std::make_shared<LedgerArgs>();
+    CLI::App& listLeaf = AddLedgerLeaf(ledger, "list", chosen, List, list);
+    CLI::Option* csv = listLeaf.add_flag("--csv", list->csv);
+    listLeaf.add_flag("--json", list->json)->excludes(csv);
 }
 
 }  // namespace imgdl::cli

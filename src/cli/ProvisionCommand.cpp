@@ -6,7 +6,9 @@
 #include <optional>
 #include <thread>
 
+#include "CommandLine.h"
 #include "CommandSupport.h"
+#include "CommonOptions.h"
 #include "JsonOutput.h"
 #include "PrivateFolder.h"
 #include "UnitRunner.h"
@@ -51,45 +53,6 @@ struct ProvisionArgs {
     SessionLimits limits;
     bool json = false;
 };
-
-std::optional<std::string> Parse(const std::vector<std::string>& args, ProvisionArgs& out) {
-    if (args.empty()) return "provision: missing kind (integrated or identity)";
-    out.kind = args[0];
-    if (out.kind != "integrated" && out.kind != "identity")
-        return "provision: unknown kind '" + out.kind + "'";
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        std::string limitError;
-        const Taken limit = ParseSessionLimit(args, i, out.limits, limitError);
-        if (limit == Taken::Error) return "provision: " + limitError;
-        if (limit == Taken::Yes) continue;
-        if (arg == "--json") {
-            out.json = true;
-        } else if (arg == "--ledger" && hasValue) {
-            out.location = args[++i];
-        } else if (arg == "--target" && hasValue) {
-            const auto target = ParseTarget(args[++i]);
-            if (!target)
-                return "provision: --target must be HOST or HOST:PORT, got '" + args[i] + "'";
-            out.targetTexts.push_back(args[i]);
-            out.targets.push_back(*target);
-        } else if (arg == "--jobs" && hasValue) {
-            const auto jobs = ParseUnsignedField(args[++i]);
-            if (!jobs || *jobs == 0 || *jobs > kMaxJobs)
-                return "provision: --jobs must be a number from 1 to " + std::to_string(kMaxJobs);
-            out.jobs = *jobs;
-        } else if (!arg.starts_with("-") && out.kind == "integrated" && out.file.empty()) {
-            out.file = arg;
-        } else {
-            return "provision " + out.kind + ": unexpected '" + arg + "'";
-        }
-    }
-    if (out.targets.empty()) return "provision: at least one --target HOST[:PORT] is required";
-    if (out.kind == "integrated" && out.file.empty()) return "provision integrated: missing FILE";
-    if (out.location.empty()) out.location = DefaultLedgerPath();
-    return std::nullopt;
-}
 
 // What every unit's row records of the image, checked once before anything is allocated.
 struct ImageFacts {
@@ -223,17 +186,9 @@ bool ProvisionUnit(const std::shared_ptr<Ledger>& ledger, const Plan& plan, std:
     return line.result == "done" && !recorded.failed();
 }
 
-int Refuse(const Console& c, int stringId) {
-    std::fprintf(c.err, "%s\n", std::string(LoadString(stringId)).c_str());
-    return kExitRefused;
-}
-
-}  // namespace
-
-int RunProvision(const std::vector<std::string>& args, const Console& c) {
-    if (WantsHelp(args)) return Usage(c, kProvisionUsage);
-    ProvisionArgs a;
-    if (const auto error = Parse(args, a)) return Usage(c, kProvisionUsage, *error);
+int RunProvision(const ProvisionArgs& args, const Console& c) {
+    ProvisionArgs a = args;
+    if (a.location.empty()) a.location = DefaultLedgerPath();
     Plan plan{a, {}, StationName(), nullptr};
     if (a.kind == "integrated")
         if (const auto refusal = CheckImage(a.file, plan.image)) return Refuse(c, *refusal);
@@ -271,6 +226,40 @@ int RunProvision(const std::vector<std::string>& args, const Console& c) {
             });
     }
     return allDone ? kExitOk : kExitSession;
+}
+
+unsigned JobsOrUsageError(const std::string& text) {
+    const auto jobs = ParseUnsignedField(text);
+    if (!jobs || *jobs == 0 || *jobs > kMaxJobs)
+        UsageError("--jobs must be a number from 1 to " + std::to_string(kMaxJobs));
+    return *jobs;
+}
+
+void AddProvisionKind(CLI::App& provision, const std::string& kind, Action& chosen) {
+    auto o = std::make_shared<ProvisionArgs>();
+    o->kind = kind;
+    CLI::App& leaf = AddLeaf(provision, kind);
+    if (kind == "integrated") leaf.add_option("FILE", o->file);
+    AddLedgerOption(leaf, o->location);
+    AddTargetsOption(leaf, o->targetTexts, o->targets);
+    leaf.add_option_function<std::string>(
+            "--jobs", [&o = *o](const std::string& text) { o.jobs = JobsOrUsageError(text); })
+        ->type_name("N");
+    AddSessionLimitOptions(leaf, o->limits);
+    leaf.add_flag("--json", o->json);
+    OnParsed(
+        leaf, chosen,
+        [o] {
+            if (o->kind == "integrated" && o->file.empty()) UsageError("missing FILE");
+        },
+        [o](const Console& c) { return RunProvision(*o, c); });
+}
+
+}  // namespace
+
+void AddProvisionCommands(CLI::App& main, Action& chosen) {
+    CLI::App& provision = AddGroup(main, "provision", kProvisionUsage, "kind");
+    for (const char* kind : {"integrated", "identity"}) AddProvisionKind(provision, kind, chosen);
 }
 
 }  // namespace imgdl::cli

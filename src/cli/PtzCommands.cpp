@@ -6,8 +6,8 @@
 #include <span>
 #include <vector>
 
-#include "CliArgs.h"
-#include "Commands.h"
+#include "CommandLine.h"
+#include "CommandSupport.h"
 #include "JsonOutput.h"
 #include "common/RegularFile.h"
 #include "ptz/PtzDatabase.h"
@@ -48,15 +48,10 @@ class Listing {
     nlohmann::json protocols_ = nlohmann::json::array();
 };
 
-int Fail(const Console& c, const std::string& text, int code = kExitRefused) {
-    std::fprintf(c.err, "imgdl: %s\n", text.c_str());
-    return code;
-}
-
 int ListDatabase(std::span<const std::uint8_t> bytes, const std::string& path, bool json,
                  const Console& c) {
     PtzDatabase db;
-    if (!db.LoadFromBytes(bytes)) return Fail(c, "not a whole PTZ database: " + path);
+    if (!db.LoadFromBytes(bytes)) return RefuseWith(c, "not a whole PTZ database: " + path);
     Listing listing(path, json);
     PtzProtocol record;
     for (int i = 0; i < db.Count(); ++i)
@@ -77,7 +72,7 @@ int ListImage(std::span<const std::uint8_t> bytes, const std::string& path, bool
 
 int List(const std::string& path, bool json, const Console& c) {
     const auto bytes = ReadRegularFile(path);
-    if (!bytes) return Fail(c, "cannot open " + path);
+    if (!bytes) return RefuseWith(c, "cannot open " + path);
     switch (DetectPtzFileKind(*bytes)) {
         case PtzFileKind::Database:
             return ListDatabase(*bytes, path, json, c);
@@ -86,13 +81,7 @@ int List(const std::string& path, bool json, const Console& c) {
         case PtzFileKind::Unknown:
             break;
     }
-    return Fail(c, "neither a PTZ database nor a valid PTZ image: " + path);
-}
-
-// The PTZ download's own messages, as "imgdl send ptz" shows them.
-int Refuse(const Console& c, int stringId) {
-    std::fprintf(c.err, "%s\n", std::string(LoadString(stringId)).c_str());
-    return kExitRefused;
+    return RefuseWith(c, "neither a PTZ database nor a valid PTZ image: " + path);
 }
 
 int Verify(const std::string& path, bool json, const Console& c) {
@@ -113,68 +102,88 @@ std::optional<std::int32_t> ParseNumber(const std::string& text) {
     return value;
 }
 
-int Build(const std::vector<std::string>& args, const Console& c) {
+struct BuildOptions {
     std::string dbPath, outPath;
     std::vector<std::int32_t> numbers;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-o" && i + 1 < args.size())
-            outPath = args[++i];
-        else if (dbPath.empty())
-            dbPath = args[i];
-        else if (const auto n = ParseNumber(args[i]))
-            numbers.push_back(*n);
-        else
-            return Fail(c, "ptz build: '" + args[i] + "' is not a protocol number", kExitUsage);
-    }
-    if (dbPath.empty() || outPath.empty() || numbers.empty())
-        return Fail(c, "ptz build: give DB.pdb, at least one NUMBER and -o OUT.bin", kExitUsage);
+};
+
+int Build(const BuildOptions& o, const Console& c) {
+    const auto& numbers = o.numbers;
     // An empty slot reads as -1, so the recorder would take a negative number for the
     // end of the list.
     for (const std::int32_t n : numbers)
         if (n < 0)
-            return Fail(c,
-                        "ptz build: protocol numbers cannot be negative, got " + std::to_string(n));
+            return RefuseWith(
+                c, "ptz build: protocol numbers cannot be negative, got " + std::to_string(n));
     if (numbers.size() > kPtzImageSlotCount)
-        return Fail(c, "ptz build: an image holds at most 36 protocols, " +
-                           std::to_string(numbers.size()) + " given");
+        return RefuseWith(c, "ptz build: an image holds at most 36 protocols, " +
+                                 std::to_string(numbers.size()) + " given");
     PtzDatabase db;
-    if (!db.Load(dbPath)) return Fail(c, "cannot read the PTZ database " + dbPath);
+    if (!db.Load(o.dbPath)) return RefuseWith(c, "cannot read the PTZ database " + o.dbPath);
     PtzImage image;
     std::set<std::int32_t> seen;
     PtzProtocol record;
     for (std::size_t s = 0; s < numbers.size(); ++s) {
         const std::int32_t n = numbers[s];
         if (!seen.insert(n).second)
-            return Fail(c, "ptz build: protocol " + std::to_string(n) + " given twice");
+            return RefuseWith(c, "ptz build: protocol " + std::to_string(n) + " given twice");
         if (!db.Get(db.FindIndex(n), record))
-            return Fail(c, "ptz build: no protocol " + std::to_string(n) + " in " + dbPath);
+            return RefuseWith(c, "ptz build: no protocol " + std::to_string(n) + " in " + o.dbPath);
         image.PutSlot(static_cast<int>(s), record);
     }
-    if (!image.Save(outPath)) return Fail(c, "cannot write " + outPath);
-    std::fprintf(c.out, "%s: %zu protocols\n", outPath.c_str(), numbers.size());
+    if (!image.Save(o.outPath)) return RefuseWith(c, "cannot write " + o.outPath);
+    std::fprintf(c.out, "%s: %zu protocols\n", o.outPath.c_str(), numbers.size());
     return kExitOk;
+}
+
+// list and verify: one FILE, --json.
+void AddReader(CLI::App& ptz, const std::string& name, Action& chosen,
+               int (*run)(const std::string&, bool, const Console&)) {
+    struct ReadOptions {
+        std::string file;
+        bool json = false;
+    };
+    auto o = std::make_shared<ReadOptions>();
+    CLI::App& leaf = AddLeaf(ptz, name);
+    leaf.add_option("FILE", o->file);
+    leaf.add_flag("--json", o->json);
+    OnParsed(
+        leaf, chosen,
+        [o] {
+            if (o->file.empty()) UsageError("missing FILE");
+        },
+        [o, run](const Console& c) { return run(o->file, o->json, c); });
+}
+
+void AddBuild(CLI::App& ptz, Action& chosen) {
+    auto o = std::make_shared<BuildOptions>();
+    CLI::App& leaf = AddLeaf(ptz, "build");
+    leaf.add_option("DB.pdb", o->dbPath);
+    leaf.add_option_function<std::vector<std::string>>(
+        "NUMBER", [&o = *o](const std::vector<std::string>& texts) {
+            for (const std::string& text : texts) {
+                const auto n = ParseNumber(text);
+                if (!n) UsageError("'" + text + "' is not a protocol number");
+                o.numbers.push_back(*n);
+            }
+        });
+    leaf.add_option("-o", o->outPath)->type_name("OUT.bin");
+    OnParsed(
+        leaf, chosen,
+        [o] {
+            if (o->dbPath.empty() || o->outPath.empty() || o->numbers.empty())
+                UsageError("give DB.pdb, at least one NUMBER and -o OUT.bin");
+        },
+        [o](const Console& c) { return Build(*o, c); });
 }
 
 }  // namespace
 
-int RunPtz(const std::vector<std::string>& args, const Console& c) {
-    if (args.empty()) {
-        std::fputs(kPtzUsage, c.err);
-        return kExitUsage;
-    }
-    for (const auto& a : args)
-        if (a == "--help" || a == "-h") {
-            std::fputs(kPtzUsage, c.out);
-            return kExitOk;
-        }
-    std::vector<std::string> rest(args.begin() + 1, args.end());
-    const bool readsOne = args[0] == "list" || args[0] == "verify";
-    const bool json = readsOne && TakeJsonFlag(rest);
-    if (args[0] == "list" && rest.size() == 1) return List(rest[0], json, c);
-    if (args[0] == "verify" && rest.size() == 1) return Verify(rest[0], json, c);
-    if (args[0] == "build") return Build(rest, c);
-    std::fputs(kPtzUsage, c.err);
-    return kExitUsage;
+void AddPtzCommands(CLI::App& main, Action& chosen) {
+    CLI::App& ptz = AddGroup(main, "ptz", kPtzUsage);
+    AddReader(ptz, "list", chosen, List);
+    AddReader(ptz, "verify", chosen, Verify);
+    AddBuild(ptz, chosen);
 }
 
 }  // namespace imgdl::cli

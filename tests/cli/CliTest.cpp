@@ -1,4 +1,7 @@
 #include <gmock/gmock.h>
+
+#include <map>
+
 #include "CliTestSupport.h"
 
 #include "session/DownloadProtocol.h"
@@ -110,20 +113,109 @@ TEST_F(SendTest, RefusedInputsMakeNoConnection) {
     EXPECT_TRUE(noSession());
 }
 
+// A usage error is one line on standard error that names the command and what is wrong,
+// then the usage of that command, exactly as its --help shows it; nothing on standard
+// output, exit 1, and no connection.
 TEST_F(SendTest, UsageErrorsAndHelp) {
-    for (const char* args :
-         {"", "frobnicate", "send", "send app app.bin", "send app --target 127.0.0.1",
-          "send identity --target 127.0.0.1", "send app a.bin --target 1.2.3.4:x",
-          "send identity --serial -1 --target 127.0.0.1", "probe"}) {
-        const Result r = imgdl(args);
-        EXPECT_EQ(r.exit, 1) << args;
-        EXPECT_THAT(r.err, HasSubstr("usage: imgdl")) << args;
+    const std::string ledger = "--ledger " + file("l.sqlite");
+    const std::string twoUnits = "provision identity " + ledger + " --target 127.0.0.1:1 ";
+    const struct {
+        std::string args;
+        std::string usageOf;  // the command whose --help follows the error
+        std::string says;     // part of the error line
+    } cases[] = {
+        {"", "", "missing command"},
+        {"frobnicate", "", "unknown command 'frobnicate'"},
+        {"sned app a.bin --target 127.0.0.1", "", "unknown command 'sned'"},
+        {"--jason", "", "unknown command '--jason'"},
+        {"send", "send", "send: missing kind"},
+        {"send apps a.bin --target 127.0.0.1", "send", "send: unknown kind 'apps'"},
+        {"send app app.bin", "send", "send app: --target"},
+        {"send app --target 127.0.0.1", "send", "send app: missing FILE"},
+        {"send identity --target 127.0.0.1", "send", "give --mac, --serial or both"},
+        {"send app a.bin --target 1.2.3.4:x", "send",
+         "--target must be HOST or HOST:PORT, got '1.2.3.4:x'"},
+        {"send identity --serial -1 --target 127.0.0.1", "send",
+         "--serial must be an unsigned decimal number"},
+        {"send app a.bin --targte 127.0.0.1", "send", "unexpected '--targte'"},
+        {"send app a.bin b.bin --target 127.0.0.1", "send", "unexpected 'b.bin'"},
+        {"send app a.bin --target", "send", "--target"},
+        {"send app a.bin --target 127.0.0.1 --json=false", "send", "json"},
+        {"send ptz a.bin --target 127.0.0.1 --mac 0012AB000000", "send", "unexpected '--mac'"},
+        {"probe", "probe", "probe: missing FILE"},
+        {"probe a.bin b.bin", "probe", "probe: unexpected 'b.bin'"},
+        {"ptz", "ptz", "ptz: missing command"},
+        {"ptz lsit db.pdb", "ptz", "ptz: unknown command 'lsit'"},
+        {"ptz list", "ptz", "ptz list: missing FILE"},
+        {"ptz verify a.bin b.bin", "ptz", "unexpected 'b.bin'"},
+        {"ptz build db.pdb 7", "ptz", "give DB.pdb, at least one NUMBER and -o OUT.bin"},
+        {"ptz build db.pdb seven -o out.bin", "ptz", "'seven' is not a protocol number"},
+        {"ledger stats " + ledger, "ledger", "ledger: unknown command 'stats'"},
+        {"ledger init " + ledger + " --mac-first 0012AB000000", "ledger", "--mac-last"},
+        {"ledger list " + ledger + " --csv --json", "ledger", "ledger list: --csv"},
+        {"ledger status " + ledger + " --csv", "ledger", "unexpected '--csv'"},
+        {"provision identty " + ledger + " --target 127.0.0.1:1", "provision",
+         "provision: unknown kind 'identty'"},
+        {"provision identity " + ledger, "provision", "provision identity: --target"},
+        {"provision integrated " + ledger + " --target 127.0.0.1:1", "provision", "missing FILE"},
+        {twoUnits + "127.0.0.1:2", "provision", "unexpected '127.0.0.1:2'"},
+        {twoUnits + "--jobs 0", "provision", "--jobs must be a number from 1 to 64"},
+        {twoUnits + "--jobs abc", "provision", "--jobs must be a number from 1 to 64"},
+        {twoUnits + "--jobs", "provision", "--jobs"},
+    };
+    std::map<std::string, std::string> usage;
+    for (const auto& c : cases) {
+        if (!usage.contains(c.usageOf)) usage[c.usageOf] = imgdl(c.usageOf + " --help").out;
+        const Result r = imgdl(c.args);
+        EXPECT_EQ(r.exit, 1) << c.args;
+        EXPECT_EQ(r.out, "") << c.args;
+        const auto lineEnd = r.err.find('\n');
+        const std::string line = r.err.substr(0, lineEnd);
+        EXPECT_THAT(line, testing::StartsWith("imgdl: ")) << c.args;
+        EXPECT_THAT(line, HasSubstr(c.says)) << c.args;
+        EXPECT_EQ(r.err.substr(lineEnd + 1), usage[c.usageOf]) << c.args;
     }
-    for (const char* args :
-         {"--help", "send --help", "probe --help", "ptz --help", "send app --help"}) {
-        const Result r = imgdl(args);
-        EXPECT_EQ(r.exit, 0) << args;
-        EXPECT_THAT(r.out, HasSubstr("usage: imgdl")) << args;
+    EXPECT_FALSE(std::filesystem::exists(file("l.sqlite")));
+    EXPECT_TRUE(noSession());
+}
+
+// Every command and each of its commands answers -h and --help on standard output, also
+// when the rest of the line would be a usage error.
+TEST_F(SendTest, HelpOnEveryCommand) {
+    const struct {
+        std::string args;
+        std::string shows;
+    } cases[] = {
+        {"--help", "usage: imgdl COMMAND"},
+        {"-h", "usage: imgdl COMMAND"},
+        {"help", "usage: imgdl COMMAND"},
+        {"probe --help", "usage: imgdl probe"},
+        {"send --help", "usage: imgdl send app"},
+        {"send app --help", "usage: imgdl send app"},
+        {"send ptz -h", "imgdl send ptz FILE"},
+        {"send integrated --help", "imgdl send integrated FILE"},
+        {"send identity --help", "imgdl send identity"},
+        {"send app --help --target", "usage: imgdl send app"},
+        {"send app a.bin --target 1.2.3.4:x --help", "usage: imgdl send app"},
+        {"send app --bogus -h", "usage: imgdl send app"},
+        {"ptz --help", "usage: imgdl ptz list"},
+        {"ptz list --help", "imgdl ptz list"},
+        {"ptz verify -h", "imgdl ptz verify"},
+        {"ptz build --help", "imgdl ptz build"},
+        {"ledger --help", "usage: imgdl ledger init"},
+        {"ledger init --help", "imgdl ledger init"},
+        {"ledger status --help", "imgdl ledger status"},
+        {"ledger list -h", "imgdl ledger list"},
+        {"provision --help", "usage: imgdl provision integrated"},
+        {"provision integrated --help", "imgdl provision integrated"},
+        {"provision identity --jobs 0 --help", "imgdl provision identity"},
+    };
+    for (const auto& c : cases) {
+        const Result r = imgdl(c.args);
+        EXPECT_EQ(r.exit, 0) << c.args;
+        EXPECT_THAT(r.out, testing::StartsWith("usage: imgdl")) << c.args;
+        EXPECT_THAT(r.out, HasSubstr(c.shows)) << c.args;
+        EXPECT_EQ(r.err, "") << c.args;
     }
     EXPECT_TRUE(noSession());
 }
@@ -177,6 +269,16 @@ TEST_F(SendTest, NumbersAreReadAsTheDialogReadsThem) {
             imgdl(std::string("send identity --serial ") + serial + " " + target());
         EXPECT_EQ(refused.exit, 1) << serial;
     }
+}
+
+// A value after an equals sign, and of an option given twice the last one, as scripts
+// that add to a fixed command line expect.
+TEST_F(SendTest, OptionValuesAfterAnEqualsSignAndTheLastOfTwo) {
+    const Result r = imgdl("send identity --serial=1 --target 127.0.0.1:1 --serial 7 --target=" +
+                           target().substr(9));
+    EXPECT_EQ(r.exit, 0) << r.err;
+    ASSERT_TRUE(recorder.waitForSessions(1, std::chrono::seconds(5)));
+    EXPECT_EQ(recorder.sessions()[0].payload, (std::vector<std::uint8_t>{7, 0, 0, 0}));
 }
 
 TEST_F(SendTest, NoLogUnlessAskedFor) {
