@@ -2,6 +2,10 @@
 // line that does not parse answers.
 #include "Commands.h"
 
+#include <algorithm>
+#include <iterator>
+#include <string_view>
+
 #include "CliArgs.h"
 #include "CommandLine.h"
 #include "ParseStop.h"
@@ -29,7 +33,21 @@ int PrintMainUsage(const Console& c) {
 
 }  // namespace
 
-void BuildCommandLine(CLI::App& main, Action& chosen) {
+namespace {
+
+struct CommandGroup {
+    std::string_view word;
+    void (*add)(CLI::App&, Action&);
+};
+constexpr CommandGroup kGroups[] = {{"probe", AddProbeCommand},
+                                    {"send", AddSendCommands},
+                                    {"ptz", AddPtzCommands},
+                                    {"ledger", AddLedgerCommands},
+                                    {"provision", AddProvisionCommands}};
+
+}  // namespace
+
+void BuildCommandLine(CLI::App& main, Action& chosen, std::string_view first) {
     main.formatter(std::make_shared<CommandHelp>(kMainUsage, "command"));
     main.require_subcommand(1, 1);
     // Flags are given bare: "--json=false" is a usage error, not a quiet "no". Of an
@@ -38,11 +56,15 @@ void BuildCommandLine(CLI::App& main, Action& chosen) {
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
         ->disable_flag_override();
     main.add_flag_callback("--version", [] { throw CLI::CallForVersion(); })->trigger_on_parse();
-    AddProbeCommand(main, chosen);
-    AddSendCommands(main, chosen);
-    AddPtzCommands(main, chosen);
-    AddLedgerCommands(main, chosen);
-    AddProvisionCommands(main, chosen);
+    // A line that starts with a command needs only that command's group: once a
+    // command is picked, the words after it are its own. Building the other
+    // groups would cost every run of the program, a probe included, more than
+    // parsing does.
+    const auto named = std::find_if(std::begin(kGroups), std::end(kGroups),
+                                    [first](const CommandGroup& g) { return g.word == first; });
+    for (const CommandGroup& group : kGroups)
+        if (named == std::end(kGroups) || &group == named) group.add(main, chosen);
+    if (named != std::end(kGroups)) return;
     // "imgdl help" reads as "imgdl --help"; not offered among the commands.
     CLI::App& help = *main.add_subcommand("help")->group("")->allow_extras();
     OnParsed(help, chosen, nullptr, PrintMainUsage);
@@ -51,7 +73,7 @@ void BuildCommandLine(CLI::App& main, Action& chosen) {
 int RunMain(const std::vector<std::string>& args, const Console& c) {
     CLI::App main("", "imgdl");
     Action chosen;
-    BuildCommandLine(main, chosen);
+    BuildCommandLine(main, chosen, args.empty() ? std::string_view{} : args.front());
     try {
         main.parse(std::vector<std::string>(args.rbegin(), args.rend()));  // CLI11 pops words
     } catch (const CLI::ParseError& stop) {

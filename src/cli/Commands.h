@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace CLI {
@@ -28,8 +29,9 @@ void AddPtzCommands(CLI::App& main, Action& chosen);
 void AddLedgerCommands(CLI::App& main, Action& chosen);
 void AddProvisionCommands(CLI::App& main, Action& chosen);
 
-// The whole command line of imgdl, commands and --help and --version included.
-void BuildCommandLine(CLI::App& main, Action& chosen);
+// The whole command line of imgdl, commands and --help and --version included; with
+// `first` naming a command, only that command's group.
+void BuildCommandLine(CLI::App& main, Action& chosen, std::string_view first = {});
 
 // Runs imgdl with the words after the program's name.
 int RunMain(const std::vector<std::string>& args, const Console& console);
