@@ -56,10 +56,10 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 # Library dependencies come from dpkg-shlibdeps. Listed by hand are only what the
 # programs load at run time without linking it: Qt's platform plugins (xcb), the SVG
-# image plugin for the window icon, the fonts the dialogs' texts are set in, and libpq,
-# which the ledger opens with dlopen only for a PostgreSQL ledger.
+# image plugin for the window icon, the fonts the dialogs' texts are set in, and libpq and
+# libsqlite3, which the ledger opens with dlopen only for a ledger of their kind.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "fonts-liberation, fonts-nanum, qt6-qpa-plugins, libqt6svg6, libpq5")
+    "fonts-liberation, fonts-nanum, qt6-qpa-plugins, libqt6svg6, libpq5, libsqlite3-0")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

@@ -100,7 +100,8 @@ struct LedgerHooks {
 
 // A "postgresql://" or "postgres://" URI opens a PostgreSQL ledger (connecting now; the
 // URI goes to libpq unchanged, so PGPASSFILE and ~/.pgpass work); anything else is the
-// path of an SQLite file, opened when first used (init creates it and its folder).
+// path of an SQLite file, opened when first used (init creates it and its folder). Either
+// way the database's client library is loaded here, and a missing one is Unavailable.
 LedgerResult<std::unique_ptr<Ledger>> OpenLedger(std::string_view location, LedgerHooks hooks = {});
 bool IsPostgresUri(std::string_view location);
 

@@ -1,49 +1,23 @@
 #include "ledger/LibPq.h"
 
-#include <dlfcn.h>
-
-#include <string>
-#include <type_traits>
-
 namespace imgdl::ledger {
 
-namespace {
-
-LedgerError CannotLoad(const char* soname) {
-    const char* reason = ::dlerror();
-    return Fail(LedgerErrc::Unavailable,
-                std::string("PostgreSQL client library ") + soname +
-                    " cannot be loaded: " + (reason ? reason : "unknown reason"));
-}
-
-}  // namespace
-
-void LibPq::Close::operator()(void* handle) const {
-    ::dlclose(handle);
-}
-
 LedgerResult<LibPq> LibPq::Load(const char* soname) {
-    // RTLD_NOW: a libpq that lacks something it needs is refused here, not midway through
-    // an allocation. RTLD_LOCAL: its symbols are reached only through this object.
-    LibPq pq;
-    pq.handle_.reset(::dlopen(soname, RTLD_NOW | RTLD_LOCAL));
-    if (!pq.handle_) return CannotLoad(soname);
-    const auto bind = [&pq](const char* name, auto& function) {
-        void* symbol = ::dlsym(pq.handle_.get(), name);
-        function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(symbol);
-        return symbol != nullptr;
-    };
+    auto opened = SharedLibrary::Open("PostgreSQL client library", soname);
+    if (!opened.ok()) return opened.error();
+    LibPq pq(std::move(opened).value());
+    SharedLibrary& l = pq.library_;
     const bool found =
-        bind("PQclear", pq.PQclear) && bind("PQconnectdb", pq.PQconnectdb) &&
-        bind("PQerrorMessage", pq.PQerrorMessage) && bind("PQexecParams", pq.PQexecParams) &&
-        bind("PQfinish", pq.PQfinish) && bind("PQgetisnull", pq.PQgetisnull) &&
-        bind("PQgetlength", pq.PQgetlength) && bind("PQgetvalue", pq.PQgetvalue) &&
-        bind("PQnfields", pq.PQnfields) && bind("PQntuples", pq.PQntuples) &&
-        bind("PQresultErrorField", pq.PQresultErrorField) &&
-        bind("PQresultErrorMessage", pq.PQresultErrorMessage) &&
-        bind("PQresultStatus", pq.PQresultStatus) &&
-        bind("PQsetNoticeProcessor", pq.PQsetNoticeProcessor) && bind("PQstatus", pq.PQstatus);
-    if (!found) return CannotLoad(soname);
+        l.bind("PQclear", pq.PQclear) && l.bind("PQconnectdb", pq.PQconnectdb) &&
+        l.bind("PQerrorMessage", pq.PQerrorMessage) && l.bind("PQexecParams", pq.PQexecParams) &&
+        l.bind("PQfinish", pq.PQfinish) && l.bind("PQgetisnull", pq.PQgetisnull) &&
+        l.bind("PQgetlength", pq.PQgetlength) && l.bind("PQgetvalue", pq.PQgetvalue) &&
+        l.bind("PQnfields", pq.PQnfields) && l.bind("PQntuples", pq.PQntuples) &&
+        l.bind("PQresultErrorField", pq.PQresultErrorField) &&
+        l.bind("PQresultErrorMessage", pq.PQresultErrorMessage) &&
+        l.bind("PQresultStatus", pq.PQresultStatus) &&
+        l.bind("PQsetNoticeProcessor", pq.PQsetNoticeProcessor) && l.bind("PQstatus", pq.PQstatus);
+    if (!found) return l.missing();
     return pq;
 }
 

@@ -4,9 +4,10 @@
 // run of every program (about a millisecond), though most runs never reach a server.
 #include <libpq-fe.h>
 
-#include <memory>
+#include <utility>
 
 #include "ledger/LedgerError.h"
+#include "ledger/SharedLibrary.h"
 
 namespace imgdl::ledger {
 
@@ -35,12 +36,9 @@ class LibPq {
     decltype(&::PQstatus) PQstatus = nullptr;
 
   private:
-    struct Close {
-        void operator()(void* handle) const;
-    };
-    LibPq() = default;
+    explicit LibPq(SharedLibrary library) : library_(std::move(library)) {}
 
-    std::unique_ptr<void, Close> handle_;
+    SharedLibrary library_;
 };
 
 }  // namespace imgdl::ledger

@@ -16,9 +16,8 @@ bool IsPostgresUri(std::string_view location) {
 
 LedgerResult<std::unique_ptr<Ledger>> OpenLedger(std::string_view location, LedgerHooks hooks) {
     if (location.empty()) return Fail(LedgerErrc::Unavailable, "no ledger location given");
-    if (!IsPostgresUri(location))
-        return MakeSqlLedger(MakeSqliteConnection(std::string(location)), std::move(hooks));
-    auto connection = ConnectPostgres(location);
+    auto connection =
+        IsPostgresUri(location) ? ConnectPostgres(location) : ConnectSqlite(std::string(location));
     if (!connection.ok()) return connection.error();
     return MakeSqlLedger(std::move(connection).value(), std::move(hooks));
 }

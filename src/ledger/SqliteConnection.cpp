@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <type_traits>
 
+#include "ledger/LibSqlite.h"
+
 namespace imgdl::ledger {
 
 namespace {
@@ -20,10 +22,12 @@ constexpr SqlDialect kSqlite{
 };
 
 struct CloseDb {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+    decltype(&::sqlite3_close_v2) close;
+    void operator()(sqlite3* db) const { close(db); }
 };
 struct FinalizeStatement {
-    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+    decltype(&::sqlite3_finalize) finalize;
+    void operator()(sqlite3_stmt* s) const { finalize(s); }
 };
 using DbHandle = std::unique_ptr<sqlite3, CloseDb>;
 using StatementHandle = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
@@ -38,7 +42,7 @@ std::string Positional(std::string_view sql) {
 
 class SqliteConnection final : public SqlConnection {
   public:
-    explicit SqliteConnection(std::string path) : path_(std::move(path)) {}
+    SqliteConnection(LibSqlite sq, std::string path) : sq_(std::move(sq)), path_(std::move(path)) {}
 
     const SqlDialect& dialect() const override { return kSqlite; }
 
@@ -53,14 +57,14 @@ class SqliteConnection final : public SqlConnection {
         }
         sqlite3* raw = nullptr;
         const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
-        const int rc = sqlite3_open_v2(path_.c_str(), &raw, flags, nullptr);
-        DbHandle db(raw);
+        const int rc = sq_.sqlite3_open_v2(path_.c_str(), &raw, flags, nullptr);
+        DbHandle db(raw, {sq_.sqlite3_close_v2});
         if (rc != SQLITE_OK)
             return Fail(LedgerErrc::Unavailable,
                         "cannot open the ledger " + path_ + ": " +
-                            (db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc)));
-        sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
-        sqlite3_extended_result_codes(db.get(), 1);
+                            (db ? sq_.sqlite3_errmsg(db.get()) : sq_.sqlite3_errstr(rc)));
+        sq_.sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+        sq_.sqlite3_extended_result_codes(db.get(), 1);
         db_ = std::move(db);
         return {};
     }
@@ -70,14 +74,14 @@ class SqliteConnection final : public SqlConnection {
         if (!db_) return Fail(LedgerErrc::Unavailable, "the ledger " + path_ + " is not open");
         const std::string text = Positional(sql);
         sqlite3_stmt* raw = nullptr;
-        if (sqlite3_prepare_v2(db_.get(), text.c_str(), static_cast<int>(text.size()), &raw,
-                               nullptr) != SQLITE_OK)
+        if (sq_.sqlite3_prepare_v2(db_.get(), text.c_str(), static_cast<int>(text.size()), &raw,
+                                   nullptr) != SQLITE_OK)
             return failure();
-        StatementHandle statement(raw);
+        StatementHandle statement(raw, {sq_.sqlite3_finalize});
         for (std::size_t i = 0; i < params.size(); ++i)
             bind(raw, static_cast<int>(i + 1), params[i]);
         for (;;) {
-            const int rc = sqlite3_step(raw);
+            const int rc = sq_.sqlite3_step(raw);
             if (rc == SQLITE_DONE) return {};
             if (rc != SQLITE_ROW) return failure();
             if (rows) rows->push_back(readRow(raw));
@@ -85,54 +89,61 @@ class SqliteConnection final : public SqlConnection {
     }
 
   private:
-    static void bind(sqlite3_stmt* s, int index, const SqlValue& value) {
+    void bind(sqlite3_stmt* s, int index, const SqlValue& value) const {
         std::visit(
             [&](const auto& v) {
                 using T = std::decay_t<decltype(v)>;
                 if constexpr (std::is_same_v<T, std::int64_t>)
-                    sqlite3_bind_int64(s, index, v);
+                    sq_.sqlite3_bind_int64(s, index, v);
                 else if constexpr (std::is_same_v<T, std::string>)
-                    sqlite3_bind_text(s, index, v.data(), static_cast<int>(v.size()),
-                                      SQLITE_TRANSIENT);
+                    sq_.sqlite3_bind_text(s, index, v.data(), static_cast<int>(v.size()),
+                                          SQLITE_TRANSIENT);
                 else
-                    sqlite3_bind_null(s, index);
+                    sq_.sqlite3_bind_null(s, index);
             },
             value);
     }
 
-    static SqlRow readRow(sqlite3_stmt* s) {
+    SqlRow readRow(sqlite3_stmt* s) const {
         SqlRow row;
-        const int columns = sqlite3_column_count(s);
+        const int columns = sq_.sqlite3_column_count(s);
         for (int i = 0; i < columns; ++i) {
-            if (sqlite3_column_type(s, i) == SQLITE_NULL) {
+            if (sq_.sqlite3_column_type(s, i) == SQLITE_NULL) {
                 row.emplace_back();
                 continue;
             }
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
+            const auto* text = reinterpret_cast<const char*>(sq_.sqlite3_column_text(s, i));
             row.emplace_back(
-                std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(s, i))));
+                std::string(text, static_cast<std::size_t>(sq_.sqlite3_column_bytes(s, i))));
         }
         return row;
     }
 
     LedgerError failure() const {
-        const std::string what = sqlite3_errmsg(db_.get());
+        const std::string what = sq_.sqlite3_errmsg(db_.get());
         if (what.rfind("no such table", 0) == 0)
             return Fail(LedgerErrc::NotInitialised, "no ledger in " + path_);
-        const int code = sqlite3_errcode(db_.get()) & 0xFF;
+        const int code = sq_.sqlite3_errcode(db_.get()) & 0xFF;
         if (code == SQLITE_NOTADB)
             return Fail(LedgerErrc::Unavailable, path_ + " is not a ledger: " + what);
         return Fail(LedgerErrc::Database, "ledger " + path_ + ": " + what);
     }
 
+    LibSqlite sq_;  // before db_: the library is closed after the database
     std::string path_;
     DbHandle db_;
 };
 
 }  // namespace
 
-std::unique_ptr<SqlConnection> MakeSqliteConnection(std::string path) {
-    return std::make_unique<SqliteConnection>(std::move(path));
+LedgerResult<std::unique_ptr<SqlConnection>> ConnectSqlite(std::string path,
+                                                           const char* libsqlite) {
+    auto loaded = LibSqlite::Load(libsqlite);
+    if (!loaded.ok())
+        return Fail(LedgerErrc::Unavailable,
+                    "cannot open the ledger " + path + ": " + loaded.error().message);
+    return std::unique_ptr<SqlConnection>(
+        std::make_unique<SqliteConnection>(std::move(loaded).value(), std::move(path)));
 }
 
 }  // namespace imgdl::ledger

@@ -3,11 +3,17 @@
 #include <memory>
 #include <string>
 
+#include "ledger/LedgerError.h"
 #include "ledger/SqlConnection.h"
 
 namespace imgdl::ledger {
 
-// Opens nothing yet: the file is opened by the first operation (created only by init).
-std::unique_ptr<SqlConnection> MakeSqliteConnection(std::string path);
+// The soname of the SQLite library the package depends on (libsqlite3-0).
+inline constexpr const char* kLibSqliteName = "libsqlite3.so.0";
+
+// Loads the SQLite library (named `libsqlite`: tests name one that is not there) now, but
+// opens no file yet: the file is opened by the first operation (created only by init).
+LedgerResult<std::unique_ptr<SqlConnection>> ConnectSqlite(std::string path,
+                                                           const char* libsqlite = kLibSqliteName);
 
 }  // namespace imgdl::ledger

@@ -392,26 +392,31 @@ TEST_F(ProvisionTest, PostgresLedgerKeepsItsPasswordOutOfEveryOutput) {
     EXPECT_EQ(rows(uri).size(), 2u);
 }
 
-// The dynamic loader's own list of the objects a run maps: the PostgreSQL client library
-// and all under it only when a PostgreSQL ledger is opened, not on every run.
-TEST_F(ProvisionTest, OnlyAPostgresLedgerLoadsItsClientLibrary) {
+// The dynamic loader's own list of the objects a run maps: each database's client library
+// (and all under it) only when a ledger of its kind is opened, not on every run.
+TEST_F(ProvisionTest, OnlyALedgerLoadsItsClientLibrary) {
     init(ledger(), 10);
+    const std::string image = write("app.bin", testimage::BuildApplicationImage({}));
     const std::string nobody =
         "postgresql://imgdl@127.0.0.1:" + std::to_string(FreePort()) + "/ledger";
     const struct {
         std::string args;
         int exit;
-        bool loads;
+        bool sqlite;
+        bool pq;
     } cases[] = {
-        {"--version", 0, false},
-        {"ledger status --ledger " + ledger(), 0, false},
-        {"ledger status --ledger " + Quote(nobody), 2, true},
+        {"--version", 0, false, false},
+        {"probe " + image, 0, false, false},
+        {"send app " + image + " " + target(), 0, false, false},
+        {"ledger status --ledger " + ledger(), 0, true, false},
+        {"ledger status --ledger " + Quote(nobody), 2, false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
         const Result r = run("env LD_DEBUG=files " IMGDL_PROGRAM, c.args);
         EXPECT_EQ(r.exit, c.exit) << r.err;
-        EXPECT_EQ(r.err.find("libpq.so") != std::string::npos, c.loads);
+        EXPECT_EQ(r.err.find("libsqlite3.so") != std::string::npos, c.sqlite);
+        EXPECT_EQ(r.err.find("libpq.so") != std::string::npos, c.pq);
     }
 }
 
