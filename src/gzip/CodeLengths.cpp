@@ -63,38 +63,46 @@ class WordBits {
     unsigned count_;
 };
 
-// The repeat count and the length repeated for code-length symbols 16, 17 and
-// 18; take(n, value) reads n bits, false when the input runs out.
-template <class Take>
-bool Repeat(unsigned symbol, std::uint8_t& previous, unsigned& repeat, Take take) {
-    unsigned extra = 0;
-    if (symbol == 16) {
-        if (!take(2, extra)) return false;
-        repeat = 3 + extra;
-    } else if (symbol == 17) {
-        if (!take(3, extra)) return false;
-        repeat = 3 + extra;
-        previous = 0;
-    } else {
-        if (!take(7, extra)) return false;
-        repeat = 11 + extra;
-        previous = 0;
-    }
-    return true;
-}
+// The careful reader: every fetch checked, one byte at a time.
+struct CarefulReader {
+    BitInput& bits;
+    const HuffmanTable& table;
 
-int ReadCarefully(BitInput& bits, const HuffmanTable& codeLengths, std::uint8_t* lengths,
-                  unsigned count) {
-    const auto take = [&bits](unsigned n, unsigned& value) {
+    const HuffmanSlot* symbol() { return DecodeSymbol(bits, table); }
+    bool take(unsigned n, unsigned& value) {
         if (!bits.need(n)) return false;
         value = bits.peek(n);
         bits.drop(n);
         return true;
-    };
+    }
+};
+
+// The word reader: the code-length code's codewords are at most 7 bits, and its
+// table is as wide as the longest, so one lookup always finds the symbol, or an
+// unused codeword.
+struct WordReader {
+    WordBits bits;
+    const HuffmanSlot* slots;
+    unsigned width;
+
+    const HuffmanSlot* symbol() {
+        const HuffmanSlot& slot = slots[bits.peek(width)];
+        if (slot.op != kOpLiteral) return nullptr;
+        bits.drop(slot.bits);
+        return &slot;
+    }
+    bool take(unsigned n, unsigned& value) {
+        value = bits.take(n);
+        return true;
+    }
+};
+
+template <class Reader>
+int ReadLengths(Reader& reader, std::uint8_t* lengths, unsigned count) {
     unsigned i = 0;
     std::uint8_t previous = 0;
     while (i < count) {
-        const HuffmanSlot* slot = DecodeSymbol(bits, codeLengths);
+        const HuffmanSlot* slot = reader.symbol();
         if (slot == nullptr) return kInflateBadData;
         const unsigned symbol = slot->value;
         if (symbol < 16) {
@@ -102,40 +110,13 @@ int ReadCarefully(BitInput& bits, const HuffmanTable& codeLengths, std::uint8_t*
             lengths[i++] = previous;
             continue;
         }
-        unsigned repeat = 0;
-        if (!Repeat(symbol, previous, repeat, take)) return kInflateBadData;
-        if (i + repeat > count) return kInflateBadData;
-        std::fill_n(lengths + i, repeat, previous);
-        i += repeat;
-    }
-    return kInflateOk;
-}
-
-// The code-length code's codewords are at most 7 bits, and its table is as wide
-// as the longest, so one lookup always finds the symbol, or an unused codeword.
-int ReadByWords(BitInput& input, const HuffmanTable& codeLengths, std::uint8_t* lengths,
-                unsigned count) {
-    WordBits bits(input);
-    const auto take = [&bits](unsigned n, unsigned& value) {
-        value = bits.take(n);
-        return true;
-    };
-    const HuffmanSlot* const slots = codeLengths.slots.data();
-    const unsigned width = codeLengths.width;
-    unsigned i = 0;
-    std::uint8_t previous = 0;
-    while (i < count) {
-        const HuffmanSlot& slot = slots[bits.peek(width)];
-        if (slot.op != kOpLiteral) return kInflateBadData;
-        bits.drop(slot.bits);
-        const unsigned symbol = slot.value;
-        if (symbol < 16) {
-            previous = static_cast<std::uint8_t>(symbol);
-            lengths[i++] = previous;
-            continue;
-        }
-        unsigned repeat = 0;
-        Repeat(symbol, previous, repeat, take);
+        // 16 repeats the previous length 3..6 times, 17 and 18 repeat a zero 3..10
+        // and 11..138 times.
+        const unsigned extraBits = symbol == 16 ? 2 : symbol == 17 ? 3 : 7;
+        unsigned extra = 0;
+        if (!reader.take(extraBits, extra)) return kInflateBadData;
+        const unsigned repeat = (symbol == 18 ? 11 : 3) + extra;
+        if (symbol != 16) previous = 0;
         if (i + repeat > count) return kInflateBadData;
         std::fill_n(lengths + i, repeat, previous);
         i += repeat;
@@ -148,9 +129,11 @@ int ReadByWords(BitInput& input, const HuffmanTable& codeLengths, std::uint8_t* 
 int ReadCodeLengths(BitInput& bits, const HuffmanTable& codeLengths, std::uint8_t* lengths,
                     unsigned count, bool fast) {
     if (fast && !codeLengths.empty() && codeLengths.width <= 7 && bits.spareBytes() > kMostBytes) {
-        return ReadByWords(bits, codeLengths, lengths, count);
+        WordReader reader{WordBits(bits), codeLengths.slots.data(), codeLengths.width};
+        return ReadLengths(reader, lengths, count);
     }
-    return ReadCarefully(bits, codeLengths, lengths, count);
+    CarefulReader reader{bits, codeLengths};
+    return ReadLengths(reader, lengths, count);
 }
 
 }  // namespace imgdl::gzip
