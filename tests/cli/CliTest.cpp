@@ -18,17 +18,7 @@ sim::RecorderBehaviour Behaviour(Change change) {
     return behaviour;
 }
 
-class SendTest : public CliTest {
-  protected:
-    std::string app(const char* tag = "$version: 1.2.3 $") {
-        testimage::ApplicationOptions options;
-        if (tag)
-            options.tag = tag;
-        else
-            options.tag.reset();
-        return write("app.bin", testimage::BuildApplicationImage(options));
-    }
-};
+using SendTest = CliTest;
 
 TEST_F(SendTest, ProbePrintsTheVersionOrTheFlowsMessage) {
     const struct {

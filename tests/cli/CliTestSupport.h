@@ -45,6 +45,15 @@ class CliTest : public testing::Test {
         testimage::WriteFile(file(name), bytes);
         return file(name);
     }
+    // app.bin, an application image carrying `tag` (nullptr: no tag at all).
+    std::string app(const char* tag = "$version: 1.2.3 $") {
+        testimage::ApplicationOptions options;
+        if (tag)
+            options.tag = tag;
+        else
+            options.tag.reset();
+        return write("app.bin", testimage::BuildApplicationImage(options));
+    }
     static std::string read(const std::string& path) {
         std::ifstream in(path);
         std::stringstream text;

@@ -13,14 +13,6 @@ using nlohmann::json;
 
 class JsonOutput : public CliTest {
   protected:
-    std::string app(const char* tag) {
-        testimage::ApplicationOptions options;
-        if (tag)
-            options.tag = tag;
-        else
-            options.tag.reset();
-        return write("app.bin", testimage::BuildApplicationImage(options));
-    }
     std::string port() const { return std::to_string(recorder.port()); }
 };
 
