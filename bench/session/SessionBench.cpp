@@ -1,4 +1,4 @@
-// A 64 MiB payload to the loopback recorder, once through SendInChunks (writability
+// A 64 MiB payload to the loopback recorder, once through the session's worker (writability
 // wait and send-buffer-sized pieces, one progress report each) and once through a plain
 // loop of large blocking sends. Both run the same handshake and acknowledgements; the
 // interleaved case alternates them and reports both rates and their ratio.
@@ -33,10 +33,10 @@ class CountingSink : public DownloadSink {
 struct Bench {
     Bench() : recorder(Behaviour()), payload(kPayloadSize, 0x5A) {
         job.command = CMD_APPLICATION_IMAGE;
-        SetTargetAddress(job, "127.0.0.1");
-        job.targetPort = recorder.port();
+        job.target = RecorderAddress{{127, 0, 0, 1}, recorder.port(), {}};
         job.payload.bytes = payload;
         job.window = sink;
+        job.timeouts.closeDelay = std::chrono::milliseconds(0);
     }
     static sim::RecorderBehaviour Behaviour() {
         sim::RecorderBehaviour b;
@@ -70,18 +70,27 @@ bool PlainLoop(int fd, const std::uint8_t* data, std::int32_t size) {
 // sendBuffer: SO_SNDBUF asked for the client socket, 0 for the kernel's own sizing.
 double Session(Bench& b, bool chunked, int sendBuffer = 0) {
     const auto started = Clock::now();
+    const auto askBuffer = [&b, sendBuffer](int fd) {
+        if (sendBuffer > 0) ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
+    };
+    if (chunked) {
+        DownloadJob job = b.job;
+        job.configureSocket = [&b, askBuffer](int fd) {
+            askBuffer(fd);
+            b.piece = SendBufferPieceSize(fd);
+        };
+        if (DownloadWorker(job) != 0) return -1;
+        return std::chrono::duration<double>(Clock::now() - started).count();
+    }
     UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (sendBuffer > 0)
-        ::setsockopt(fd.get(), SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
-    const auto peer = TargetOf(b.job);
-    if (!fd || !peer || !ConnectWithin(fd.get(), *peer, std::chrono::seconds(5))) return -1;
-    if (Handshake(fd.get(), b.job) != 0) return -1;
-    if (chunked) b.piece = SendBufferPieceSize(fd.get());
-    const bool sent =
-        chunked
-            ? SendInChunks(b.job.payload.bytes.data(), b.job.payload.length(), fd.get(), b.job) == 0
-            : PlainLoop(fd.get(), b.job.payload.bytes.data(), b.job.payload.length());
-    if (!sent) return -1;
+    askBuffer(fd.get());
+    const sockaddr_in peer = SocketAddressOf(*b.job.target);
+    if (!fd || ConnectWithin(fd.get(), peer, std::chrono::seconds(5)) != 0) return -1;
+    const auto length = static_cast<std::uint32_t>(b.job.payload.length());
+    if (!SendWord(fd.get(), b.job.command) || !ReceiveWord(fd.get(), std::chrono::seconds(5)) ||
+        !SendWord(fd.get(), length) || ReceiveWord(fd.get(), std::chrono::seconds(5)) != length)
+        return -1;
+    if (!PlainLoop(fd.get(), b.job.payload.bytes.data(), b.job.payload.length())) return -1;
     for (int i = 0; i < 2; ++i)
         if (ReceiveWord(fd.get(), std::chrono::seconds(30)) != REPLY_ACK) return -1;
     return std::chrono::duration<double>(Clock::now() - started).count();

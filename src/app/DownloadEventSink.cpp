@@ -18,13 +18,24 @@ void QtDownloadSink::progress(std::uint32_t percent) {
 }
 
 void QtDownloadSink::error(int code) {
-    post(SessionEventMessage::Kind::Error, static_cast<std::uint32_t>(code));
+    std::string cause;
+    {
+        std::lock_guard lock(mutex_);
+        cause = cause_;
+    }
+    post(SessionEventMessage::Kind::Error, static_cast<std::uint32_t>(code), std::move(cause));
 }
 
-void QtDownloadSink::post(SessionEventMessage::Kind kind, std::uint32_t value) {
+void QtDownloadSink::failed(const SessionCause& cause) {
+    std::lock_guard lock(mutex_);
+    cause_ = cause.text;
+}
+
+void QtDownloadSink::post(SessionEventMessage::Kind kind, std::uint32_t value, std::string cause) {
     // Held while posting, so detach() cannot return between the check and the post.
     std::lock_guard lock(mutex_);
-    if (target_) QCoreApplication::postEvent(target_, new SessionEventMessage(kind, value));
+    if (target_)
+        QCoreApplication::postEvent(target_, new SessionEventMessage(kind, value, std::move(cause)));
 }
 
 void QtDownloadSink::detach() {

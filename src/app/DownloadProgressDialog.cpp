@@ -91,6 +91,7 @@ void DownloadProgressDialog::startWorker() {
 bool DownloadProgressDialog::event(QEvent* e) {
     if (e->type() != SessionEventMessage::eventType()) return QDialog::event(e);
     const auto* m = static_cast<SessionEventMessage*>(e);
+    if (m->kind() == SessionEventMessage::Kind::Error && !ended_) cause_ = m->cause();
     handleReport(m->kind(), m->value());
     return true;
 }
@@ -136,7 +137,7 @@ void DownloadProgressDialog::showError(std::uint32_t code) {
     ended_ = true;
     error_ = static_cast<int>(code);
     if (const auto id = ErrorMessageId(static_cast<int>(code)))
-        messages_.showMessage(LoadString(*id), MessageButtons::Ok);
+        messages_.showMessage(LoadString(*id), MessageButtons::Ok, MessageIcon::Default, cause_);
     endSession(QDialog::Rejected);
 }
 

@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "app/DownloadEventSink.h"
@@ -41,6 +42,8 @@ class DownloadProgressDialog : public QDialog {
     int progress() const;
     // The error code the session ended with; 0 when it reported none.
     int sessionError() const { return error_; }
+    // Why it failed, as the worker said; empty when it said nothing.
+    const std::string& sessionCause() const { return cause_; }
 
   public slots:
     void reject() override;
@@ -69,6 +72,7 @@ class DownloadProgressDialog : public QDialog {
     QProgressBar* bar_ = nullptr;
     bool ended_ = false;
     int error_ = 0;
+    std::string cause_;
 };
 
 }  // namespace imgdl

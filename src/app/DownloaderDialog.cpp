@@ -142,8 +142,9 @@ std::optional<DownloadRequest> DownloaderDialog::downloadRequest() const {
                                     [&](const auto& k) { return k.first == f.downloadType; });
     if (kind == std::end(kKinds)) return std::nullopt;
     request.kind = kind->second;
-    request.target = f.targetIpControl;
-    request.port = static_cast<std::uint16_t>(f.portNumber & 0xFFFF);
+    // Blank parts leave no address: the session then fails to connect, as it always has.
+    request.target = ParseRecorderAddress(f.targetIpControl, {kDefaultRecorderPort, false, false});
+    if (request.target) request.target->port = static_cast<std::uint16_t>(f.portNumber);
     request.imagePath = f.imagePath;
     request.writeMac = f.macCheckBox;
     request.macText = f.macText;
@@ -219,7 +220,8 @@ void DownloaderDialog::OnSerialCheckClicked() {
 
 void DownloaderDialog::OnDownload() {
     if (!flows_) return;
-    if (!readFields()) {
+    // A port outside 1-65535 would reach a port nobody typed.
+    if (!readFields() || fields_.portNumber == 0 || fields_.portNumber > 65535) {
         service_.showMessage(LoadString(IDS_WRONG_NUMBER));
         return;
     }

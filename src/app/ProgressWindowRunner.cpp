@@ -6,13 +6,16 @@
 
 namespace imgdl {
 
-int ProgressWindowRunner::run(const SessionRequest& request) {
+SessionOutcome ProgressWindowRunner::run(const SessionRequest& request) {
     DownloadJob job = MakeDownloadJob(request);
     job.timeouts = timeouts;
     DownloadProgressDialog progress(std::move(job), parent_, service_);
-    if (service_.runModal(progress) == QDialog::Accepted) return 0;
+    if (service_.runModal(progress) == QDialog::Accepted) return {};
     // A window closed before its session reported anything has not reached the recorder.
-    return progress.sessionError() != 0 ? progress.sessionError() : ERR_NETWORK;
+    SessionOutcome outcome;
+    outcome.error = progress.sessionError() != 0 ? progress.sessionError() : ERR_NETWORK;
+    outcome.cause.text = progress.sessionCause();
+    return outcome;
 }
 
 }  // namespace imgdl

@@ -14,7 +14,7 @@ class ProgressWindowRunner final : public SessionRunner {
   public:
     ProgressWindowRunner(QWidget* parent, DialogService& service)
         : parent_(parent), service_(service) {}
-    int run(const SessionRequest& request) override;
+    SessionOutcome run(const SessionRequest& request) override;
 
     SessionTimeouts timeouts;  // tests shorten them
 

@@ -1,3 +1,4 @@
+#include <cstdio>
 #include "CliArgs.h"
 
 #include <cmath>
@@ -8,16 +9,22 @@
 namespace imgdl::cli {
 
 std::optional<Target> ParseTarget(const std::string& text) {
-    Target target;
-    const auto colon = text.find(':');
-    target.host = text.substr(0, colon);
-    if (target.host.empty() || target.host.size() > 15) return std::nullopt;
-    if (colon != std::string::npos) {
-        const auto port = ParseUnsignedField(text.substr(colon + 1));
-        if (!port || *port == 0 || *port > 65535) return std::nullopt;
-        target.port = static_cast<std::uint16_t>(*port);
+    return ParseRecorderAddress(text);
+}
+
+std::string Printable(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7F) {
+            out += c;
+            continue;
+        }
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+        out += escaped;
     }
-    return target;
+    return out;
 }
 
 std::optional<std::chrono::milliseconds> ParseSeconds(const std::string& text) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "common/RecorderAddress.h"
 #include "session/DownloadJob.h"
 
 namespace imgdl::cli {
@@ -15,10 +16,8 @@ inline constexpr int kExitUsage = 1;
 inline constexpr int kExitRefused = 2;  // input refused before any connection
 inline constexpr int kExitSession = 3;  // a session failed
 
-struct Target {
-    std::string host;  // dotted IPv4 text
-    std::uint16_t port = 5000;
-};
+// A recorder named on the command line: parsed once, as the address type says.
+using Target = RecorderAddress;
 
 // How sessions are run: connect retries and the time limits of each wait.
 struct SessionLimits {
@@ -42,9 +41,12 @@ struct SendOptions {
     SessionLimits limits;
 };
 
-// "HOST" or "HOST:PORT" (port 1..65535, read as the dialog reads its number fields);
-// nothing for anything else.
+// "A.B.C.D" or "A.B.C.D:PORT" (port 1..65535); nothing for anything else.
 std::optional<Target> ParseTarget(const std::string& text);
+
+// The text with every byte outside printable ASCII written as \xNN, so that what a
+// person typed can be quoted on one line.
+std::string Printable(const std::string& text);
 
 // A time limit in seconds, fractions allowed, above 0 and at most a day.
 std::optional<std::chrono::milliseconds> ParseSeconds(const std::string& text);

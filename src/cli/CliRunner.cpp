@@ -1,11 +1,11 @@
 #include "CliRunner.h"
 
-#include "ConnectRetry.h"
 #include "ProgressPrinter.h"
 #include "image/IdentityPatch.h"
 #include "res/StringTable.h"
 #include "session/DownloadProtocol.h"
 #include "session/SessionPayloads.h"
+#include "session/ConnectRetry.h"
 #include "session/SessionThread.h"
 
 namespace imgdl::cli {
@@ -19,8 +19,7 @@ DownloadRequest RequestFor(const SendOptions& o) {
     DownloadRequest r;
     for (const auto& [name, kind] : kKinds)
         if (o.kind == name) r.kind = kind;
-    r.target = o.target ? o.target->host : std::string();
-    r.port = o.target ? o.target->port : 0;
+    r.target = o.target;
     r.imagePath = o.file;
     r.writeMac = o.mac.has_value();
     r.macText = o.mac.value_or("");
@@ -63,13 +62,13 @@ LogEntry CliRunner::describe(const DownloadJob& job) const {
         e.mac = texts.mac;
         e.serial = texts.serial;
     }
-    e.target = std::string(job.targetAddress) + ":" + std::to_string(job.targetPort);
+    e.target = TargetText(job.target);
     e.command = std::string(CommandName(job.command));
     e.length = job.payload.length();
     return e;
 }
 
-int CliRunner::run(const SessionRequest& request) {
+SessionOutcome CliRunner::run(const SessionRequest& request) {
     // The request goes down once, as the job; the log describes what the job sends.
     DownloadJob job = MakeDownloadJob(request);
     job.timeouts = timeouts;
@@ -98,11 +97,12 @@ int CliRunner::run(const SessionRequest& request) {
     entry.result = outcome.error == 0 ? "OK" : std::string(ErrorName(outcome.error));
     if (outcome.error != 0) {
         entry.message = std::string(LoadString(ErrorMessageId(outcome.error).value_or(0)));
-        say(entry.message);
+        entry.cause = outcome.cause.text;
+        say(entry.cause.empty() ? entry.message : entry.message + " (" + entry.cause + ")");
     }
     if (!outcome.workerEnded) say(LoadString(IDS_TERMINATION_ERROR));
     if (log_ && !log_->Append(entry)) std::fprintf(err_, "imgdl: cannot write the log file\n");
-    return outcome.error;
+    return outcome;
 }
 
 }  // namespace imgdl::cli

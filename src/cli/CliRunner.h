@@ -25,7 +25,7 @@ class CliRunner final : public SessionRunner {
   public:
     CliRunner(const SendOptions& options, std::FILE* err, bool terminal);
     // Prints a failing session's message on standard error.
-    int run(const SessionRequest& request) override;
+    SessionOutcome run(const SessionRequest& request) override;
 
     SessionTimeouts timeouts;  // tests shorten them
 

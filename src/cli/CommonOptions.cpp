@@ -8,7 +8,8 @@ namespace {
 
 Target TargetOrUsageError(const std::string& text) {
     const auto target = ParseTarget(text);
-    if (!target) UsageError("--target must be HOST or HOST:PORT, got '" + text + "'");
+    if (!target)
+        UsageError("--target must be HOST or HOST:PORT, got '" + Printable(text) + "'");
     return *target;
 }
 
@@ -34,13 +35,11 @@ void AddTargetOption(CLI::App& app, std::optional<Target>& target) {
         ->type_name("HOST[:PORT]");
 }
 
-void AddTargetsOption(CLI::App& app, std::vector<std::string>& texts,
-                      std::vector<Target>& targets) {
+void AddTargetsOption(CLI::App& app, std::vector<Target>& targets) {
     app.add_option_function<std::vector<std::string>>(
            "--target",
-           [&texts, &targets](const std::vector<std::string>& given) {
+           [&targets](const std::vector<std::string>& given) {
                for (const std::string& text : given) targets.push_back(TargetOrUsageError(text));
-               texts = given;
            })
         ->required()
         ->allow_extra_args(false)  // one target per --target; the next word is not one

@@ -12,11 +12,11 @@ class App;
 
 namespace imgdl::cli {
 
-// --target HOST[:PORT], required; the last one given counts.
+// --target A.B.C.D[:PORT], required; the last one given counts.
 void AddTargetOption(CLI::App& app, std::optional<Target>& target);
 
-// --target HOST[:PORT], required, as often as there are targets: each as written and read.
-void AddTargetsOption(CLI::App& app, std::vector<std::string>& texts, std::vector<Target>& targets);
+// --target A.B.C.D[:PORT], required, as often as there are targets.
+void AddTargetsOption(CLI::App& app, std::vector<Target>& targets);
 
 // --retries N, --connect-timeout S, --ack-timeout S, --write-timeout S.
 void AddSessionLimitOptions(CLI::App& app, SessionLimits& limits);

@@ -15,6 +15,7 @@ struct LogEntry {
     std::string version;  // MAJOR.MINOR.PATCH, when known
     std::string result;   // OK or the error's name
     std::string message;  // what the operator was told
+    std::string cause;    // why a session failed: step, system error, bytes sent
 };
 
 class ProvisioningLog {

@@ -26,13 +26,15 @@ constexpr const char* kSendUsage =
     "2 s ... at most 8 s), --connect-timeout S, --ack-timeout S, --write-timeout S.\n"
     "--json prints the outcome as one JSON object on standard output, refusals included:\n"
     "{\"kind\",\"target\",\"result\",\"message\",\"nextMac\"}, result \"done\", \"refused\" or\n"
-    "\"session failed\" (then \"error\" names the error code). Messages stay on standard error.\n"
+    "\"session failed\" (then \"error\" names the error code, \"step\" the step it failed at,\n"
+    "\"cause\" why, \"payload_sent\" whether any payload byte left and \"payload_bytes\" how\n"
+    "many). Messages stay on standard error.\n"
     "Exit: 0 done, 1 usage, 2 input refused (nothing sent), 3 a session failed.\n";
 
 // What a send did, with the messages the text output shows.
 nlohmann::json SendOutcomeJson(const SendOptions& o, const FlowOutcome& outcome) {
     nlohmann::json j = {{"kind", o.kind},
-                        {"target", o.target->host + ":" + std::to_string(o.target->port)}};
+                        {"target", o.target->text()}};
     switch (outcome.result) {
         case FlowOutcome::Result::Done:
             j["result"] = "done";
@@ -46,6 +48,10 @@ nlohmann::json SendOutcomeJson(const SendOptions& o, const FlowOutcome& outcome)
             j["result"] = "session failed";
             j["error"] = std::string(ErrorName(outcome.error));
             j["message"] = std::string(LoadString(ErrorMessageId(outcome.error).value_or(0)));
+            j["step"] = std::string(SessionStepName(outcome.cause.step));
+            j["cause"] = outcome.cause.text;
+            j["payload_sent"] = outcome.cause.payloadStarted();
+            j["payload_bytes"] = outcome.cause.payloadBytesSent;
             break;
     }
     j["nextMac"] = outcome.nextMac ? nlohmann::json(*outcome.nextMac) : nlohmann::json(nullptr);

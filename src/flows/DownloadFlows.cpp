@@ -15,8 +15,7 @@ namespace imgdl {
 SessionRequest SessionTo(const DownloadRequest& request, std::uint32_t command) {
     SessionRequest session;
     session.command = command;
-    session.targetAddress = request.target;
-    session.targetPort = request.port;
+    session.target = request.target;
     return session;
 }
 
@@ -49,7 +48,8 @@ std::optional<FlowOutcome> DownloadFlows::checkVersion(const DownloadRequest& re
         EncodeVersionPayload(static_cast<std::uint32_t>(version)));
     SessionRequest session = SessionTo(request, CMD_FIRMWARE_VERSION);
     session.payload = {*payload, payload};
-    if (const int error = runner_.run(session)) return FlowOutcome::Session(error);
+    if (const SessionOutcome outcome = runner_.run(session); outcome.error != 0)
+        return FlowOutcome::Session(outcome);
     return std::nullopt;
 }
 

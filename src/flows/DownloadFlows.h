@@ -15,9 +15,9 @@ inline constexpr const char* kIntegratedCopyName = "_ZOMADVR.tmp";
 class SessionRunner {
   public:
     virtual ~SessionRunner() = default;
-    // Runs one session to its end: 0 when it ended with the recorder's final
-    // acknowledgement, otherwise its ERR_* code.
-    virtual int run(const SessionRequest& request) = 0;
+    // Runs one session to its end: error 0 when it ended with the recorder's final
+    // acknowledgement, otherwise its ERR_* code and cause.
+    virtual SessionOutcome run(const SessionRequest& request) = 0;
 };
 
 class DownloadFlows {

@@ -6,14 +6,18 @@
 #include <optional>
 #include <string>
 
+#include "common/RecorderAddress.h"
+#include "session/SessionThread.h"
+
 namespace imgdl {
 
 enum class DownloadKind { Integrated, Identity, Application, Ptz };
 
 struct DownloadRequest {
     DownloadKind kind = DownloadKind::Application;
-    std::string target;  // dotted IPv4 text
-    std::uint16_t port = 5000;
+    // Nothing when the person left parts of the address blank: the sessions then fail
+    // to connect, as they always have.
+    std::optional<RecorderAddress> target;
     std::string imagePath;  // not used by Identity
     bool writeMac = false;
     std::string macText;  // written only when it is twelve hex digits
@@ -36,12 +40,14 @@ struct FlowOutcome {
     Result result = Result::Done;
     int refusal = 0;  // a string-table id
     int error = 0;    // ERR_*
+    SessionCause cause;  // why the session failed
     // The MAC after the one written, when the request asked for it.
     std::optional<std::string> nextMac;
 
-    static FlowOutcome Refuse(int stringId) { return {Result::Refused, stringId, 0, {}}; }
-    static FlowOutcome Session(int errorCode) {
-        return {errorCode == 0 ? Result::Done : Result::SessionFailed, 0, errorCode, {}};
+    static FlowOutcome Refuse(int stringId) { return {Result::Refused, stringId, 0, {}, {}}; }
+    static FlowOutcome Session(const SessionOutcome& session) {
+        return {session.error == 0 ? Result::Done : Result::SessionFailed, 0, session.error,
+                session.cause, {}};
     }
 };
 

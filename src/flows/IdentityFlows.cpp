@@ -18,9 +18,10 @@ SessionRequest WithBytes(SessionRequest session, const std::array<std::uint8_t, 
 }
 
 // The outcome of a session that wrote `mac`, with the next MAC when it was asked for.
-FlowOutcome AfterMacWritten(int error, const DownloadRequest& request, const MacAddress& mac) {
-    FlowOutcome outcome = FlowOutcome::Session(error);
-    if (error == 0 && request.autoIncrease) outcome.nextMac = NextMacText(mac);
+FlowOutcome AfterMacWritten(const SessionOutcome& session, const DownloadRequest& request,
+                            const MacAddress& mac) {
+    FlowOutcome outcome = FlowOutcome::Session(session);
+    if (session.error == 0 && request.autoIncrease) outcome.nextMac = NextMacText(mac);
     return outcome;
 }
 
@@ -29,9 +30,9 @@ FlowOutcome AfterMacWritten(int error, const DownloadRequest& request, const Mac
 FlowOutcome DownloadFlows::DownloadMacAddress(const DownloadRequest& request) {
     if (!IsValidMacText(request.macText)) return FlowOutcome::Refuse(IDS_INVALID_MAC);
     const MacAddress mac = ParseMacAddress(request.macText);
-    const int error =
+    const SessionOutcome session =
         runner_.run(WithBytes(SessionTo(request, CMD_MAC_ADDRESS), EncodeMacPayload(mac)));
-    return AfterMacWritten(error, request, mac);
+    return AfterMacWritten(session, request, mac);
 }
 
 FlowOutcome DownloadFlows::DownloadSerialNumber(const DownloadRequest& request) {
@@ -44,9 +45,10 @@ FlowOutcome DownloadFlows::DownloadMacAndSerial(const DownloadRequest& request) 
     // the MAC-only flow does.
     if (!IsValidMacText(request.macText)) return FlowOutcome::Refuse(IDS_INVALID_MAC);
     const MacAddress mac = ParseMacAddress(request.macText);
-    const int error = runner_.run(WithBytes(SessionTo(request, CMD_MAC_AND_SERIAL),
-                                            EncodeMacAndSerialPayload(mac, request.serial)));
-    return AfterMacWritten(error, request, mac);
+    const SessionOutcome session =
+        runner_.run(WithBytes(SessionTo(request, CMD_MAC_AND_SERIAL),
+                              EncodeMacAndSerialPayload(mac, request.serial)));
+    return AfterMacWritten(session, request, mac);
 }
 
 }  // namespace imgdl

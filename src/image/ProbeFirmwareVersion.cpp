@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <new>
@@ -58,6 +59,17 @@ std::optional<Member> ReadMember(int fd, std::uint64_t fileLength, std::size_t a
     return member;
 }
 
+// Expands one gzip member into the probe's region and reads the version tag there.
+std::int32_t ExpandAndFind(std::uint8_t* member, std::size_t length,
+                           gzip::DiagnosticSink& diagnostics) {
+    auto region = TakeBuffer(kProbeRegionSize);
+    if (!region) return kProbeOutOfMemory;
+    MemoryStream input = openMemoryStream(member, length);
+    MemoryStream output = openMemoryStream(region.get(), kProbeRegionSize);
+    if (GzipInflater::unzip(input, output, diagnostics) != 0) return kProbeNoVersion;
+    return FindVersionTag(std::span<const std::uint8_t>(region.get(), kProbeRegionSize));
+}
+
 }  // namespace
 
 std::int32_t ProbeFirmwareVersion(const std::string& path, ImageLayout layout,
@@ -71,14 +83,21 @@ std::int32_t ProbeFirmwareVersion(const std::string& path, ImageLayout layout,
     if (outOfMemory) return kProbeOutOfMemory;
     if (!member) return kProbeNoVersion;
 
-    auto region = TakeBuffer(kProbeRegionSize);
-    if (!region) return kProbeOutOfMemory;
-    MemoryStream input = openMemoryStream(member->bytes.get(), member->length);
-    MemoryStream output = openMemoryStream(region.get(), kProbeRegionSize);
-    if (GzipInflater::unzip(input, output, diagnostics) != 0) return kProbeNoVersion;
-    member.reset();
+    return ExpandAndFind(member->bytes.get(), member->length, diagnostics);
+}
 
-    return FindVersionTag(std::span<const std::uint8_t>(region.get(), kProbeRegionSize));
+std::int32_t ProbeFirmwareVersionOf(std::span<const std::uint8_t> image, ImageLayout layout,
+                                    gzip::DiagnosticSink& diagnostics) {
+    const std::uint64_t headerAt = ApplicationStart(layout) + kAppHeaderOffset;
+    if (image.size() < headerAt + 4) return kProbeNoVersion;
+    const std::uint32_t length = LoadLe32(image.data() + headerAt);
+    const std::uint64_t memberAt = ApplicationStart(layout) + kAppMemberOffset;
+    if (image.size() < memberAt || image.size() - memberAt < length) return kProbeNoVersion;
+    // The decompressor reads through a mutable stream; it gets a copy, never the image.
+    auto member = TakeBuffer(length);
+    if (!member) return kProbeOutOfMemory;
+    std::copy_n(image.data() + memberAt, length, member.get());
+    return ExpandAndFind(member.get(), length, diagnostics);
 }
 
 std::optional<int> ProbeFailureMessage(std::int32_t version) {

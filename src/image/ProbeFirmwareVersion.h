@@ -3,6 +3,7 @@
 // expanded and the version tag read out of it.
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "gzip/Diagnostics.h"
@@ -17,6 +18,10 @@ namespace imgdl {
 // The decompressor's diagnostics go to the sink given.
 std::int32_t ProbeFirmwareVersion(const std::string& path, ImageLayout layout,
                                   gzip::DiagnosticSink& diagnostics = gzip::StandardOutputSink());
+
+// The same for an image already in memory: the version of exactly these bytes.
+std::int32_t ProbeFirmwareVersionOf(std::span<const std::uint8_t> image, ImageLayout layout,
+                                    gzip::DiagnosticSink& diagnostics = gzip::StandardOutputSink());
 
 // The string-table id the operator is shown for a probe that found no usable version
 // (-1: "There is not image file."; 0 and -2: "There is a invalid data..."), or

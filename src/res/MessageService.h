@@ -28,9 +28,12 @@ class MessageService {
   public:
     virtual ~MessageService() = default;
     // Shows a box with the program's name as caption; returns the button pressed.
+    // `details`, when given, is there for whoever asks for more (the box's details),
+    // without changing what the box says.
     virtual MessageAnswer showMessage(std::string_view text,
                                       MessageButtons buttons = MessageButtons::Ok,
-                                      MessageIcon icon = MessageIcon::Default) = 0;
+                                      MessageIcon icon = MessageIcon::Default,
+                                      std::string_view details = {}) = 0;
     // Shows an open- or save-file dialog; the full path chosen, or nothing on cancel.
     virtual std::optional<std::string> chooseFile(const FileDialogRequest& request) = 0;
 };

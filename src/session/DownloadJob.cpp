@@ -4,18 +4,10 @@
 
 namespace imgdl {
 
-bool SetTargetAddress(DownloadJob& job, std::string_view text) {
-    std::fill(std::begin(job.targetAddress), std::end(job.targetAddress), '\0');
-    if (text.size() >= sizeof job.targetAddress) return false;
-    std::copy(text.begin(), text.end(), job.targetAddress);
-    return true;
-}
-
 DownloadJob MakeDownloadJob(const SessionRequest& request) {
     DownloadJob job;
     job.command = request.command;
-    SetTargetAddress(job, request.targetAddress);
-    job.targetPort = request.targetPort;
+    job.target = request.target;
     job.payload = request.payload;
     return job;
 }
@@ -30,6 +22,18 @@ void ReportProgress(const DownloadJob& job, std::uint32_t percent) {
 
 void ReportError(const DownloadJob& job, int code) {
     if (job.window) job.window->error(code);
+}
+
+}  // namespace imgdl
+
+namespace imgdl {
+
+void ReportFailure(const DownloadJob& job, const SessionCause& cause) {
+    if (job.window) job.window->failed(cause);
+}
+
+std::string TargetText(const std::optional<RecorderAddress>& target) {
+    return target ? target->text() : std::string("(no address)");
 }
 
 }  // namespace imgdl

@@ -12,6 +12,9 @@
 #include <string>
 #include <string_view>
 
+#include "common/RecorderAddress.h"
+#include "session/SessionCause.h"
+
 namespace imgdl {
 
 // Receiver of what a worker reports. Called on the worker thread; must not wait for
@@ -25,6 +28,8 @@ class DownloadSink {
     virtual void progress(std::uint32_t percent) = 0;
     // The session has ended with this ERR_* code.
     virtual void error(int code) = 0;
+    // Why it ended so; reported just before error().
+    virtual void failed(const SessionCause&) {}
 };
 
 // Upper bounds of every wait of a session, so that no peer can hold the worker (and the
@@ -51,16 +56,26 @@ struct SessionPayload {
     std::span<const std::uint8_t> bytes;
     // May be empty when the caller keeps the bytes valid itself.
     std::shared_ptr<const void> owner;
+    // A few bytes sent in place of the payload's own at `patchOffset`, so that many units
+    // can share one image and each still receive its own identity. Empty: none.
+    std::span<const std::uint8_t> patch;
+    std::size_t patchOffset = 0;
     // The length word of the protocol: callers never hand over more than INT32_MAX bytes.
     std::int32_t length() const { return static_cast<std::int32_t>(bytes.size()); }
 };
 
+// The last word of the session's owner before the payload's first byte, on the worker
+// thread; it may block. False stops the session there, nothing of the payload sent, and
+// `why` says what refused.
+using BeforePayloadGate = std::function<bool(std::string& why)>;
+
 struct DownloadJob {
     std::uint32_t command = 0;
-    // Dotted IPv4 text, at most 15 characters and a terminating zero.
-    char targetAddress[16] = {};
-    std::uint16_t targetPort = 0;
+    // Nothing when the front end had no whole address (the dialog's blank parts): the
+    // session then fails to connect, as it always has.
+    std::optional<RecorderAddress> target;
     SessionPayload payload;
+    BeforePayloadGate beforePayload;
     // Where the worker reports; may be empty (reports are then dropped).
     std::shared_ptr<DownloadSink> window;
     SessionTimeouts timeouts;
@@ -75,22 +90,19 @@ struct DownloadJob {
 // One session as a flow asks for it.
 struct SessionRequest {
     std::uint32_t command = 0;
-    std::string targetAddress;
-    std::uint16_t targetPort = 0;
+    std::optional<RecorderAddress> target;
     SessionPayload payload;
 };
 
 // The worker's job for a session request (no sink yet, default time limits).
 DownloadJob MakeDownloadJob(const SessionRequest& request);
 
-// Copies a target text into the job. A text of more than 15 characters cannot be a
-// dotted address; it leaves the address empty (which no connection can be made to)
-// rather than cutting it into another, valid address. Returns whether it fitted.
-bool SetTargetAddress(DownloadJob& job, std::string_view text);
-
 // Reports to the job's window, if it has one.
 void ReportStage(const DownloadJob& job, int stage);
 void ReportProgress(const DownloadJob& job, std::uint32_t percent);
 void ReportError(const DownloadJob& job, int code);
+void ReportFailure(const DownloadJob& job, const SessionCause& cause);
+// The target as "a.b.c.d:port", or "(no address)".
+std::string TargetText(const std::optional<RecorderAddress>& target);
 
 }  // namespace imgdl

@@ -4,6 +4,8 @@
 #include <sys/socket.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "session/DownloadProtocol.h"
@@ -15,16 +17,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int Fail(const DownloadJob& job, int code) {
-    ReportError(job, code);
-    return code;
+std::string Hex(std::uint32_t word) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", word);
+    return text;
 }
 
-int Succeed(const DownloadJob& job) {
-    ReportStage(job, STAGE_DONE);
-    // The recorder gets a moment to finish its side before the connection goes.
-    std::this_thread::sleep_for(job.timeouts.closeDelay);
-    return 0;
+std::string Seconds(std::chrono::milliseconds t) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", static_cast<double>(t.count()) / 1000);
+    return text;
 }
 
 // A blocking send that makes no progress for this long gives up instead of hanging.
@@ -46,38 +48,193 @@ WaitResult WaitUntilWritable(int fd, const SessionTimeouts& t) {
     }
 }
 
-bool SendTraced(int fd, const DownloadJob& job, std::string_view step, std::uint32_t word) {
-    if (job.trace) job.trace(step, true, word);
-    return SendWord(fd, word);
-}
+// One session on one socket; remembers how far it got for the cause of a failure.
+class Session {
+  public:
+    explicit Session(const DownloadJob& job) : job_(job) {}
 
-std::optional<std::uint32_t> ReceiveTraced(int fd, const DownloadJob& job, std::string_view step,
-                                           std::chrono::milliseconds timeout) {
-    const auto word = ReceiveWord(fd, timeout);
-    if (job.trace) job.trace(step, false, word);
-    return word;
-}
+    int run() {
+        UniqueFd socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        if (!socket) return failErrno(ERR_NETWORK, SessionStep::Connect, "no socket");
+        fd_ = socket.get();
+        if (const int code = connect()) return code;
+        LimitSendTime(fd_, job_.timeouts.sendStall);
+        if (const int code = handshake()) return code;
+        return transfer();
+    }
 
-bool ReceiveAck(int fd, const DownloadJob& job, std::string_view step,
-                std::chrono::milliseconds timeout) {
-    return ReceiveTraced(fd, job, step, timeout) == REPLY_ACK;
-}
+  private:
+    int fail(int code, SessionStep step, std::string text, int systemError = 0) {
+        SessionCause cause;
+        cause.step = step;
+        cause.systemError = systemError;
+        cause.text = std::string(SessionStepName(step)) + text;
+        cause.payloadBytesSent = static_cast<std::uint64_t>(sent_);
+        ReportFailure(job_, cause);
+        ReportError(job_, code);
+        return code;
+    }
+    int failErrno(int code, SessionStep step, std::string what, int error = errno) {
+        return fail(code, step, ": " + what + ": " + std::strerror(error), error);
+    }
+    // A word that did not come, or came wrong.
+    int failWord(int code, SessionStep step, const std::optional<std::uint32_t>& word,
+                 std::uint32_t expected, const ReceiveFailure& why,
+                 std::chrono::milliseconds waited) {
+        if (word) return fail(code, step, ": reply " + Hex(*word) + " is not " + Hex(expected));
+        switch (why.kind) {
+            case ReceiveFailure::Kind::Closed:
+                return fail(code, step, ": connection closed by the recorder");
+            case ReceiveFailure::Kind::Error:
+                return failErrno(code, step, "receive", why.systemError);
+            case ReceiveFailure::Kind::TimedOut:
+                break;
+        }
+        return fail(code, step, ": no reply within " + Seconds(waited));
+    }
+
+    bool send(std::string_view step, std::uint32_t word) {
+        if (job_.trace) job_.trace(step, true, word);
+        return SendWord(fd_, word);
+    }
+    std::optional<std::uint32_t> receive(std::string_view step, std::chrono::milliseconds timeout,
+                                         ReceiveFailure& why) {
+        const auto word = ReceiveWord(fd_, timeout, &why);
+        if (job_.trace) job_.trace(step, false, word);
+        return word;
+    }
+
+    int connect() {
+        const std::string where = " " + TargetText(job_.target);
+        if (!job_.target) return fail(ERR_CONNECT, SessionStep::Connect, where + ": no address");
+        if (job_.configureSocket) job_.configureSocket(fd_);
+        const std::string& device = job_.target->interfaceName;
+        if (!device.empty() &&
+            ::setsockopt(fd_, SOL_SOCKET, SO_BINDTODEVICE, device.c_str(),
+                         static_cast<socklen_t>(device.size())) != 0)
+            return failErrno(ERR_CONNECT, SessionStep::Connect, where.substr(1));
+        const sockaddr_in peer = SocketAddressOf(*job_.target);
+        if (const int error = ConnectWithin(fd_, peer, job_.timeouts.connect))
+            return fail(ERR_CONNECT, SessionStep::Connect, where + ": " + std::strerror(error),
+                        error);
+        // A socket that is not writable right after connecting cannot carry the session;
+        // reporting it lets the window close instead of waiting forever.
+        // (An error state counts as writable here; the handshake then reports it.)
+        if (WaitForSocket(fd_, POLLOUT, job_.timeouts.writableAfterConnect) != WaitResult::Ready)
+            return fail(ERR_NETWORK, SessionStep::Connect, where + ": not writable");
+        return 0;
+    }
+
+    int handshake() {
+        const auto wait = job_.timeouts.handshakeReply;
+        ReceiveFailure why;
+        if (!send("command", job_.command))
+            return failErrno(ERR_NOT_RECORDER, SessionStep::Handshake, "command word not sent");
+        const auto reply = receive("reply", wait, why);
+        const std::uint32_t expected = HandshakeReply(job_.command);
+        if (reply != expected)
+            return failWord(ERR_NOT_RECORDER, SessionStep::Handshake, reply, expected, why, wait);
+        const auto length = static_cast<std::uint32_t>(job_.payload.length());
+        if (!send("length", length))
+            return failErrno(ERR_LENGTH, SessionStep::LengthEcho, "length word not sent");
+        const auto echo = receive("echo", wait, why);
+        if (echo != length)
+            return failWord(ERR_LENGTH, SessionStep::LengthEcho, echo, length, why, wait);
+        return 0;
+    }
+
+    int transfer() {
+        if (std::string why; job_.beforePayload && !job_.beforePayload(why))
+            return fail(ERR_SEND, SessionStep::BeforePayload, ": " + why);
+        ReportStage(job_, STAGE_SENDING);
+        if (const int code = sendPayload()) return code;
+        const auto& t = job_.timeouts;
+        ReceiveFailure why;
+        if (job_.command == CMD_FIRMWARE_VERSION) {
+            const auto answer = receive("answer", t.firstAck, why);
+            if (answer == REPLY_ACK) return succeed();
+            if (answer == REPLY_INCOMPATIBLE)
+                return fail(ERR_INCOMPATIBLE, SessionStep::FirstAck,
+                            ": the recorder refused version " + Hex(VersionWord()));
+            return failWord(ERR_WRITE, SessionStep::FirstAck, answer, REPLY_ACK, why, t.firstAck);
+        }
+        const auto ack = receive("ack", t.firstAck, why);
+        if (ack != REPLY_ACK)
+            return failWord(ERR_WRITE, SessionStep::FirstAck, ack, REPLY_ACK, why, t.firstAck);
+        ReportStage(job_, STAGE_WRITING);
+        const auto written = receive("written", t.writtenAck, why);
+        if (written != REPLY_ACK)
+            return failWord(ERR_WRITE, SessionStep::WrittenAck, written, REPLY_ACK, why,
+                            t.writtenAck);
+        return succeed();
+    }
+
+    std::uint32_t VersionWord() const {
+        const auto& b = job_.payload.bytes;
+        if (b.size() < 4) return 0;
+        return std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 | std::uint32_t{b[2]} << 16 |
+               std::uint32_t{b[3]} << 24;
+    }
+
+    std::string progressText() const {
+        return " after " + std::to_string(sent_) + " of " +
+               std::to_string(job_.payload.length()) + " bytes";
+    }
+
+    // The payload in pieces of the socket's send-buffer size, one progress report each.
+    int sendPayload() {
+        const std::int32_t length = job_.payload.length();
+        std::int32_t piece = std::min(SendBufferPieceSize(fd_), std::max(length, 0));
+        while (sent_ < length) {
+            piece = NextPieceSize(piece, sent_, length);
+            const auto bytes = PieceBytes(job_.payload, sent_, piece);
+            if (WaitUntilWritable(fd_, job_.timeouts) != WaitResult::Ready)
+                return fail(ERR_NETWORK, SessionStep::Payload,
+                            ": no progress for " + Seconds(job_.timeouts.sendStall) +
+                                progressText());
+            const auto started = Clock::now();
+            const long taken = SendOnce(fd_, bytes.data(), bytes.size());
+            const int error = errno;
+            if (taken > 0) sent_ += taken;
+            if (taken != static_cast<long>(bytes.size())) {
+                // A send cut short by the send-time limit is a stalled recorder, not a
+                // refused piece.
+                const bool timedOut =
+                    (taken < 0 && (error == EAGAIN || error == EWOULDBLOCK)) ||
+                    (taken >= 0 && Clock::now() - started >= job_.timeouts.sendStall);
+                if (timedOut)
+                    return fail(ERR_NETWORK, SessionStep::Payload,
+                                ": no progress for " + Seconds(job_.timeouts.sendStall) +
+                                    progressText());
+                if (taken < 0)
+                    return fail(ERR_SEND, SessionStep::Payload,
+                                ": " + std::string(std::strerror(error)) + progressText(), error);
+                return fail(ERR_SEND, SessionStep::Payload, ": piece cut short" + progressText());
+            }
+            ReportProgress(job_, ProgressPercent(sent_, length));
+        }
+        return 0;
+    }
+
+    int succeed() {
+        ReportStage(job_, STAGE_DONE);
+        // The recorder gets a moment to finish its side before the connection goes.
+        std::this_thread::sleep_for(job_.timeouts.closeDelay);
+        return 0;
+    }
+
+    const DownloadJob& job_;
+    int fd_ = -1;
+    std::int64_t sent_ = 0;
+};
 
 }  // namespace
 
-std::uint32_t ConvertTargetAddress(const char (&text)[16]) {
-    char terminated[sizeof text + 1] = {};
-    std::copy(std::begin(text), std::end(text), terminated);
-    return ::inet_addr(terminated);
-}
-
-std::optional<sockaddr_in> TargetOf(const DownloadJob& job) {
-    const std::uint32_t address = ConvertTargetAddress(job.targetAddress);
-    if (address == INADDR_NONE) return std::nullopt;
+sockaddr_in SocketAddressOf(const RecorderAddress& address) {
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
-    peer.sin_addr.s_addr = address;
-    peer.sin_port = htons(job.targetPort);
+    std::memcpy(&peer.sin_addr.s_addr, address.ip.data(), 4);  // already network order
+    peer.sin_port = htons(address.port);
     return peer;
 }
 
@@ -94,79 +251,24 @@ std::int32_t NextPieceSize(std::int32_t pieceSize, std::int64_t sent, std::int32
     return left < pieceSize ? static_cast<std::int32_t>(left) : pieceSize;
 }
 
+std::span<const std::uint8_t> PieceBytes(const SessionPayload& payload, std::int64_t sent,
+                                         std::int32_t piece) {
+    const auto at = static_cast<std::size_t>(sent);
+    auto size = static_cast<std::size_t>(piece);
+    const std::size_t from = payload.patchOffset, to = from + payload.patch.size();
+    if (payload.patch.empty() || at + size <= from || at >= to)
+        return payload.bytes.subspan(at, size);
+    if (at < from) return payload.bytes.subspan(at, from - at);
+    return payload.patch.subspan(at - from, std::min(size, to - at));
+}
+
 std::uint32_t ProgressPercent(std::int64_t sent, std::int32_t length) {
     if (length <= 0) return 0;
     return static_cast<std::uint32_t>(sent * 100 / length);
 }
 
-int SendInChunks(const std::uint8_t* data, std::int32_t length, int socketFd,
-                 const DownloadJob& job) {
-    std::int32_t piece = std::min(SendBufferPieceSize(socketFd), std::max(length, 0));
-    std::int64_t sent = 0;
-    while (sent < length) {
-        piece = NextPieceSize(piece, sent, length);
-        const WaitResult ready = WaitUntilWritable(socketFd, job.timeouts);
-        if (ready != WaitResult::Ready) return Fail(job, ERR_NETWORK);
-        const auto started = Clock::now();
-        const long taken = SendOnce(socketFd, data + sent, static_cast<std::size_t>(piece));
-        if (taken != piece) {
-            // A send cut short by the send-time limit is a stalled recorder, not a
-            // refused piece.
-            const bool timedOut = (taken < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) ||
-                                  (taken >= 0 && Clock::now() - started >= job.timeouts.sendStall);
-            return Fail(job, timedOut ? ERR_NETWORK : ERR_SEND);
-        }
-        sent += piece;
-        ReportProgress(job, ProgressPercent(sent, length));
-    }
-    return 0;
-}
-
-int Handshake(int socketFd, const DownloadJob& job) {
-    const auto wait = job.timeouts.handshakeReply;
-    if (!SendTraced(socketFd, job, "command", job.command)) return Fail(job, ERR_NOT_RECORDER);
-    const auto reply = ReceiveTraced(socketFd, job, "reply", wait);
-    if (!reply || *reply != HandshakeReply(job.command)) return Fail(job, ERR_NOT_RECORDER);
-    const auto length = static_cast<std::uint32_t>(job.payload.length());
-    if (!SendTraced(socketFd, job, "length", length)) return Fail(job, ERR_LENGTH);
-    const auto echo = ReceiveTraced(socketFd, job, "echo", wait);
-    if (!echo || *echo != length) return Fail(job, ERR_LENGTH);
-    return 0;
-}
-
-int TransferData(int socketFd, const DownloadJob& job) {
-    ReportStage(job, STAGE_SENDING);
-    if (const int code =
-            SendInChunks(job.payload.bytes.data(), job.payload.length(), socketFd, job))
-        return code;
-    const auto& t = job.timeouts;
-    if (job.command == CMD_FIRMWARE_VERSION) {
-        const auto answer = ReceiveTraced(socketFd, job, "answer", t.firstAck);
-        if (answer == REPLY_ACK) return Succeed(job);
-        return Fail(job, answer == REPLY_INCOMPATIBLE ? ERR_INCOMPATIBLE : ERR_WRITE);
-    }
-    if (!ReceiveAck(socketFd, job, "ack", t.firstAck)) return Fail(job, ERR_WRITE);
-    ReportStage(job, STAGE_WRITING);
-    if (!ReceiveAck(socketFd, job, "written", t.writtenAck)) return Fail(job, ERR_WRITE);
-    return Succeed(job);
-}
-
 int DownloadWorker(const DownloadJob& job) {
-    UniqueFd socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!socket) return Fail(job, ERR_NETWORK);
-    if (job.configureSocket) job.configureSocket(socket.get());
-    const auto peer = TargetOf(job);
-    if (!peer || !ConnectWithin(socket.get(), *peer, job.timeouts.connect))
-        return Fail(job, ERR_CONNECT);
-    // A socket that is not writable right after connecting cannot carry the session;
-    // reporting it lets the window close instead of waiting forever.
-    // (An error state counts as writable here; the handshake then reports it.)
-    const WaitResult state =
-        WaitForSocket(socket.get(), POLLOUT, job.timeouts.writableAfterConnect);
-    if (state != WaitResult::Ready) return Fail(job, ERR_NETWORK);
-    LimitSendTime(socket.get(), job.timeouts.sendStall);
-    if (const int code = Handshake(socket.get(), job)) return code;
-    return TransferData(socket.get(), job);
+    return Session(job).run();
 }
 
 }  // namespace imgdl

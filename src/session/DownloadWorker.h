@@ -1,7 +1,8 @@
 #pragma once
 // The session's worker: connects to the recorder, runs the handshake, streams the
 // payload and awaits the acknowledgements, reporting only through the job's window.
-// Each operation returns 0 or the error code it has already reported.
+// A failure is reported as its ERR_* code, after the cause (step, system error, how much
+// of the payload had left) that explains it.
 #include <netinet/in.h>
 
 #include <cstdint>
@@ -11,35 +12,24 @@
 
 namespace imgdl {
 
-// The thread procedure of a session: one connection, closed on every path.
+// The thread procedure of a session: one connection, closed on every path. 0 or the
+// reported code.
 int DownloadWorker(const DownloadJob& job);
 
-// Command word and length word, each answered by the recorder. 0, ERR_NOT_RECORDER or
-// ERR_LENGTH.
-int Handshake(int socketFd, const DownloadJob& job);
+// The peer of an address (the interface is bound separately).
+sockaddr_in SocketAddressOf(const RecorderAddress& address);
 
-// STAGE_SENDING, the payload, then the acknowledgement(s) and STAGE_DONE. 0 or the code.
-int TransferData(int socketFd, const DownloadJob& job);
-
-// The payload in pieces of the socket's send-buffer size, one progress report per piece.
-// 0, ERR_NETWORK or ERR_SEND.
-int SendInChunks(const std::uint8_t* data, std::int32_t length, int socketFd,
-                 const DownloadJob& job);
-
-// The target text converted as inet_addr converts it (network order); a text that is
-// not a dotted address gives 255.255.255.255 (INADDR_NONE).
-std::uint32_t ConvertTargetAddress(const char (&text)[16]);
-
-// The peer of the job, or nothing when its text converts to INADDR_NONE: no connection
-// is attempted to that address.
-std::optional<sockaddr_in> TargetOf(const DownloadJob& job);
-
-// The piece size SendInChunks starts with: SO_SNDBUF as the socket reports it, or
+// The piece size the payload starts with: SO_SNDBUF as the socket reports it, or
 // kFallbackPieceSize when it cannot be read or is not positive.
 std::int32_t SendBufferPieceSize(int socketFd);
 
 // The next piece: the current piece size, cut to the bytes left.
 std::int32_t NextPieceSize(std::int32_t pieceSize, std::int64_t sent, std::int32_t length);
+
+// The bytes of the next piece starting at `sent`: the payload's own, or the patch where
+// it stands in for them; never a piece that straddles the patch's edges.
+std::span<const std::uint8_t> PieceBytes(const SessionPayload& payload, std::int64_t sent,
+                                         std::int32_t piece);
 
 // sent × 100 ÷ length rounded down, without overflow for any length.
 std::uint32_t ProgressPercent(std::int64_t sent, std::int32_t length);

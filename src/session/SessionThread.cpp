@@ -73,6 +73,15 @@ class EndWatchingSink : public DownloadSink {
         if (inner_) inner_->error(code);
         end(code);
     }
+    void failed(const SessionCause& cause) override {
+        if (inner_) inner_->failed(cause);
+        std::lock_guard lock(mutex_);
+        if (!ended_) cause_ = cause;
+    }
+    SessionCause cause() {
+        std::lock_guard lock(mutex_);
+        return cause_;
+    }
 
     // Waits for the end of the session, or for the worker to have ended without one.
     std::optional<int> waitForEnd(SessionWorkerThread& worker) {
@@ -101,6 +110,7 @@ class EndWatchingSink : public DownloadSink {
     std::condition_variable changed_;
     bool ended_ = false;
     int error_ = 0;
+    SessionCause cause_;
 };
 
 }  // namespace
@@ -111,13 +121,16 @@ SessionOutcome RunDownloadSession(DownloadJob job) {
     auto shared = std::make_shared<const DownloadJob>(std::move(job));
     SessionWorkerThread worker(shared);
     if (!worker.started()) {
+        SessionCause cause{SessionStep::Connect, 0, "connect: no worker thread", 0};
+        ReportFailure(*shared, cause);
         ReportError(*shared, ERR_NETWORK);
-        return {ERR_NETWORK, true};
+        return {ERR_NETWORK, true, cause};
     }
     const auto reported = watcher->waitForEnd(worker);
     SessionOutcome outcome;
     outcome.workerEnded = worker.finish();
     outcome.error = reported ? *reported : worker.result();
+    if (outcome.error != 0) outcome.cause = watcher->cause();
     return outcome;
 }
 

@@ -41,6 +41,7 @@ class SessionWorkerThread {
 struct SessionOutcome {
     int error = 0;            // 0: ended with STAGE_DONE; otherwise the reported ERR_* code
     bool workerEnded = true;  // false: still running after the join bound (string 105)
+    SessionCause cause;       // why it failed; step None after a session that ended well
 };
 
 // Runs one session to its end on a worker thread and returns its outcome. The job's

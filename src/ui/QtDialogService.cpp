@@ -27,12 +27,14 @@ QMessageBox::Icon ToQtIcon(MessageIcon icon) {
 }  // namespace
 
 MessageAnswer QtDialogService::showMessage(std::string_view text, MessageButtons buttons,
-                                           MessageIcon icon) {
+                                           MessageIcon icon, std::string_view details) {
     QMessageBox box(
         ToQtIcon(icon), ProgramName(),
         QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
         buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
         parent_ ? parent_ : QApplication::activeWindow());
+    if (!details.empty())
+        box.setDetailedText(QString::fromUtf8(details.data(), static_cast<qsizetype>(details.size())));
     const int answer = box.exec();
     if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
     return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;

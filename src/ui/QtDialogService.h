@@ -12,7 +12,7 @@ class QtDialogService final : public DialogService {
     explicit QtDialogService(QWidget* parent = nullptr) : parent_(parent) {}
 
     MessageAnswer showMessage(std::string_view text, MessageButtons buttons,
-                              MessageIcon icon) override;
+                              MessageIcon icon, std::string_view details = {}) override;
     std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
     int runModal(QDialog& dialog) override;
     void beep() override;

@@ -82,7 +82,8 @@ TEST(DialogStart, AnAddressTypedAtOnceIsTheOneHandedOn) {
         EXPECT_EQ(t.flows->calls, std::vector<std::string>{"application"}) << c.typed;
         EXPECT_EQ(t.dialog.fields().targetIpControl, c.handed);
         ASSERT_TRUE(t.dialog.downloadRequest());
-        EXPECT_EQ(t.dialog.downloadRequest()->target, c.handed);
+        ASSERT_TRUE(t.dialog.downloadRequest()->target) << c.typed;
+        EXPECT_EQ(t.dialog.downloadRequest()->target->hostText(), c.handed);
     }
 }
 

@@ -237,8 +237,8 @@ TEST_F(Dialog, TheFlowsGetWhatTheOperatorTyped) {
     ASSERT_EQ(flows->requests.size(), 1u);
     const DownloadRequest& r = flows->requests[0];
     EXPECT_EQ(r.kind, DownloadKind::Identity);
-    EXPECT_EQ(r.target, "192.168.0.1");  // read only; the recording flows connect nowhere
-    EXPECT_EQ(r.port, 5001);
+    // Read only; the recording flows connect nowhere.
+    EXPECT_EQ(TargetText(r.target), "192.168.0.1:5001");
     EXPECT_TRUE(r.writeMac);
     EXPECT_EQ(r.macText, "0012ab3456cd");
     EXPECT_TRUE(r.writeSerial);
@@ -255,7 +255,7 @@ TEST_F(Dialog, TheOutcomeShowsARefusalOrTheNextMac) {
     EXPECT_EQ(edit("macText")->text(), "0012AB3456CD");
 
     service.messages.clear();
-    flows->answer = FlowOutcome::Session(0);
+    flows->answer = FlowOutcome::Session({});
     flows->answer.nextMac = "0012AB3456CE";
     button("downloadButton")->click();
     EXPECT_TRUE(service.messages.empty());

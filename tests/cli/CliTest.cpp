@@ -65,11 +65,12 @@ TEST_F(SendTest, FailingRecordersExitWithTheSessionsMessage) {
         const char* message;
     } cases[] = {
         {"incompatible", Behaviour([](auto& b) { b.incompatible = true; }),
-         "The firmware is Incompatible with the DVR.\n"},
+         "The firmware is Incompatible with the DVR. (first acknowledgement: the recorder "
+         "refused version 0x01020300)\n"},
         {"closes early", Behaviour([](auto& b) { b.closeBefore = sim::Step::FirstAck; }),
-         "Can't write a firmware.\n"},
+         "Can't write a firmware. (first acknowledgement: connection closed by the recorder)\n"},
         {"not a recorder", Behaviour([](auto& b) { b.handshakeReply = 0xAB550001; }),
-         "It is not a DVR machine.\n"},
+         "It is not a DVR machine. (handshake: reply 0xAB550001 is not 0xAB550009)\n"},
     };
     const auto path = app();
     for (const auto& c : cases) {
@@ -80,7 +81,8 @@ TEST_F(SendTest, FailingRecordersExitWithTheSessionsMessage) {
     }
     const Result closed = imgdl("send app " + path + " --target 127.0.0.1:1");
     EXPECT_EQ(closed.exit, 3);
-    EXPECT_THAT(closed.err, testing::EndsWith("Can't connect to the machine.\n"));
+    EXPECT_THAT(closed.err, testing::EndsWith("Can't connect to the machine. (connect "
+                                              "127.0.0.1:1: Connection refused)\n"));
 }
 
 TEST_F(SendTest, RefusedInputsMakeNoConnection) {
@@ -218,9 +220,10 @@ TEST_F(SendTest, IdentityWithAutoIncreaseLogsAndPrintsTheNextMac) {
     const std::string log = read(file("log.csv"));
     EXPECT_THAT(log,
                 testing::StartsWith(
-                    "time_utc,target,command,length,image,mac,serial,version,result,message\n"));
+                    "time_utc,target,command,length,image,mac,serial,version,result,message,"
+                    "cause\n"));
     EXPECT_THAT(log, HasSubstr(",127.0.0.1:" + std::to_string(recorder.port()) +
-                               ",CMD_MAC_AND_SERIAL,12,,0012ABFFFFFF,1000,,OK,\n"));
+                               ",CMD_MAC_AND_SERIAL,12,,0012ABFFFFFF,1000,,OK,,\n"));
     ASSERT_TRUE(recorder.waitForSessions(1, std::chrono::seconds(5)));
     EXPECT_EQ(recorder.sessions()[0].command, CMD_MAC_AND_SERIAL);
 }
@@ -240,10 +243,11 @@ TEST_F(SendTest, IntegratedImageLogsEachSessionEvenAFailedOne) {
     EXPECT_THAT(r.err, HasSubstr("trace: sent     command  55AB0001\n"));
     EXPECT_THAT(r.err, HasSubstr("trace: received reply    AB550001\n"));
     const std::string log = read(file("log.csv"));
-    EXPECT_THAT(log, HasSubstr(",CMD_FIRMWARE_VERSION,4,,,,1.2.3,OK,\n"));
+    EXPECT_THAT(log, HasSubstr(",CMD_FIRMWARE_VERSION,4,,,,1.2.3,OK,,\n"));
     EXPECT_THAT(log, HasSubstr(",CMD_INTEGRATED_IMAGE,"));
-    EXPECT_THAT(
-        log, HasSubstr(",integrated.bin,0012AB3456CD,7,1.2.3,ERR_WRITE,Can't write a firmware.\n"));
+    EXPECT_THAT(log, HasSubstr(",integrated.bin,0012AB3456CD,7,1.2.3,ERR_WRITE,Can't write a "
+                               "firmware.,written acknowledgement: connection closed by the "
+                               "recorder\n"));
 }
 
 // The serial number and the port are read as the main dialog reads its number fields.

@@ -64,16 +64,26 @@ TEST_F(ProvisionJson, UnitLinesStatusAndListAgree) {
                               {"mac", "0012AB000000"},
                               {"serial", 1000},
                               {"result", "released"},
-                              {"message", "Can't connect to the machine."}}));
+                              {"message", "Can't connect to the machine."},
+                              {"step", "connect"},
+                              {"cause", "connect 127.0.0.1:1: Connection refused"},
+                              {"payload_sent", false},
+                              {"ledger_error", nullptr}}));
     EXPECT_EQ(lines[1], json({{"target", ok.target()},
                               {"mac", "0012AB000000"},
                               {"serial", 1000},
                               {"result", "done"},
-                              {"message", nullptr}}));
+                              {"message", nullptr},
+                              {"step", nullptr},
+                              {"cause", nullptr},
+                              {"payload_sent", false},
+                              {"ledger_error", nullptr}}));
     EXPECT_EQ(lines[2]["mac"], "0012AB000001");
     EXPECT_EQ(lines[2]["serial"], 1001);
     EXPECT_EQ(lines[2]["result"], "uncertain");
     EXPECT_TRUE(lines[2]["message"].is_string());
+    EXPECT_EQ(lines[2]["step"], "first acknowledgement");
+    EXPECT_EQ(lines[2]["payload_sent"], true);
 
     const Result list = imgdl("ledger list --json --ledger " + ledger());
     EXPECT_EQ(list.exit, 0) << list.err;

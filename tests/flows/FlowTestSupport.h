@@ -32,13 +32,13 @@ inline SessionTimeouts QuickTimeouts() {
 // Runs each session in this process and records the message a progress window would show.
 class LoopbackRunner : public SessionRunner {
   public:
-    int run(const SessionRequest& request) override {
+    SessionOutcome run(const SessionRequest& request) override {
         DownloadJob job = MakeDownloadJob(request);
         job.timeouts = QuickTimeouts();
         const SessionOutcome outcome = RunDownloadSession(std::move(job));
         if (outcome.error)
             messages.emplace_back(LoadString(ErrorMessageId(outcome.error).value_or(0)));
-        return outcome.error;
+        return outcome;
     }
 
     std::vector<std::string> messages;
@@ -81,8 +81,7 @@ class FlowTest : public testing::Test {
     FlowTest() {
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(dir_);
-        host.request.target = "127.0.0.1";
-        host.request.port = recorder.port();
+        host.request.target = RecorderAddress{{127, 0, 0, 1}, recorder.port(), {}};
         descriptorsBefore_ = OpenDescriptors();
     }
     ~FlowTest() override { std::filesystem::current_path(previous_); }

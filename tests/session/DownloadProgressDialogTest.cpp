@@ -63,8 +63,7 @@ class MessageLog : public QObject {
 DownloadJob UnstartedJob() {
     DownloadJob job;
     job.command = CMD_PTZ_IMAGE;
-    SetTargetAddress(job, "127.0.0.1");
-    job.targetPort = 1;
+    job.target = Loopback(1);
     return job;
 }
 

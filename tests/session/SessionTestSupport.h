@@ -67,14 +67,17 @@ inline std::vector<std::uint8_t> Pattern(std::size_t size) {
     return bytes;
 }
 
+inline RecorderAddress Loopback(std::uint16_t port) {
+    return RecorderAddress{{127, 0, 0, 1}, port, {}};
+}
+
 // A job to 127.0.0.1:port that owns a copy of the payload.
 inline DownloadJob LoopbackJob(std::uint16_t port, std::uint32_t command,
                                std::vector<std::uint8_t> payload,
                                std::shared_ptr<DownloadSink> sink) {
     DownloadJob job;
     job.command = command;
-    SetTargetAddress(job, "127.0.0.1");
-    job.targetPort = port;
+    job.target = Loopback(port);
     auto owned = std::make_shared<const std::vector<std::uint8_t>>(std::move(payload));
     job.payload = {*owned, owned};
     job.window = std::move(sink);

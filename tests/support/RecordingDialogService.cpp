@@ -5,8 +5,8 @@
 namespace imgdl::test {
 
 MessageAnswer RecordingDialogService::showMessage(std::string_view text, MessageButtons buttons,
-                                                  MessageIcon icon) {
-    messages.push_back({std::string(text), buttons, icon});
+                                                  MessageIcon icon, std::string_view details) {
+    messages.push_back({std::string(text), buttons, icon, std::string(details)});
     if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
     if (answers.empty()) return MessageAnswer::Yes;
     const MessageAnswer answer = answers.front();

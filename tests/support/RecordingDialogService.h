@@ -15,12 +15,14 @@ struct ShownMessage {
     std::string text;
     MessageButtons buttons;
     MessageIcon icon;
+    std::string details;
 };
 
 class RecordingDialogService : public DialogService {
   public:
     MessageAnswer showMessage(std::string_view text, MessageButtons buttons = MessageButtons::Ok,
-                              MessageIcon icon = MessageIcon::Default) override;
+                              MessageIcon icon = MessageIcon::Default,
+                              std::string_view details = {}) override;
     std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
     int runModal(QDialog& dialog) override;
     void beep() override { ++beeps; }

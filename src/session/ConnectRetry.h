@@ -8,7 +8,7 @@
 #include "session/DownloadJob.h"
 #include "session/SessionThread.h"
 
-namespace imgdl::cli {
+namespace imgdl {
 
 // The wait before retry `attempt` (0 first): 0.5 s, doubling, at most 8 s.
 std::chrono::milliseconds RetryWait(int attempt);
@@ -19,4 +19,4 @@ SessionOutcome RunWithConnectRetries(
     const DownloadJob& job, int retries,
     const std::function<void(std::chrono::milliseconds)>& announce);
 
-}  // namespace imgdl::cli
+}  // namespace imgdl

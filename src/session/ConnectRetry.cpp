@@ -1,11 +1,11 @@
-#include "ConnectRetry.h"
+#include "session/ConnectRetry.h"
 
 #include <algorithm>
 #include <thread>
 
 #include "session/DownloadProtocol.h"
 
-namespace imgdl::cli {
+namespace imgdl {
 
 std::chrono::milliseconds RetryWait(int attempt) {
     constexpr std::chrono::milliseconds kFirst{500}, kLongest{8000};
@@ -25,4 +25,4 @@ SessionOutcome RunWithConnectRetries(
     }
 }
 
-}  // namespace imgdl::cli
+}  // namespace imgdl

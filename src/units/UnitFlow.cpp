@@ -1,0 +1,181 @@
+#include "units/UnitFlow.h"
+
+#include <array>
+#include <vector>
+
+#include "image/IdentityPatch.h"
+#include "image/ImageLayout.h"
+#include "ledger/MacRange.h"
+#include "res/StringTable.h"
+#include "session/ConnectRetry.h"
+#include "session/DownloadProtocol.h"
+#include "session/SessionPayloads.h"
+
+namespace imgdl::units {
+namespace {
+
+using ledger::Allocation;
+using ledger::Ledger;
+
+// The identity's bytes as they stand in an integrated image, and what keeps the shared
+// image alive while a worker may still read it.
+struct PatchedImage {
+    std::shared_ptr<const ImageSnapshot> image;
+    std::vector<std::uint8_t> head;  // the image's leading section, identity patched in
+};
+
+SessionPayload IntegratedPayload(const std::shared_ptr<const ImageSnapshot>& image,
+                                 const MacAddress& mac, std::uint32_t serial) {
+    auto patched = std::make_shared<PatchedImage>();
+    patched->image = image;
+    patched->head.assign(image->bytes.begin(), image->bytes.begin() + kMinIntegratedSize);
+    PatchMacAddress(patched->head, mac);
+    PatchSerialNumber(patched->head, serial);
+    SessionPayload payload;
+    payload.bytes = image->bytes;
+    payload.patchOffset = kMacAddressOffset;
+    payload.patch = std::span<const std::uint8_t>(patched->head).subspan(
+        kMacAddressOffset, kMinIntegratedSize - kMacAddressOffset);
+    payload.owner = patched;
+    return payload;
+}
+
+template <std::size_t N>
+SessionPayload SmallPayload(const std::array<std::uint8_t, N>& bytes) {
+    const auto owned = std::make_shared<const std::array<std::uint8_t, N>>(bytes);
+    return {*owned, owned, {}, 0};
+}
+
+std::string ErrorText(int error) {
+    return std::string(LoadString(ErrorMessageId(error).value_or(0)));
+}
+
+class UnitRun {
+  public:
+    UnitRun(Ledger& ledger, const UnitPlan& plan, const RecorderAddress& target,
+            UnitObserver& observer)
+        : ledger_(ledger), plan_(plan), target_(target), observer_(observer) {}
+
+    UnitOutcome run() {
+        const auto allocated = ledger_.allocate({target_.text(), std::string(RecipeName(plan_.recipe)),
+                                                 plan_.image ? plan_.image->sha256 : "",
+                                                 plan_.image ? plan_.image->versionText : "",
+                                                 plan_.station});
+        if (!allocated.ok()) {
+            out_.message = allocated.error().message;
+            return out_;
+        }
+        out_.unit = allocated.value();
+        out_.state = UnitState::Allocated;
+        const MacAddress mac = ParseMacAddress(ledger::FormatMac48(out_.unit->mac));
+        if (plan_.recipe == Recipe::Integrated) {
+            if (!session(CMD_FIRMWARE_VERSION,
+                         SmallPayload(EncodeVersionPayload(plan_.image->version)), false))
+                return out_;
+            session(CMD_INTEGRATED_IMAGE, IntegratedPayload(plan_.image, mac, out_.unit->serial),
+                    true);
+        } else {
+            session(CMD_MAC_AND_SERIAL,
+                    SmallPayload(EncodeMacAndSerialPayload(mac, out_.unit->serial)), true);
+        }
+        return out_;
+    }
+
+  private:
+    // One session; true when it ended well. The row follows its end.
+    bool session(std::uint32_t command, SessionPayload payload, bool carriesIdentity) {
+        DownloadJob job;
+        job.command = command;
+        job.target = target_;
+        job.payload = std::move(payload);
+        job.timeouts = plan_.timeouts;
+        job.window = observer_.sessionSink(command);
+        if (carriesIdentity) job.beforePayload = [this](std::string& why) { return mark(why); };
+        const SessionOutcome outcome = RunWithConnectRetries(
+            job, plan_.retries,
+            [this](std::chrono::milliseconds wait) { observer_.retrying(target_, wait); });
+        if (outcome.error == 0) {
+            if (carriesIdentity) finishDone();
+            return true;
+        }
+        out_.cause = outcome.cause;
+        out_.message = ErrorText(outcome.error);
+        if (outcome.cause.step == SessionStep::BeforePayload) out_.message = outcome.cause.text;
+        endFailed();
+        return false;
+    }
+
+    // The explicit step before the payload: the row becomes uncertain, or nothing is sent.
+    bool mark(std::string& why) {
+        const auto e = ledger_.markUncertain(out_.unit->id, "payload started");
+        if (!e.failed()) {
+            marked_ = true;
+            out_.state = UnitState::Uncertain;
+            return true;
+        }
+        why = "ledger: " + e.message;
+        return false;
+    }
+
+    void finishDone() {
+        const auto e = ledger_.finish(out_.unit->id, ledger::Outcome::Done, "");
+        if (e.failed()) {
+            // The recorder has its identity; the row stays uncertain, never released.
+            out_.ledgerError = e.message;
+            out_.message = "the unit received its identity, but the ledger could not record it";
+            return;
+        }
+        out_.state = UnitState::Done;
+    }
+
+    void endFailed() {
+        const std::string& text = out_.message;
+        if (marked_) {
+            // Already uncertain; the cause goes into the row.
+            if (const auto e = ledger_.markUncertain(out_.unit->id, text); e.failed())
+                out_.ledgerError = e.message;
+            return;
+        }
+        if (const auto e = ledger_.release(out_.unit->id, text); e.failed()) {
+            out_.ledgerError = e.message;
+            return;  // left allocated: never handed out again until settled
+        }
+        out_.state = UnitState::Released;
+    }
+
+    Ledger& ledger_;
+    const UnitPlan& plan_;
+    const RecorderAddress& target_;
+    UnitObserver& observer_;
+    UnitOutcome out_;
+    bool marked_ = false;
+};
+
+}  // namespace
+
+std::string_view RecipeName(Recipe recipe) {
+    return recipe == Recipe::Integrated ? "integrated" : "identity";
+}
+
+std::string_view UnitStateName(UnitState state) {
+    switch (state) {
+        case UnitState::NotAllocated:
+            return "not allocated";
+        case UnitState::Done:
+            return "done";
+        case UnitState::Released:
+            return "released";
+        case UnitState::Uncertain:
+            return "uncertain";
+        case UnitState::Allocated:
+            return "allocated";
+    }
+    return {};
+}
+
+UnitOutcome ProvisionUnit(Ledger& ledger, const UnitPlan& plan, const RecorderAddress& target,
+                          UnitObserver& observer) {
+    return UnitRun(ledger, plan, target, observer).run();
+}
+
+}  // namespace imgdl::units
