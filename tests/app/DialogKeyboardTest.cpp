@@ -1,7 +1,13 @@
 #include <QKeyEvent>
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
 
 #include "AppTestSupport.h"
 #include "app/IpAddressEdit.h"
+#include "common/UniqueFd.h"
+#include "flows/DownloadFlows.h"
+#include "res/StringTable.h"
 
 namespace imgdl::test {
 namespace {
@@ -27,6 +33,46 @@ TEST_F(DialogKeyboard, EnterRunsTheDownloadFromAnyField) {
     press(Qt::Key_Enter);
     EXPECT_EQ(flows->calls, std::vector<std::string>{"application"});
     EXPECT_TRUE(dialog.isVisible());
+}
+
+// A listening socket on 127.0.0.1 that tells whether anyone connected.
+struct Listener {
+    Listener() : fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        ::bind(fd.get(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(fd.get(), 4);
+        ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&a), &len);
+        port = ntohs(a.sin_port);
+    }
+    bool connected() {
+        pollfd p{fd.get(), POLLIN, 0};
+        return ::poll(&p, 1, 200) == 1;
+    }
+    UniqueFd fd;
+    std::uint16_t port = 0;
+};
+
+// A port number past 65535 (or 0) is a wrong number, not its low 16 bits: the real flows
+// run, and the recorder whose port is those low bits is never reached.
+TEST_F(DialogKeyboard, APortOutOfRangeIsAWrongNumberAndConnectsNowhere) {
+    Listener listener;
+    dialog.setDownloadFlows(std::make_unique<DownloadFlows>(dialog.sessionRunner()));
+    for (const std::string typed : {std::to_string(listener.port + 65536), std::string("0")}) {
+        SCOPED_TRACE(typed);
+        service.messages.clear();
+        // Never the factory address: the real flows would connect to it.
+        child<IpAddressEdit>("targetIpControl")->setText(QStringLiteral("127.0.0.1"));
+        edit("portNumber")->setFocus();
+        edit("portNumber")->selectAll();
+        QTest::keyClicks(edit("portNumber"), QString::fromStdString(typed));
+        press(Qt::Key_Return);
+        EXPECT_EQ(service.texts(), std::vector<std::string>{std::string(LoadString(IDS_WRONG_NUMBER))});
+        EXPECT_FALSE(listener.connected());
+        EXPECT_TRUE(dialog.isVisible());
+    }
 }
 
 TEST_F(DialogKeyboard, TabAndShiftTabLeaveTheFocusWhereItWas) {

@@ -144,6 +144,8 @@ TEST_F(ProgressWindow, HandshakeFailureShowsOnlyTheErrorBox) {
     EXPECT_EQ(runToEnd(*window), QDialog::Rejected);
     EXPECT_EQ(service.texts(), std::vector<std::string>{"It is not a DVR machine."});
     EXPECT_EQ(service.messages.at(0).buttons, MessageButtons::Ok);
+    // The box says what it always said; why is in its details.
+    EXPECT_EQ(service.messages.at(0).details, "handshake: reply 0xAB550001 is not 0xAB550009");
     ASSERT_EQ(log.seen.size(), 1u);
     EXPECT_EQ(log.seen[0].message, SessionEventMessage::Kind::Error);
     EXPECT_TRUE(log.seen[0].middle.isEmpty());

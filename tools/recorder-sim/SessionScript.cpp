@@ -15,6 +15,7 @@ constexpr std::pair<std::string_view, SessionMode> kModes[] = {
     {"bad-echo", SessionMode::BadEcho},
     {"stall", SessionMode::Stall},
     {"slow-read", SessionMode::SlowRead},
+    {"stop-reading", SessionMode::StopReading},
 };
 
 // Neither an acknowledgement nor the incompatible word.
@@ -69,6 +70,13 @@ RecorderBehaviour BehaviourFor(SessionMode mode, RecorderBehaviour b) {
             b.receiveBuffer = 8192;
             b.readPiece = 8192;
             b.readPause = std::chrono::milliseconds(10);
+            break;
+        case SessionMode::StopReading:
+            // 64 KiB through a small receive buffer, then the client's sends fill up.
+            b.receiveBuffer = 8192;
+            b.payloadBytesFirst = 64 * 1024;
+            b.stallAt = Step::Payload;
+            b.drainLimit = std::chrono::hours(24);
             break;
     }
     return b;

@@ -27,7 +27,7 @@ constexpr std::string_view kUsage =
     "--count N serves N recorders on consecutive ports from PORT (their lines start with\n"
     "127.0.0.1:PORT). --script plays a comma list of behaviours, one per session of each\n"
     "recorder, then ok: ok, incompatible, close-before-ack, close-between-acks,\n"
-    "garbage-ack, bad-echo, stall, slow-read.\n";
+    "garbage-ack, bad-echo, stall, slow-read, stop-reading.\n";
 
 struct Options {
     std::uint16_t port = 5000;
