@@ -25,12 +25,14 @@ using namespace imgdl::ledger;
 constexpr const char* kProvisionUsage =
     "usage: imgdl provision integrated FILE [--ledger L] --target HOST[:PORT] [--target ...]\n"
     "                  [--jobs N] [--retries N] [--connect-timeout S] [--ack-timeout S]\n"
-    "                  [--write-timeout S] [--json]\n"
+    "                  [--write-timeout S] [--ledger-timeout S] [--json]\n"
     "       imgdl provision identity [--ledger L] --target HOST[:PORT] [--target ...] [...]\n"
     "Each target gets the ledger's next MAC address and serial number. One line per unit on\n"
     "standard output: TARGET MAC SERIAL RESULT (done, or what failed). A unit that failed\n"
     "before its payload was sent gives its numbers back; one whose payload may have reached\n"
     "it keeps them as uncertain (see imgdl ledger list). --jobs N runs N targets at once.\n"
+    "--ledger-timeout S bounds every wait for the ledger (a held lock, a server that does\n"
+    "not answer; default 10 s): the unit then ends by the ledger's rule.\n"
     "--json prints each unit's line as a JSON object instead: {\"target\",\"mac\",\"serial\",\n"
     "\"result\":\"done\"|\"released\"|\"uncertain\"|\"allocated\"|\"not allocated\",\"message\",\n"
     "\"step\",\"cause\",\"payload_sent\",\"ledger_error\"}; a refusal prints nothing on standard\n"
@@ -47,6 +49,7 @@ struct ProvisionArgs {
     std::vector<Target> targets;
     unsigned jobs = 1;
     SessionLimits limits;
+    std::chrono::milliseconds ledgerWait{10'000};
     bool json = false;
 };
 
@@ -141,11 +144,14 @@ int RunProvision(const ProvisionArgs& args, const Console& c) {
         plan.image = snapshot.image;
     }
 
+    Report report(c, args.json);
+    const ledger::WaitLimits waits{args.ledgerWait,
+                                   [&report](const std::string& n) { report.err("ledger: " + n); }};
     // Every thread its own connection, all opened before anything is allocated.
     const unsigned threads = std::min<std::size_t>(args.jobs, args.targets.size());
     std::vector<std::shared_ptr<Ledger>> ledgers;
     for (unsigned i = 0; i < threads; ++i) {
-        auto opened = OpenLedger(location);
+        auto opened = OpenLedger(location, {}, waits);
         if (!opened.ok()) return RefuseWith(c, opened.error().message);
         ledgers.push_back(std::move(opened).value());
     }
@@ -156,7 +162,6 @@ int RunProvision(const ProvisionArgs& args, const Console& c) {
                                  " free MAC addresses, " + std::to_string(args.targets.size()) +
                                  " targets were given");
 
-    Report report(c, args.json);
     RetryAnnouncer announcer(report);
     std::atomic<std::size_t> next{0};
     std::atomic<bool> allDone{true};
@@ -193,6 +198,16 @@ void AddProvisionKind(CLI::App& provision, const std::string& kind, Action& chos
             "--jobs", [&o = *o](const std::string& text) { o.jobs = JobsOrUsageError(text); })
         ->type_name("N");
     AddSessionLimitOptions(leaf, o->limits);
+    leaf.add_option_function<std::string>("--ledger-timeout",
+                                          [&o = *o](const std::string& text) {
+                                              const auto limit = ParseSeconds(text);
+                                              if (!limit)
+                                                  UsageError("--ledger-timeout must be a number "
+                                                             "of seconds above 0, got '" +
+                                                             text + "'");
+                                              o.ledgerWait = *limit;
+                                          })
+        ->type_name("S");
     leaf.add_flag("--json", o->json);
     OnParsed(
         leaf, chosen,

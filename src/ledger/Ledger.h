@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ledger/LedgerError.h"
+#include "ledger/SqlConnection.h"
 
 namespace imgdl::ledger {
 
@@ -102,7 +103,10 @@ struct LedgerHooks {
 // URI goes to libpq unchanged, so PGPASSFILE and ~/.pgpass work); anything else is the
 // path of an SQLite file, opened when first used (init creates it and its folder). Either
 // way the database's client library is loaded here, and a missing one is Unavailable.
-LedgerResult<std::unique_ptr<Ledger>> OpenLedger(std::string_view location, LedgerHooks hooks = {});
+// `limits` bounds every wait of every operation: no frozen server or held lock holds the
+// caller longer than its deadline (plus the connect itself, bounded as well).
+LedgerResult<std::unique_ptr<Ledger>> OpenLedger(std::string_view location, LedgerHooks hooks = {},
+                                                 WaitLimits limits = {});
 bool IsPostgresUri(std::string_view location);
 
 // $XDG_DATA_HOME/imgdl/ledger.sqlite, or ~/.local/share/imgdl/ledger.sqlite.

@@ -8,7 +8,10 @@ LedgerResult<LibPq> LibPq::Load(const char* soname) {
     LibPq pq(std::move(opened).value());
     SharedLibrary& l = pq.library_;
     const bool found =
-        l.bind("PQclear", pq.PQclear) && l.bind("PQconnectdb", pq.PQconnectdb) &&
+        l.bind("PQclear", pq.PQclear) && l.bind("PQconnectdbParams", pq.PQconnectdbParams) &&
+        l.bind("PQsendQueryParams", pq.PQsendQueryParams) &&
+        l.bind("PQconsumeInput", pq.PQconsumeInput) && l.bind("PQisBusy", pq.PQisBusy) &&
+        l.bind("PQgetResult", pq.PQgetResult) && l.bind("PQsocket", pq.PQsocket) &&
         l.bind("PQerrorMessage", pq.PQerrorMessage) && l.bind("PQexecParams", pq.PQexecParams) &&
         l.bind("PQfinish", pq.PQfinish) && l.bind("PQgetisnull", pq.PQgetisnull) &&
         l.bind("PQgetlength", pq.PQgetlength) && l.bind("PQgetvalue", pq.PQgetvalue) &&

@@ -20,7 +20,12 @@ class LibPq {
     static LedgerResult<LibPq> Load(const char* soname);
 
     decltype(&::PQclear) PQclear = nullptr;
-    decltype(&::PQconnectdb) PQconnectdb = nullptr;
+    decltype(&::PQconnectdbParams) PQconnectdbParams = nullptr;
+    decltype(&::PQsendQueryParams) PQsendQueryParams = nullptr;
+    decltype(&::PQconsumeInput) PQconsumeInput = nullptr;
+    decltype(&::PQisBusy) PQisBusy = nullptr;
+    decltype(&::PQgetResult) PQgetResult = nullptr;
+    decltype(&::PQsocket) PQsocket = nullptr;
     decltype(&::PQerrorMessage) PQerrorMessage = nullptr;
     decltype(&::PQexecParams) PQexecParams = nullptr;
     decltype(&::PQfinish) PQfinish = nullptr;

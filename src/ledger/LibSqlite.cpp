@@ -10,7 +10,7 @@ LedgerResult<LibSqlite> LibSqlite::Load(const char* soname) {
     const bool found = l.bind("sqlite3_bind_int64", sq.sqlite3_bind_int64) &&
                        l.bind("sqlite3_bind_null", sq.sqlite3_bind_null) &&
                        l.bind("sqlite3_bind_text", sq.sqlite3_bind_text) &&
-                       l.bind("sqlite3_busy_timeout", sq.sqlite3_busy_timeout) &&
+                       l.bind("sqlite3_busy_handler", sq.sqlite3_busy_handler) &&
                        l.bind("sqlite3_close_v2", sq.sqlite3_close_v2) &&
                        l.bind("sqlite3_column_bytes", sq.sqlite3_column_bytes) &&
                        l.bind("sqlite3_column_count", sq.sqlite3_column_count) &&

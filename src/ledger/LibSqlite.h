@@ -22,7 +22,7 @@ class LibSqlite {
     decltype(&::sqlite3_bind_int64) sqlite3_bind_int64 = nullptr;
     decltype(&::sqlite3_bind_null) sqlite3_bind_null = nullptr;
     decltype(&::sqlite3_bind_text) sqlite3_bind_text = nullptr;
-    decltype(&::sqlite3_busy_timeout) sqlite3_busy_timeout = nullptr;
+    decltype(&::sqlite3_busy_handler) sqlite3_busy_handler = nullptr;
     decltype(&::sqlite3_close_v2) sqlite3_close_v2 = nullptr;
     decltype(&::sqlite3_column_bytes) sqlite3_column_bytes = nullptr;
     decltype(&::sqlite3_column_count) sqlite3_column_count = nullptr;

@@ -2,7 +2,9 @@
 // The little a ledger needs from a database: run one statement with parameters ($1, $2,
 // ...) and read its rows as text. The SQLite and PostgreSQL back ends implement it; the
 // ledger's rules are written once on top (SqlLedger).
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -16,6 +18,13 @@ namespace imgdl::ledger {
 
 using SqlValue = std::variant<std::monostate, std::int64_t, std::string>;
 using SqlRow = std::vector<std::optional<std::string>>;
+
+// How long one database operation may wait (a lock held by another program, a server
+// that does not answer), and where a long wait is told while it lasts.
+struct WaitLimits {
+    std::chrono::milliseconds deadline{10'000};
+    std::function<void(const std::string&)> notice;  // may be empty
+};
 
 // Where the two databases differ in the statements the ledger runs.
 struct SqlDialect {

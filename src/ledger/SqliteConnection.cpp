@@ -2,7 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <type_traits>
 
 #include "ledger/LibSqlite.h"
@@ -11,8 +13,7 @@ namespace imgdl::ledger {
 
 namespace {
 
-// A writer waits this long for another one's transaction before giving up.
-constexpr int kBusyTimeoutMs = 30'000;
+using Clock = std::chrono::steady_clock;
 
 constexpr SqlDialect kSqlite{
     "BEGIN IMMEDIATE",
@@ -40,9 +41,38 @@ std::string Positional(std::string_view sql) {
     return out;
 }
 
+// SQLite's busy handler: called again and again while another program holds the lock.
+// Waits a little each time, tells once a second has gone by, gives up at the deadline.
+struct BusyWait {
+    WaitLimits limits;
+    std::string path;
+    Clock::time_point started;
+    bool told = false;
+
+    static int Handle(void* self, int attempt) {
+        auto& w = *static_cast<BusyWait*>(self);
+        const auto now = Clock::now();
+        if (attempt == 0) {
+            w.started = now;
+            w.told = false;
+        }
+        if (now - w.started >= w.limits.deadline) return 0;
+        if (!w.told && now - w.started >= std::chrono::seconds(1)) {
+            w.told = true;
+            if (w.limits.notice)
+                w.limits.notice("waiting for a lock on " + w.path + " held by another program");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(attempt < 10 ? 5 : 25));
+        return 1;
+    }
+};
+
 class SqliteConnection final : public SqlConnection {
   public:
-    SqliteConnection(LibSqlite sq, std::string path) : sq_(std::move(sq)), path_(std::move(path)) {}
+    SqliteConnection(LibSqlite sq, std::string path, WaitLimits limits)
+        : sq_(std::move(sq)),
+          path_(std::move(path)),
+          busy_(std::make_unique<BusyWait>(BusyWait{std::move(limits), path_, {}, false})) {}
 
     const SqlDialect& dialect() const override { return kSqlite; }
 
@@ -63,7 +93,7 @@ class SqliteConnection final : public SqlConnection {
             return Fail(LedgerErrc::Unavailable,
                         "cannot open the ledger " + path_ + ": " +
                             (db ? sq_.sqlite3_errmsg(db.get()) : sq_.sqlite3_errstr(rc)));
-        sq_.sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+        sq_.sqlite3_busy_handler(db.get(), &BusyWait::Handle, busy_.get());
         sq_.sqlite3_extended_result_codes(db.get(), 1);
         db_ = std::move(db);
         return {};
@@ -131,19 +161,21 @@ class SqliteConnection final : public SqlConnection {
 
     LibSqlite sq_;  // before db_: the library is closed after the database
     std::string path_;
+    std::unique_ptr<BusyWait> busy_;  // before db_: the handler outlives the database
     DbHandle db_;
 };
 
 }  // namespace
 
-LedgerResult<std::unique_ptr<SqlConnection>> ConnectSqlite(std::string path,
+LedgerResult<std::unique_ptr<SqlConnection>> ConnectSqlite(std::string path, WaitLimits limits,
                                                            const char* libsqlite) {
     auto loaded = LibSqlite::Load(libsqlite);
     if (!loaded.ok())
         return Fail(LedgerErrc::Unavailable,
                     "cannot open the ledger " + path + ": " + loaded.error().message);
     return std::unique_ptr<SqlConnection>(
-        std::make_unique<SqliteConnection>(std::move(loaded).value(), std::move(path)));
+        std::make_unique<SqliteConnection>(std::move(loaded).value(), std::move(path),
+                                           std::move(limits)));
 }
 
 }  // namespace imgdl::ledger

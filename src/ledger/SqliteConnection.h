@@ -13,7 +13,9 @@ inline constexpr const char* kLibSqliteName = "libsqlite3.so.0";
 
 // Loads the SQLite library (named `libsqlite`: tests name one that is not there) now, but
 // opens no file yet: the file is opened by the first operation (created only by init).
-LedgerResult<std::unique_ptr<SqlConnection>> ConnectSqlite(std::string path,
+// A writer that finds the file locked waits up to the deadline, telling the notice once
+// it has waited more than a second.
+LedgerResult<std::unique_ptr<SqlConnection>> ConnectSqlite(std::string path, WaitLimits limits = {},
                                                            const char* libsqlite = kLibSqliteName);
 
 }  // namespace imgdl::ledger

@@ -46,7 +46,7 @@ cases=(
     "imgdl ledger init --mac-|--mac-first --mac-last"
     "imgdl provision |--help identity integrated"
     "imgdl provision integrated d.img --j|--jobs --json"
-    "imgdl provision identity --|--ack-timeout --connect-timeout --jobs --json --ledger --retries --target --write-timeout"
+    "imgdl provision identity --|--ack-timeout --connect-timeout --jobs --json --ledger --ledger-timeout --retries --target --write-timeout"
 )
 
 for case in "${cases[@]}"; do

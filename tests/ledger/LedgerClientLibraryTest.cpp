@@ -32,7 +32,7 @@ TEST(LedgerClientLibraryTest, AMissingOrWrongLibraryIsAnErrorThatSaysWhy) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const auto connected =
-            c.postgres ? ConnectPostgres(uri, c.library) : ConnectSqlite(path, c.library);
+            c.postgres ? ConnectPostgres(uri, {}, c.library) : ConnectSqlite(path, {}, c.library);
         ASSERT_FALSE(connected.ok());
         const LedgerError& e = connected.error();
         EXPECT_EQ(e.code, LedgerErrc::Unavailable);
