@@ -253,10 +253,14 @@ class SqlLedger final : public Ledger {
         return {};
     }
 
-    // One statement, so the state check and the change are one step.
+    // One statement, so the state check and the change are one step; inside a transaction
+    // of its own, so that a statement a frozen server answers late can never land after
+    // the caller was told it failed (only the commit itself remains a moment of doubt).
     LedgerError change(std::int64_t id, UnitResult to, std::string_view message,
                        std::string_view allowedFrom) {
         if (LedgerError e = c_->open(false); e.failed()) return e;
+        Transaction t(*c_);
+        if (LedgerError e = t.begin(true); e.failed()) return e;
         const bool ends = to != UnitResult::Uncertain;
         const SqlValue params[] = {std::string(UnitResultName(to)), std::string(message),
                                    ends ? SqlValue{NowText()} : SqlValue{}, id};
@@ -267,7 +271,7 @@ class SqlLedger final : public Ledger {
                                      params, &changed);
             e.failed())
             return e;
-        if (!changed.empty()) return {};
+        if (!changed.empty()) return t.commit();
         std::vector<SqlRow> current;
         const SqlValue key[] = {id};
         if (LedgerError e = c_->exec("SELECT result FROM unit WHERE id = $1", key, &current);
