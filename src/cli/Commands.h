@@ -28,6 +28,7 @@ void AddSendCommands(CLI::App& main, Action& chosen);
 void AddPtzCommands(CLI::App& main, Action& chosen);
 void AddLedgerCommands(CLI::App& main, Action& chosen);
 void AddProvisionCommands(CLI::App& main, Action& chosen);
+void AddStationCommand(CLI::App& main, Action& chosen);
 
 // The whole command line of imgdl, commands and --help and --version included; with
 // `first` naming a command, only that command's group.

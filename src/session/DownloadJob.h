@@ -58,7 +58,7 @@ struct SessionPayload {
     std::shared_ptr<const void> owner;
     // A few bytes sent in place of the payload's own at `patchOffset`, so that many units
     // can share one image and each still receive its own identity. Empty: none.
-    std::span<const std::uint8_t> patch;
+    std::span<const std::uint8_t> patch{};
     std::size_t patchOffset = 0;
     // The length word of the protocol: callers never hand over more than INT32_MAX bytes.
     std::int32_t length() const { return static_cast<std::int32_t>(bytes.size()); }

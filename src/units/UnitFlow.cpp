@@ -67,6 +67,7 @@ class UnitRun {
         }
         out_.unit = allocated.value();
         out_.state = UnitState::Allocated;
+        observer_.allocated(*out_.unit);
         const MacAddress mac = ParseMacAddress(ledger::FormatMac48(out_.unit->mac));
         if (plan_.recipe == Recipe::Integrated) {
             if (!session(CMD_FIRMWARE_VERSION,

@@ -37,6 +37,8 @@ struct UnitPlan {
 class UnitObserver {
   public:
     virtual ~UnitObserver() = default;
+    // The unit's numbers, as soon as the ledger has handed them out.
+    virtual void allocated(const ledger::Allocation&) {}
     // A connect failed; the session starts again after `wait`.
     virtual void retrying(const RecorderAddress&, std::chrono::milliseconds /*wait*/) {}
     // Where the session of `command` reports its stages and progress; may be null.

@@ -60,7 +60,7 @@ struct Listener {
 TEST_F(DialogKeyboard, APortOutOfRangeIsAWrongNumberAndConnectsNowhere) {
     Listener listener;
     dialog.setDownloadFlows(std::make_unique<DownloadFlows>(dialog.sessionRunner()));
-    for (const std::string typed : {std::to_string(listener.port + 65536), std::string("0")}) {
+    for (const std::string& typed : {std::to_string(listener.port + 65536), std::string("0")}) {
         SCOPED_TRACE(typed);
         service.messages.clear();
         // Never the factory address: the real flows would connect to it.

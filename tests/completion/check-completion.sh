@@ -23,7 +23,9 @@ touch a.pdb b.bin c.txt d.img sub/e.pdb
 # line typed (Tab at its end; a trailing blank starts a new word) | expected, sorted
 cases=(
     "imgdl pr|probe provision"
-    "imgdl |--help --version ledger probe provision ptz send"
+    "imgdl |--help --version ledger probe provision ptz send station"
+    "imgdl station --rec|--recipe"
+    "imgdl station --recipe |identity integrated"
     "imgdl send |--help app identity integrated ptz"
     "imgdl send app |a.pdb b.bin c.txt d.img sub"
     "imgdl send app d.img --|--ack-timeout --connect-timeout --json --log --retries --target --trace --verbose --write-timeout"

@@ -1,0 +1,173 @@
+// imgdl station: a production-line station without a window. Every port provisions the
+// units plugged into it, one after the other, until a signal or --once N.
+#include <signal.h>
+
+#include <cinttypes>
+#include <mutex>
+
+#include "CommandLine.h"
+#include "CommandSupport.h"
+#include "CommonOptions.h"
+#include "JsonOutput.h"
+#include "common/UnsignedField.h"
+#include "image/ImageLayout.h"
+#include "station/Station.h"
+#include "units/ImageSnapshot.h"
+
+namespace imgdl::cli {
+namespace {
+
+constexpr const char* kStationUsage =
+    "usage: imgdl station --port NAME=A.B.C.D[:PORT][%INTERFACE] [--port ...]\n"
+    "                     --recipe identity|integrated [--image FILE] [--ledger L]\n"
+    "                     [--settle S] [--gone-after S] [--once N] [--json]\n"
+    "                     [--retries N] [--connect-timeout S] [--ack-timeout S]\n"
+    "                     [--write-timeout S] [--ledger-timeout S]\n"
+    "Each port looks for a unit (a TCP connection to its address, out of its interface),\n"
+    "provisions the one it finds with the recipe and the ledger's next numbers, waits\n"
+    "--settle seconds (the unit's restart after a write), then waits until the unit has\n"
+    "not answered for --gone-after seconds (default 2) before it looks again: a unit left\n"
+    "plugged is never provisioned twice. One JSON line per port event on standard output:\n"
+    "{\"port\",\"state\",\"mac\",\"serial\",\"percent\",\"cause\"}, state waiting, found, working,\n"
+    "done or failed. SIGINT or SIGTERM stops looking for units and lets working ones finish\n"
+    "(at most 60 s; a second signal ends at once, every row left by the ledger's rule).\n"
+    "--once N ends after N units have ended. Exit: 0, 1 usage, 2 refused, 3 a unit failed.\n";
+
+constexpr std::chrono::seconds kFinishBound{60};
+
+struct StationArgs {
+    station::StationConfig config;
+    std::string recipe;
+    std::optional<std::size_t> once;
+    bool json = false;
+};
+
+// One line per port event, whole lines only, from every port's thread.
+class EventPrinter final : public station::PortListener {
+  public:
+    EventPrinter(std::FILE* out) : out_(out) {}
+    void portChanged(const station::PortEvent& e) override {
+        const nlohmann::json line = {
+            {"port", e.port},
+            {"state", std::string(station::PortStateName(e.state))},
+            {"mac", e.mac.empty() ? nlohmann::json(nullptr) : nlohmann::json(e.mac)},
+            {"serial", e.serial ? nlohmann::json(*e.serial) : nlohmann::json(nullptr)},
+            {"percent", e.percent},
+            {"cause", e.cause.empty() ? nlohmann::json(nullptr) : nlohmann::json(e.cause)}};
+        const std::lock_guard lock(mutex_);
+        PrintJson(out_, line);
+    }
+
+  private:
+    std::FILE* out_;
+    std::mutex mutex_;
+};
+
+// SIGINT and SIGTERM, taken by waiting for them instead of by a handler.
+class StopSignals {
+  public:
+    StopSignals() {
+        sigemptyset(&set_);
+        sigaddset(&set_, SIGINT);
+        sigaddset(&set_, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &set_, &old_);  // before any port's thread starts
+    }
+    ~StopSignals() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+    bool arrived(std::chrono::milliseconds wait) {
+        const timespec t{0, static_cast<long>(wait.count()) * 1'000'000};
+        return sigtimedwait(&set_, nullptr, &t) > 0;
+    }
+
+  private:
+    sigset_t set_{}, old_{};
+};
+
+int RunStation(StationArgs args, const Console& c) {
+    auto& config = args.config;
+    config.recipe = args.recipe == "integrated" ? units::Recipe::Integrated : units::Recipe::Identity;
+    if (config.ledger.empty()) config.ledger = ledger::DefaultLedgerPath();
+    if (const auto problems = station::CheckStationConfig(config); !problems.empty())
+        return RefuseWith(c, problems.front());
+    std::shared_ptr<const units::ImageSnapshot> image;
+    if (config.recipe == units::Recipe::Integrated) {
+        const auto snapshot = units::TakeImageSnapshot(config.image, ImageLayout::Integrated);
+        if (!snapshot.image) return Refuse(c, snapshot.refusal);
+        image = snapshot.image;
+    }
+    StopSignals signals;
+    EventPrinter printer(c.out);
+    station::Station line(config, image, printer);
+    if (const auto e = line.start(); e.failed()) return RefuseWith(c, e.message);
+    while (!(args.once && line.unitsEnded() >= *args.once))
+        if (signals.arrived(std::chrono::milliseconds(100))) break;
+    line.stopLooking();
+    // Working units go on to their end, unless a second signal says otherwise.
+    const auto giveUp = std::chrono::steady_clock::now() + kFinishBound;
+    while (!line.waitUntilNoneWorking(std::chrono::milliseconds(100)))
+        if (signals.arrived(std::chrono::milliseconds(0)) ||
+            std::chrono::steady_clock::now() > giveUp)
+            std::_Exit(kExitSession);  // rows stay as the ledger's rule left them
+    return line.unitsFailed() ? kExitSession : kExitOk;
+}
+
+std::chrono::milliseconds SecondsOrUsageError(const std::string& name, const std::string& text,
+                                              bool zeroAllowed) {
+    if (zeroAllowed && (text == "0" || text == "0.0")) return std::chrono::milliseconds(0);
+    const auto limit = ParseSeconds(text);
+    if (!limit) UsageError(name + " must be a number of seconds, got '" + Printable(text) + "'");
+    return *limit;
+}
+
+}  // namespace
+
+void AddStationCommand(CLI::App& main, Action& chosen) {
+    auto o = std::make_shared<StationArgs>();
+    CLI::App& leaf = AddLeaf(main, "station");
+    leaf.formatter(std::make_shared<CommandHelp>(kStationUsage, "command"));
+    auto& config = o->config;
+    leaf.add_option_function<std::vector<std::string>>(
+            "--port",
+            [&config](const std::vector<std::string>& given) {
+                for (const std::string& text : given) {
+                    std::string error;
+                    const auto port = station::ParseStationPort(text, error);
+                    if (!port) UsageError(error + ", got '" + Printable(text) + "'");
+                    config.ports.push_back(*port);
+                }
+            })
+        ->required()
+        ->allow_extra_args(false)
+        ->type_name("NAME=ADDRESS");
+    leaf.add_option("--recipe", o->recipe)->required()->check(CLI::IsMember({"identity", "integrated"}));
+    leaf.add_option("--image", config.image)->type_name("FILE");
+    AddLedgerOption(leaf, config.ledger);
+    leaf.add_option_function<std::string>("--settle", [&config](const std::string& t) {
+            config.settle = SecondsOrUsageError("--settle", t, true);
+        })->type_name("S");
+    leaf.add_option_function<std::string>("--gone-after", [&config](const std::string& t) {
+            config.goneAfter = SecondsOrUsageError("--gone-after", t, false);
+        })->type_name("S");
+    leaf.add_option_function<std::string>("--ledger-timeout", [&config](const std::string& t) {
+            config.ledgerWait = SecondsOrUsageError("--ledger-timeout", t, false);
+        })->type_name("S");
+    leaf.add_option_function<std::string>("--once", [&o = *o](const std::string& t) {
+            const auto n = ParseUnsignedField(t);
+            if (!n || *n == 0) UsageError("--once must be a number above 0");
+            o.once = *n;
+        })->type_name("N");
+    SessionLimits limits;
+    leaf.add_flag("--json", o->json);
+    auto sessionLimits = std::make_shared<SessionLimits>();
+    AddSessionLimitOptions(leaf, *sessionLimits);
+    OnParsed(
+        leaf, chosen,
+        [o, sessionLimits] {
+            o->config.retries = sessionLimits->retries;
+            o->config.timeouts = sessionLimits->timeouts;
+            if (o->recipe == "integrated" && o->config.image.empty())
+                UsageError("the integrated recipe needs --image FILE");
+        },
+        [o](const Console& c) { return RunStation(*o, c); });
+}
+
+}  // namespace imgdl::cli

@@ -1,0 +1,32 @@
+#pragma once
+// The states of a station's port, and what a port tells its front ends when it moves.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace imgdl::station {
+
+enum class PortState {
+    Waiting,             // no unit on the port
+    Found,               // a unit answered the probe
+    Working,             // its sessions run
+    Done,                // it holds its identity and the ledger says so
+    Failed,              // it does not; `cause` says why
+    AlreadyProvisioned,  // its Ethernet address is one the ledger handed out
+    Disabled,            // the person took the port out of service
+};
+
+// "waiting", "found", "working", "done", "failed", "already-provisioned", "disabled".
+std::string_view PortStateName(PortState state);
+
+struct PortEvent {
+    std::string port;
+    PortState state = PortState::Waiting;
+    std::string mac;                      // twelve hex digits, once the unit has numbers
+    std::optional<std::uint32_t> serial;  // likewise
+    std::uint32_t percent = 0;            // of the session running, while working
+    std::string cause;                    // why it failed
+};
+
+}  // namespace imgdl::station

@@ -1,0 +1,67 @@
+#pragma once
+// A production-line station: every port looks for a unit, provisions the one it finds
+// with the station's recipe, waits for it to leave, and looks again. One thread and one
+// ledger connection per port, so that a hung unit never holds another port. No Qt: the
+// station window and imgdl station drive the same engine.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "ledger/Ledger.h"
+#include "station/PortState.h"
+#include "station/StationConfig.h"
+#include "units/ImageSnapshot.h"
+
+namespace imgdl::station {
+
+// Told of every move of every port, on that port's thread; must not wait long.
+class PortListener {
+  public:
+    virtual ~PortListener() = default;
+    virtual void portChanged(const PortEvent& event) = 0;
+};
+
+class Station {
+  public:
+    Station(StationConfig config, std::shared_ptr<const units::ImageSnapshot> image,
+            PortListener& listener);
+    ~Station();  // stops looking, waits for every port's thread
+    Station(const Station&) = delete;
+    Station& operator=(const Station&) = delete;
+
+    // Opens every port's ledger connection, then starts the ports. Nothing starts when a
+    // connection cannot be opened.
+    ledger::LedgerError start();
+    // Ports stop looking for units; a unit already working goes on to its end.
+    void stopLooking();
+    // True once no port is working, or false after `bound`.
+    bool waitUntilNoneWorking(std::chrono::milliseconds bound);
+    // Units that ended (done or failed) since the start.
+    std::size_t unitsEnded() const { return ended_; }
+    std::size_t unitsFailed() const { return failed_; }
+    // Waits until `count` units have ended, a stop, or `bound`.
+    bool waitForUnits(std::size_t count, std::chrono::milliseconds bound);
+
+  private:
+    struct Port;
+    void runPort(Port& port);
+    void emit(Port& port, PortState state);
+    // Sleeps `time` unless the station stops looking first; false then.
+    bool pause(std::chrono::milliseconds time);
+    bool waitUntilGone(const Port& port);
+
+    StationConfig config_;
+    units::UnitPlan plan_;
+    PortListener& listener_;
+    std::vector<std::unique_ptr<Port>> ports_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<std::size_t> ended_{0}, failed_{0}, working_{0};
+};
+
+}  // namespace imgdl::station

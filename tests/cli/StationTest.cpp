@@ -1,0 +1,185 @@
+// imgdl station on loopback recorders as a line uses it: units plugged into ports are
+// provisioned once each, a unit left plugged is left alone, a new unit on a port gets the
+// next numbers, and what the station printed, the ledger and the recorders agree.
+#include <gmock/gmock.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "Background.h"
+#include "CliTestSupport.h"
+#include "JsonTestSupport.h"
+#include "station/StationConfig.h"
+
+namespace imgdl::test {
+namespace {
+
+using nlohmann::json;
+using namespace std::chrono_literals;
+
+TEST(StationPorts, ParsedWhereTheyAreTyped) {
+    const struct {
+        const char* text;
+        const char* parsed;  // nullptr: refused
+    } cases[] = {
+        {"p1=192.168.0.1", "192.168.0.1:5000"},
+        {"bench-2=192.168.0.1:5001%veth2", "192.168.0.1:5001%veth2"},
+        {"a.b_c=10.0.0.7:1", "10.0.0.7:1"},
+        {"=192.168.0.1", nullptr},
+        {"p1", nullptr},
+        {"p 1=192.168.0.1", nullptr},
+        {"p1=localhost", nullptr},
+        {"p1=192.168.0.1:0", nullptr},
+        {"p1=192.168.0.1%", nullptr},
+        {"p1=192.168.0.1%a/b", nullptr},
+        {"p1=192.168.0.1%waytoolonginterface", nullptr},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        const auto port = station::ParseStationPort(c.text, error);
+        if (!c.parsed) {
+            EXPECT_FALSE(port) << c.text;
+            EXPECT_FALSE(error.empty()) << c.text;
+            continue;
+        }
+        ASSERT_TRUE(port) << c.text << ": " << error;
+        EXPECT_EQ(port->address.text(), c.parsed);
+    }
+}
+
+int FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+class StationRun : public CliTest {
+  protected:
+    StationRun() {
+        const Result r = imgdl("ledger init --ledger " + ledger() +
+                               " --mac-first 0012ab000000 --mac-last 0012AB0000FF "
+                               "--serial-first 1");
+        EXPECT_EQ(r.exit, 0) << r.err;
+    }
+    std::string ledger() { return file("ledger.sqlite"); }
+    // A unit plugged into a port: a recorder listening on the port's address.
+    std::unique_ptr<Background> plug(int port, const std::string& name) {
+        return std::make_unique<Background>(
+            std::vector<std::string>{RECORDER_SIM_PROGRAM, "--listen",
+                                     "127.0.0.1:" + std::to_string(port)},
+            file(name + ".out"), file(name + ".err"));
+    }
+    // The identities a unit's recorder received.
+    std::vector<std::string> identities(const std::string& name) {
+        std::vector<std::string> found;
+        for (const auto& line : SplitLines(ReadText(file(name + ".out"))))
+            if (line.find("CMD_MAC_AND_SERIAL") != std::string::npos)
+                found.push_back(line.substr(line.find("mac=")));
+        return found;
+    }
+    std::vector<json> events() {
+        std::vector<json> found;
+        for (const auto& line : SplitLines(ReadText(file("station.out"))))
+            found.push_back(json::parse(line));
+        return found;
+    }
+    std::size_t count(const std::string& state) {
+        std::size_t n = 0;
+        for (const auto& e : events()) n += e["state"] == state;
+        return n;
+    }
+    bool waitFor(const std::string& state, std::size_t n) {
+        const auto giveUp = std::chrono::steady_clock::now() + 20s;
+        while (count(state) < n && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(50ms);
+        return count(state) >= n;
+    }
+};
+
+TEST_F(StationRun, EachUnitOnceAndANewUnitOnAPortGetsTheNextNumbers) {
+    const std::vector<int> ports = {FreePort(), FreePort(), FreePort()};
+    std::vector<std::unique_ptr<Background>> units;
+    for (std::size_t i = 0; i < ports.size(); ++i)
+        units.push_back(plug(ports[i], "unit" + std::to_string(i)));
+    std::vector<std::string> argv = {IMGDL_PROGRAM, "station",      "--recipe",    "identity",
+                                     "--ledger",    ledger(),       "--gone-after", "0.5"};
+    for (std::size_t i = 0; i < ports.size(); ++i)
+        argv.insert(argv.end(), {"--port", "p" + std::to_string(i) + "=127.0.0.1:" +
+                                               std::to_string(ports[i])});
+    Background station(argv, file("station.out"), file("station.err"));
+    ASSERT_TRUE(waitFor("done", 3)) << ReadText(file("station.err"));
+    // Left plugged: nothing more happens to them.
+    std::this_thread::sleep_for(1500ms);
+    for (std::size_t i = 0; i < ports.size(); ++i)
+        EXPECT_EQ(identities("unit" + std::to_string(i)).size(), 1u) << i;
+
+    // Unit 0 leaves, a fresh one takes its place.
+    units[0].reset();
+    ASSERT_TRUE(waitFor("waiting", ports.size() + 1));
+    auto fresh = plug(ports[0], "fresh");
+    ASSERT_TRUE(waitFor("done", 4));
+    ::kill(station.pid(), SIGINT);
+    EXPECT_EQ(station.wait(20s), 0) << ReadText(file("station.err"));
+
+    std::set<std::string> given;
+    for (const auto& name : {"unit0", "unit1", "unit2", "fresh"}) {
+        const auto got = identities(name);
+        ASSERT_EQ(got.size(), 1u) << name;
+        EXPECT_TRUE(given.insert(got[0]).second) << "given twice: " << got[0];
+    }
+    const auto rows = SplitLines(imgdl("ledger list --csv --ledger " + ledger()).out);
+    ASSERT_EQ(rows.size(), 5u);
+    for (std::size_t i = 1; i < rows.size(); ++i) EXPECT_EQ(SplitWords(rows[i], ',')[3], "done");
+    // Every done event names the numbers its recorder received.
+    for (const auto& e : events()) {
+        if (e["state"] != "done") continue;
+        EXPECT_EQ(given.count("mac=" + e["mac"].get<std::string>() + " serial=" +
+                              std::to_string(e["serial"].get<int>()) +
+                              " answers=ACK,ACK ending=done"),
+                  1u)
+            << e.dump();
+    }
+}
+
+TEST_F(StationRun, OnceEndsAfterThatManyUnits) {
+    const int port = FreePort();
+    auto unit = plug(port, "unit");
+    const Result r = imgdl("station --recipe identity --once 1 --ledger " + ledger() +
+                           " --port only=127.0.0.1:" + std::to_string(port));
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(SplitLines(r.out).back(),
+              R"({"cause":null,"mac":"0012AB000000","percent":100,"port":"only","serial":1,"state":"done"})");
+}
+
+TEST_F(StationRun, ABadConfigurationIsRefusedBeforeAnyUnit) {
+    const struct {
+        std::string args;
+        int exit;
+    } cases[] = {
+        {"--recipe identity --port a=127.0.0.1:9 --port a=127.0.0.1:10", 2},
+        {"--recipe identity --port a=127.0.0.1:9 --port b=127.0.0.1:9", 2},
+        {"--recipe integrated --port a=127.0.0.1:9", 1},
+        {"--recipe app --port a=127.0.0.1:9", 1},
+        {"--recipe identity --port a=foo", 1},
+        {"--recipe identity --port a=127.0.0.1:9 --gone-after x", 1},
+    };
+    for (const auto& c : cases) {
+        const Result r = imgdl("station --ledger " + ledger() + " " + c.args, 10);
+        EXPECT_EQ(r.exit, c.exit) << c.args << r.err;
+        EXPECT_EQ(r.out, "") << c.args;
+    }
+}
+
+}  // namespace
+}  // namespace imgdl::test
