@@ -1,6 +1,7 @@
 // imgdl ledger: create a line's MAC and serial ledger, show how much of it is left, list
 // what every unit received.
 #include <cinttypes>
+#include <functional>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -24,17 +25,25 @@ constexpr const char* kLedgerUsage =
     "usage: imgdl ledger init   [--ledger L] --mac-first HEX12 --mac-last HEX12 --serial-first N\n"
     "       imgdl ledger status [--ledger L] [--json]\n"
     "       imgdl ledger list   [--ledger L] [--csv | --json]\n"
+    "       imgdl ledger settle [--ledger L] [--json]\n"
+    "       imgdl ledger settle MAC --as done|void|released --note TEXT [--ledger L]\n"
     "L is an SQLite file or a postgresql:// URI (passwords best kept in ~/.pgpass); by\n"
     "default $XDG_DATA_HOME/imgdl/ledger.sqlite. status warns on standard error when less\n"
     "than a tenth of the range is left. --json prints status as one JSON object and list as\n"
     "one JSON object per unit and line (empty texts null); a refusal prints nothing on\n"
-    "standard output. Exit: 0 done, 1 usage, 2 refused.\n";
+    "standard output. settle lists the units left allocated or uncertain (a run that was\n"
+    "killed, a ledger that failed mid-unit); with a MAC it records what a person found on\n"
+    "looking at the unit: done (it holds its identity), void (its numbers are never used\n"
+    "again) or released (only for allocated: it never received anything), kept in the\n"
+    "unit's history with the user, the station, the time and the note.\n"
+    "Exit: 0 done, 1 usage, 2 refused.\n";
 
 struct LedgerArgs {
     std::string location;
     std::string macFirst, macLast, serialFirst;
     bool csv = false;
     bool json = false;
+    std::string mac, as, note;  // settle
 };
 
 // Decimal digits only; what does not fit 64 bits reads as too big for any serial.
@@ -114,8 +123,8 @@ void PrintRow(const UnitRecord& u, bool csv, std::FILE* out) {
         return;
     }
     const std::string fields[] = {
-        std::to_string(u.id), mac,       serial,  result,    u.target, u.kind, u.imageSha256,
-        u.imageVersion,       u.started, u.ended, u.station, u.message};
+        std::to_string(u.id), mac,       serial,  result,    u.target,  u.kind, u.imageSha256,
+        u.imageVersion,       u.started, u.ended, u.station, u.message, u.cause};
     std::string line;
     for (const auto& f : fields) line += (line.empty() ? "" : ",") + CsvField(f);
     std::fprintf(out, "%s\n", line.c_str());
@@ -127,13 +136,38 @@ int List(Ledger& ledger, const LedgerArgs& a, const Console& c) {
     if (a.csv)
         std::fprintf(c.out,
                      "id,mac,serial,result,target,kind,image_sha256,image_version,started,ended,"
-                     "station,message\n");
+                     "station,message,cause\n");
     for (const UnitRecord& u : result.value()) {
         if (a.json)
             PrintJson(c.out, UnitRecordJson(u));
         else
             PrintRow(u, a.csv, c.out);
     }
+    return kExitOk;
+}
+
+// Without a MAC: the units waiting for a person's decision. With one: the decision.
+int Settle(Ledger& ledger, const LedgerArgs& a, const Console& c) {
+    if (a.mac.empty()) {
+        const auto result = ledger.list();
+        if (!result.ok()) return RefuseWith(c, result.error().message);
+        for (const UnitRecord& u : result.value()) {
+            if (u.result != UnitResult::Allocated && u.result != UnitResult::Uncertain) continue;
+            if (a.json)
+                PrintJson(c.out, UnitRecordJson(u));
+            else
+                PrintRow(u, false, c.out);
+        }
+        return kExitOk;
+    }
+    const auto mac = ParseMac48(a.mac);
+    if (!mac) return RefuseWith(c, "'" + Printable(a.mac) + "' is not a MAC address");
+    const SettleAs as = a.as == "done" ? SettleAs::Done
+                        : a.as == "void" ? SettleAs::Void
+                                         : SettleAs::Released;
+    if (const LedgerError e = ledger.settle(*mac, as, a.note, {}); e.failed())
+        return RefuseWith(c, e.message);
+    std::fprintf(c.out, "%s %s\n", FormatMac48(*mac).c_str(), a.as.c_str());
     return kExitOk;
 }
 
@@ -149,10 +183,11 @@ int WithLedger(const LedgerArgs& a, const Console& c,
 
 CLI::App& AddLedgerLeaf(CLI::App& ledger, const std::string& name, Action& chosen,
                         int (*command)(Ledger&, const LedgerArgs&, const Console&),
-                        const std::shared_ptr<LedgerArgs>& a) {
+                        const std::shared_ptr<LedgerArgs>& a,
+                        std::function<void()> check = nullptr) {
     CLI::App& leaf = AddLeaf(ledger, name);
     AddLedgerOption(leaf, a->location);
-    OnParsed(leaf, chosen, nullptr,
+    OnParsed(leaf, chosen, std::move(check),
              [a, command](const Console& c) { return WithLedger(*a, c, command); });
     return leaf;
 }
@@ -175,6 +210,19 @@ void AddLedgerCommands(CLI::App& main, Action& chosen) {
     CLI::App& listLeaf = AddLedgerLeaf(ledger, "list", chosen, List, list);
     CLI::Option* csv = listLeaf.add_flag("--csv", list->csv);
     listLeaf.add_flag("--json", list->json)->excludes(csv);
+
+    auto settle = std::make_shared<LedgerArgs>();
+    CLI::App& settleLeaf = AddLedgerLeaf(ledger, "settle", chosen, Settle, settle, [settle] {
+        if (!settle->mac.empty() && (settle->as.empty() || settle->note.empty()))
+            UsageError("settling a unit needs --as and --note");
+        if (settle->mac.empty() && !settle->as.empty()) UsageError("--as needs the unit's MAC");
+    });
+    settleLeaf.add_option("MAC", settle->mac);
+    settleLeaf.add_option("--as", settle->as)
+        ->check(CLI::IsMember({"done", "void", "released"}))
+        ->type_name("done|void|released");
+    settleLeaf.add_option("--note", settle->note)->type_name("TEXT");
+    settleLeaf.add_flag("--json", settle->json);
 }
 
 }  // namespace imgdl::cli

@@ -48,7 +48,8 @@ json UnitRecordJson(const ledger::UnitRecord& u) {
             {"started", u.started},
             {"ended", OrNull(u.ended)},
             {"station", OrNull(u.station)},
-            {"message", OrNull(u.message)}};
+            {"message", OrNull(u.message)},
+            {"cause", OrNull(u.cause)}};
 }
 
 }  // namespace imgdl::cli

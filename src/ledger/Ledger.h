@@ -31,12 +31,20 @@ struct Allocation {
     std::uint32_t serial = 0;
 };
 
-enum class UnitResult { Allocated, Done, Failed, Uncertain, Released };
-// "allocated", "done", "failed", "uncertain", "released": the texts stored in the rows.
+enum class UnitResult { Allocated, Done, Failed, Uncertain, Released, Void };
+// "allocated", "done", "failed", "uncertain", "released", "void": the texts stored in the
+// rows. A void unit's numbers are never handed out again.
 std::string_view UnitResultName(UnitResult result);
 
 // How a session that got as far as the payload ended.
 enum class Outcome { Done, Failed };
+
+// What a person decides of a unit left allocated or uncertain, after looking at it.
+enum class SettleAs {
+    Done,      // it holds its identity
+    Void,      // it may hold it, or is gone: the numbers are never used again
+    Released,  // it never received anything (only from allocated): the numbers go back
+};
 
 struct UnitRecord {
     std::int64_t id = 0;
@@ -51,6 +59,7 @@ struct UnitRecord {
     UnitResult result = UnitResult::Allocated;
     std::string message;
     std::string station;
+    std::string cause;  // why its session failed, when one did
 };
 
 struct LedgerStatus {
@@ -65,6 +74,7 @@ struct LedgerStatus {
     std::uint32_t nextSerial = 0;
     bool low = false;  // less than a tenth of the range is left
     std::uint64_t allocated = 0, done = 0, failed = 0, uncertain = 0, released = 0;  // rows
+    std::uint64_t voided = 0;
 };
 
 class Ledger {
@@ -82,12 +92,29 @@ class Ledger {
     virtual LedgerResult<Allocation> allocate(const AllocationRequest& request) = 0;
     // The session failed before the payload's first byte was sent: the numbers go back to
     // the pool; the row stays, as "released", for the history. Only from "allocated".
-    virtual LedgerError release(std::int64_t id, std::string_view message) = 0;
+    virtual LedgerError release(std::int64_t id, std::string_view message,
+                                std::string_view cause) = 0;
+    LedgerError release(std::int64_t id, std::string_view message) {
+        return release(id, message, {});
+    }
     // The payload may have reached the recorder: the numbers are never handed out again
     // automatically. From "allocated" (or "uncertain" again).
-    virtual LedgerError markUncertain(std::int64_t id, std::string_view message) = 0;
+    virtual LedgerError markUncertain(std::int64_t id, std::string_view message,
+                                      std::string_view cause) = 0;
+    LedgerError markUncertain(std::int64_t id, std::string_view message) {
+        return markUncertain(id, message, {});
+    }
     // The session's end, from "allocated" or "uncertain". The numbers stay held.
-    virtual LedgerError finish(std::int64_t id, Outcome outcome, std::string_view message) = 0;
+    virtual LedgerError finish(std::int64_t id, Outcome outcome, std::string_view message,
+                               std::string_view cause) = 0;
+    LedgerError finish(std::int64_t id, Outcome outcome, std::string_view message) {
+        return finish(id, outcome, message, {});
+    }
+    // A person's decision on the newest unit of that MAC left allocated or uncertain;
+    // kept in the unit's history with `who`, this station, the time and the note.
+    // NoSuchUnit when no such unit waits; UnitClosed for released from uncertain.
+    virtual LedgerError settle(std::uint64_t mac, SettleAs as, std::string_view note,
+                               std::string_view who) = 0;
     virtual LedgerResult<LedgerStatus> status() = 0;
     // Every unit row, oldest first.
     virtual LedgerResult<std::vector<UnitRecord>> list() = 0;

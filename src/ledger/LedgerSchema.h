@@ -9,12 +9,16 @@
 //   Released rows stay for the history; their slot is free again unless a later row
 //   holds it.
 #include <string>
+#include <vector>
 
 #include "ledger/SqlConnection.h"
 
 namespace imgdl::ledger {
 
-inline constexpr int kSchemaVersion = 1;
+// 2: the 'void' result, the cause of a session's failure, a history of every change of a
+// unit's result (unit_event), and row_version: a NOT NULL column without default, so that
+// binaries that predate version 2 cannot add a row to a version-2 ledger.
+inline constexpr int kSchemaVersion = 2;
 
 inline std::string CreateRangeTable() {
     return "CREATE TABLE ledger_range ("
@@ -26,6 +30,9 @@ inline std::string CreateRangeTable() {
            " next_slot BIGINT NOT NULL,"
            " created TEXT NOT NULL)";
 }
+
+inline constexpr const char* kResultCheck =
+    "result IN ('allocated', 'done', 'failed', 'uncertain', 'released', 'void')";
 
 inline std::string CreateUnitTable(const SqlDialect& d) {
     return "CREATE TABLE unit (" + std::string(d.idColumn) +
@@ -40,13 +47,58 @@ inline std::string CreateUnitTable(const SqlDialect& d) {
            " station TEXT NOT NULL,"
            " started TEXT NOT NULL,"
            " ended TEXT,"
-           " result TEXT NOT NULL CHECK (result IN"
-           "  ('allocated', 'done', 'failed', 'uncertain', 'released')),"
-           " message TEXT NOT NULL)";
+           " result TEXT NOT NULL CONSTRAINT unit_result_check CHECK (" +
+           kResultCheck +
+           "),"
+           " message TEXT NOT NULL,"
+           " cause TEXT NOT NULL DEFAULT '',"
+           " row_version INTEGER NOT NULL)";
+}
+
+inline std::string CreateEventTable(const SqlDialect& d) {
+    return "CREATE TABLE unit_event (" + std::string(d.idColumn) +
+           ","
+           " unit_id BIGINT NOT NULL,"
+           " at TEXT NOT NULL,"
+           " from_result TEXT,"
+           " to_result TEXT NOT NULL,"
+           " who TEXT NOT NULL,"
+           " station TEXT NOT NULL,"
+           " note TEXT NOT NULL)";
 }
 
 inline constexpr const char* kCreateHeldIndex =
     "CREATE UNIQUE INDEX unit_held_slot ON unit (slot) WHERE result <> 'released'";
 inline constexpr const char* kCreateSlotIndex = "CREATE INDEX unit_slot ON unit (slot)";
+
+// From version 1, in one transaction. SQLite cannot change a CHECK: the table is built
+// again under its name, rows and ids kept.
+inline std::vector<std::string> MigrateFromVersion1(const SqlDialect& d) {
+    std::vector<std::string> steps;
+    if (d.alterChecks) {
+        steps = {"ALTER TABLE unit DROP CONSTRAINT unit_result_check",
+                 std::string("ALTER TABLE unit ADD CONSTRAINT unit_result_check CHECK (") +
+                     kResultCheck + ")",
+                 "ALTER TABLE unit ADD COLUMN cause TEXT NOT NULL DEFAULT ''",
+                 "ALTER TABLE unit ADD COLUMN row_version INTEGER NOT NULL DEFAULT 2",
+                 "ALTER TABLE unit ALTER COLUMN row_version DROP DEFAULT"};
+    } else {
+        const std::string columns =
+            "id, slot, mac, serial, target, kind, image_sha256, image_version, station, "
+            "started, ended, result, message";
+        steps = {"DROP INDEX unit_held_slot",
+                 "DROP INDEX unit_slot",
+                 "ALTER TABLE unit RENAME TO unit_version1",
+                 CreateUnitTable(d),
+                 "INSERT INTO unit (" + columns + ", cause, row_version) SELECT " + columns +
+                     ", '', 2 FROM unit_version1",
+                 "DROP TABLE unit_version1",
+                 kCreateHeldIndex,
+                 kCreateSlotIndex};
+    }
+    steps.push_back(CreateEventTable(d));
+    steps.push_back("UPDATE ledger_range SET schema_version = 2 WHERE id = 1");
+    return steps;
+}
 
 }  // namespace imgdl::ledger

@@ -22,6 +22,7 @@ constexpr SqlDialect kPostgres{
     " FOR UPDATE",
     "id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY",
     "SELECT to_regclass('ledger_range')",
+    true,
 };
 
 // A station waits for another one's allocation (a stuck or cut-off station holding the

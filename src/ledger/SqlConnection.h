@@ -32,6 +32,7 @@ struct SqlDialect {
     std::string_view lockRange;    // appended to the range row's SELECT in a write
     std::string_view idColumn;     // the unit row's generated key
     std::string_view rangeExists;  // one row when the ledger's tables are there
+    bool alterChecks;              // a column's CHECK can be changed in place (else: rebuild)
 };
 
 class SqlConnection {

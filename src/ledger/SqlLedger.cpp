@@ -1,5 +1,8 @@
 #include "ledger/SqlLedger.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <charconv>
 #include <ctime>
 
@@ -26,13 +29,31 @@ std::int64_t ToInt(const std::optional<std::string>& text) {
     return value;
 }
 
+// A whole decimal number, or false: a number read back that does not parse is an error,
+// never a silent 0.
+bool Number(const std::optional<std::string>& text, std::int64_t& value) {
+    if (!text || text->empty()) return false;
+    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), value);
+    return error == std::errc() && end == text->data() + text->size();
+}
+
+LedgerError Malformed(const std::string& what) {
+    return Fail(LedgerErrc::Database, "the ledger holds a malformed value: " + what);
+}
+
+// Who changes a row by hand: the login name, for the unit's history.
+std::string UserName() {
+    if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_name) return pw->pw_name;
+    return "uid " + std::to_string(::geteuid());
+}
+
 std::string ToText(const std::optional<std::string>& text) {
     return text.value_or(std::string());
 }
 
 std::optional<UnitResult> ParseResult(std::string_view text) {
     for (const UnitResult r : {UnitResult::Allocated, UnitResult::Done, UnitResult::Failed,
-                               UnitResult::Uncertain, UnitResult::Released})
+                               UnitResult::Uncertain, UnitResult::Released, UnitResult::Void})
         if (UnitResultName(r) == text) return r;
     return std::nullopt;
 }
@@ -99,7 +120,7 @@ class SqlLedger final : public Ledger {
                                   static_cast<std::int64_t>(serialFirst), NowText()};
         for (const std::string& sql :
              {CreateRangeTable(), CreateUnitTable(c_->dialect()), std::string(kCreateHeldIndex),
-              std::string(kCreateSlotIndex)})
+              std::string(kCreateSlotIndex), CreateEventTable(c_->dialect())})
             if (LedgerError e = c_->exec(sql); e.failed()) return e;
         if (LedgerError e =
                 c_->exec("INSERT INTO ledger_range (id, schema_version, mac_first, mac_last,"
@@ -111,7 +132,7 @@ class SqlLedger final : public Ledger {
     }
 
     LedgerResult<Allocation> allocate(const AllocationRequest& request) override {
-        if (LedgerError e = c_->open(false); e.failed()) return e;
+        if (LedgerError e = ready(); e.failed()) return e;
         Transaction t(*c_);
         if (LedgerError e = t.begin(true); e.failed()) return e;
         Range range;
@@ -144,32 +165,75 @@ class SqlLedger final : public Ledger {
         std::vector<SqlRow> id;
         if (LedgerError e = c_->exec(
                 "INSERT INTO unit (slot, mac, serial, target, kind, image_sha256,"
-                " image_version, station, started, result, message)"
-                " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, 'allocated', '') RETURNING id",
+                " image_version, station, started, result, message, cause, row_version)"
+                " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, 'allocated', '', '', 2)"
+                " RETURNING id",
                 row, &id);
             e.failed())
             return e;
-        a.id = id.empty() ? 0 : ToInt(id[0][0]);
+        if (id.empty() || !Number(id[0][0], a.id)) return Malformed("the new unit's id");
+        if (LedgerError e = record(a.id, std::nullopt, UnitResult::Allocated, "", request.station);
+            e.failed())
+            return e;
         if (hooks_.beforeAllocationCommit) hooks_.beforeAllocationCommit();
         if (LedgerError e = t.commit(); e.failed()) return e;
         return a;
     }
 
-    LedgerError release(std::int64_t id, std::string_view message) override {
-        return change(id, UnitResult::Released, message, "result = 'allocated'");
+    LedgerError release(std::int64_t id, std::string_view message,
+                        std::string_view cause) override {
+        return change(id, UnitResult::Released, message, cause, "result = 'allocated'");
     }
 
-    LedgerError markUncertain(std::int64_t id, std::string_view message) override {
-        return change(id, UnitResult::Uncertain, message, "result IN ('allocated', 'uncertain')");
-    }
-
-    LedgerError finish(std::int64_t id, Outcome outcome, std::string_view message) override {
-        return change(id, outcome == Outcome::Done ? UnitResult::Done : UnitResult::Failed, message,
+    LedgerError markUncertain(std::int64_t id, std::string_view message,
+                              std::string_view cause) override {
+        return change(id, UnitResult::Uncertain, message, cause,
                       "result IN ('allocated', 'uncertain')");
     }
 
+    LedgerError finish(std::int64_t id, Outcome outcome, std::string_view message,
+                       std::string_view cause) override {
+        return change(id, outcome == Outcome::Done ? UnitResult::Done : UnitResult::Failed, message,
+                      cause, "result IN ('allocated', 'uncertain')");
+    }
+
+    LedgerError settle(std::uint64_t mac, SettleAs as, std::string_view note,
+                       std::string_view who) override {
+        if (LedgerError e = ready(); e.failed()) return e;
+        Transaction t(*c_);
+        if (LedgerError e = t.begin(true); e.failed()) return e;
+        std::vector<SqlRow> rows;
+        const SqlValue key[] = {FormatMac48(mac)};
+        if (LedgerError e = c_->exec("SELECT id, result FROM unit WHERE mac = $1 AND result IN"
+                                     " ('allocated', 'uncertain') ORDER BY id DESC",
+                                     key, &rows);
+            e.failed())
+            return e;
+        if (rows.empty())
+            return Fail(LedgerErrc::NoSuchUnit,
+                        "no unit of MAC " + FormatMac48(mac) + " is left allocated or uncertain");
+        std::int64_t id = 0;
+        const auto from = ParseResult(ToText(rows[0][1]));
+        if (!Number(rows[0][0], id) || !from) return Malformed("a unit row of " + FormatMac48(mac));
+        if (as == SettleAs::Released && *from != UnitResult::Allocated)
+            return Fail(LedgerErrc::UnitClosed,
+                        "unit " + FormatMac48(mac) + " is uncertain: its identity may have "
+                        "reached the recorder, so its numbers cannot be released");
+        const UnitResult to = as == SettleAs::Done     ? UnitResult::Done
+                              : as == SettleAs::Void   ? UnitResult::Void
+                                                       : UnitResult::Released;
+        const SqlValue params[] = {std::string(UnitResultName(to)),
+                                   "settled: " + std::string(note), NowText(), id};
+        if (LedgerError e = c_->exec(
+                "UPDATE unit SET result = $1, message = $2, ended = $3 WHERE id = $4", params);
+            e.failed())
+            return e;
+        if (LedgerError e = record(id, from, to, note, StationName(), who); e.failed()) return e;
+        return t.commit();
+    }
+
     LedgerResult<LedgerStatus> status() override {
-        if (LedgerError e = c_->open(false); e.failed()) return e;
+        if (LedgerError e = ready(); e.failed()) return e;
         // One snapshot for the range and the counts.
         Transaction t(*c_);
         if (LedgerError e = t.begin(false); e.failed()) return e;
@@ -185,8 +249,9 @@ class SqlLedger final : public Ledger {
                 c_->exec("SELECT result, count(*) FROM unit GROUP BY result", {}, &rows);
             e.failed())
             return e;
-        for (const SqlRow& r : rows) countRows(s, ToText(r[0]), ToInt(r[1]));
-        s.used = s.allocated + s.done + s.failed + s.uncertain;
+        for (const SqlRow& r : rows)
+            if (LedgerError e = countRows(s, ToText(r[0]), ToInt(r[1])); e.failed()) return e;
+        s.used = s.allocated + s.done + s.failed + s.uncertain + s.voided;
         s.free = s.size - s.used;
         std::optional<std::uint64_t> slot;
         if (LedgerError e = lowestFreed(slot); e.failed()) return e;
@@ -201,11 +266,11 @@ class SqlLedger final : public Ledger {
     }
 
     LedgerResult<std::vector<UnitRecord>> list() override {
-        if (LedgerError e = c_->open(false); e.failed()) return e;
+        if (LedgerError e = ready(); e.failed()) return e;
         std::vector<SqlRow> rows;
         if (LedgerError e = c_->exec(
                 "SELECT id, mac, serial, target, kind, image_sha256, image_version, started,"
-                " ended, result, message, station FROM unit ORDER BY id",
+                " ended, result, message, station, cause FROM unit ORDER BY id",
                 {}, &rows);
             e.failed())
             return e;
@@ -213,24 +278,76 @@ class SqlLedger final : public Ledger {
         units.reserve(rows.size());
         for (const SqlRow& r : rows) {
             UnitRecord u;
-            u.id = ToInt(r[0]);
-            u.mac = ParseMac48(ToText(r[1])).value_or(0);
-            u.serial = static_cast<std::uint32_t>(ToInt(r[2]));
+            std::int64_t serial = 0;
+            const auto mac = ParseMac48(ToText(r[1]));
+            const auto result = ParseResult(ToText(r[9]));
+            if (!Number(r[0], u.id) || !mac || !Number(r[2], serial) || serial < 0 ||
+                serial > UINT32_MAX)
+                return Malformed("unit row " + ToText(r[0]));
+            if (!result)
+                return Malformed("unit row " + ToText(r[0]) + " has the result '" +
+                                 ToText(r[9]) + "'");
+            u.mac = *mac;
+            u.serial = static_cast<std::uint32_t>(serial);
             u.target = ToText(r[3]);
             u.kind = ToText(r[4]);
             u.imageSha256 = ToText(r[5]);
             u.imageVersion = ToText(r[6]);
             u.started = ToText(r[7]);
             u.ended = ToText(r[8]);
-            u.result = ParseResult(ToText(r[9])).value_or(UnitResult::Allocated);
+            u.result = *result;
             u.message = ToText(r[10]);
             u.station = ToText(r[11]);
+            u.cause = ToText(r[12]);
             units.push_back(std::move(u));
         }
         return units;
     }
 
   private:
+    // Once per connection: the ledger's schema is one this binary knows, migrated to the
+    // current version when it is older. A newer one is refused and left untouched.
+    LedgerError ready() {
+        if (LedgerError e = c_->open(false); e.failed()) return e;
+        if (ready_) return {};
+        Transaction t(*c_);
+        if (LedgerError e = t.begin(true); e.failed()) return e;
+        std::vector<SqlRow> rows;
+        if (LedgerError e =
+                c_->exec("SELECT schema_version FROM ledger_range WHERE id = 1", {}, &rows);
+            e.failed())
+            return e;
+        std::int64_t version = 0;
+        if (rows.empty() || !Number(rows[0][0], version)) return Malformed("the schema version");
+        if (version > kSchemaVersion)
+            return Fail(LedgerErrc::Unavailable,
+                        "the ledger has schema version " + std::to_string(version) +
+                            ", newer than this program knows (" + std::to_string(kSchemaVersion) +
+                            "): use the newer program that wrote it");
+        if (version < kSchemaVersion)
+            for (const std::string& step : MigrateFromVersion1(c_->dialect()))
+                if (LedgerError e = c_->exec(step); e.failed()) return e;
+        if (LedgerError e = t.commit(); e.failed()) return e;
+        ready_ = true;
+        return {};
+    }
+
+    // One line of a unit's history, in the transaction of the change it records.
+    LedgerError record(std::int64_t id, std::optional<UnitResult> from, UnitResult to,
+                       std::string_view note, std::string_view station,
+                       std::string_view who = {}) {
+        const SqlValue params[] = {id,
+                                   NowText(),
+                                   from ? SqlValue{std::string(UnitResultName(*from))} : SqlValue{},
+                                   std::string(UnitResultName(to)),
+                                   who.empty() ? UserName() : std::string(who),
+                                   std::string(station),
+                                   std::string(note)};
+        return c_->exec("INSERT INTO unit_event (unit_id, at, from_result, to_result, who,"
+                        " station, note) VALUES ($1, $2, $3, $4, $5, $6, $7)",
+                        params);
+    }
+
     LedgerError readRange(bool lock, Range& range) {
         std::vector<SqlRow> rows;
         const std::string sql =
@@ -257,23 +374,32 @@ class SqlLedger final : public Ledger {
     // of its own, so that a statement a frozen server answers late can never land after
     // the caller was told it failed (only the commit itself remains a moment of doubt).
     LedgerError change(std::int64_t id, UnitResult to, std::string_view message,
-                       std::string_view allowedFrom) {
-        if (LedgerError e = c_->open(false); e.failed()) return e;
+                       std::string_view cause, std::string_view allowedFrom) {
+        if (LedgerError e = ready(); e.failed()) return e;
         Transaction t(*c_);
         if (LedgerError e = t.begin(true); e.failed()) return e;
+        std::vector<SqlRow> before;
+        const SqlValue key[] = {id};
+        if (LedgerError e = c_->exec("SELECT result, station FROM unit WHERE id = $1", key, &before);
+            e.failed())
+            return e;
         const bool ends = to != UnitResult::Uncertain;
         const SqlValue params[] = {std::string(UnitResultName(to)), std::string(message),
-                                   ends ? SqlValue{NowText()} : SqlValue{}, id};
+                                   ends ? SqlValue{NowText()} : SqlValue{}, id, std::string(cause)};
         std::vector<SqlRow> changed;
-        if (LedgerError e = c_->exec("UPDATE unit SET result = $1, message = $2, ended = $3"
-                                     " WHERE id = $4 AND " +
+        if (LedgerError e = c_->exec("UPDATE unit SET result = $1, message = $2, ended = $3,"
+                                     " cause = $5 WHERE id = $4 AND " +
                                          std::string(allowedFrom) + " RETURNING id",
                                      params, &changed);
             e.failed())
             return e;
-        if (!changed.empty()) return t.commit();
+        if (!changed.empty()) {
+            const auto from = ParseResult(ToText(before[0][0]));
+            if (LedgerError e = record(id, from, to, cause, ToText(before[0][1])); e.failed())
+                return e;
+            return t.commit();
+        }
         std::vector<SqlRow> current;
-        const SqlValue key[] = {id};
         if (LedgerError e = c_->exec("SELECT result FROM unit WHERE id = $1", key, &current);
             e.failed())
             return e;
@@ -284,9 +410,11 @@ class SqlLedger final : public Ledger {
                                                 std::string(UnitResultName(to)));
     }
 
-    static void countRows(LedgerStatus& s, std::string_view result, std::int64_t n) {
+    static LedgerError countRows(LedgerStatus& s, std::string_view result, std::int64_t n) {
         const auto count = static_cast<std::uint64_t>(n);
-        switch (ParseResult(result).value_or(UnitResult::Allocated)) {
+        const auto parsed = ParseResult(result);
+        if (!parsed) return Malformed("a unit's result '" + std::string(result) + "'");
+        switch (*parsed) {
             case UnitResult::Allocated:
                 s.allocated += count;
                 break;
@@ -302,11 +430,16 @@ class SqlLedger final : public Ledger {
             case UnitResult::Released:
                 s.released += count;
                 break;
+            case UnitResult::Void:
+                s.voided += count;
+                break;
         }
+        return {};
     }
 
     std::unique_ptr<SqlConnection> c_;
     LedgerHooks hooks_;
+    bool ready_ = false;
 };
 
 }  // namespace
@@ -323,6 +456,8 @@ std::string_view UnitResultName(UnitResult result) {
             return "uncertain";
         case UnitResult::Released:
             return "released";
+        case UnitResult::Void:
+            return "void";
     }
     return "allocated";
 }

@@ -20,6 +20,7 @@ constexpr SqlDialect kSqlite{
     "",
     "id INTEGER PRIMARY KEY AUTOINCREMENT",
     "SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'ledger_range'",
+    false,
 };
 
 struct CloseDb {

@@ -131,13 +131,14 @@ class UnitRun {
 
     void endFailed() {
         const std::string& text = out_.message;
+        const std::string& cause = out_.cause.text;
         if (marked_) {
             // Already uncertain; the cause goes into the row.
-            if (const auto e = ledger_.markUncertain(out_.unit->id, text); e.failed())
+            if (const auto e = ledger_.markUncertain(out_.unit->id, text, cause); e.failed())
                 out_.ledgerError = e.message;
             return;
         }
-        if (const auto e = ledger_.release(out_.unit->id, text); e.failed()) {
+        if (const auto e = ledger_.release(out_.unit->id, text, cause); e.failed()) {
             out_.ledgerError = e.message;
             return;  // left allocated: never handed out again until settled
         }

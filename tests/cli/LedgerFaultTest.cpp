@@ -248,5 +248,48 @@ TEST_F(LedgerFault, AnImageReplacedMidRunIsNeverSent) {
     EXPECT_EQ(images, 2);
 }
 
+// A run killed in the middle of a unit leaves its row for a person: listed by settle,
+// decided after a look at the unit, and never handed out again unless released.
+TEST_F(LedgerFault, AKilledRunIsSettledByHand) {
+    const std::string ledger = file("ledger.sqlite");
+    init(ledger);
+    const int port = FreePort();
+    auto sim = recorder(port, {"--write-delay", "5000"});
+    std::this_thread::sleep_for(200ms);
+    const std::string image = write("int.bin", testimage::BuildIntegratedImage({}));
+    auto run = provision({"integrated", image, "--ledger", ledger, "--target",
+                          "127.0.0.1:" + std::to_string(port)});
+    ASSERT_TRUE(waitForRows(ledger, {"uncertain"}));
+    ::kill(run->pid(), SIGKILL);
+    run->wait();
+
+    const Result waiting = imgdl("ledger settle --ledger " + Quote(ledger));
+    EXPECT_EQ(waiting.exit, 0) << waiting.err;
+    ASSERT_EQ(SplitLines(waiting.out).size(), 1u) << waiting.out;
+    EXPECT_THAT(waiting.out, testing::StartsWith("0012AB000000 1000 uncertain "));
+
+    const struct {
+        std::string args;
+        int exit;
+    } decisions[] = {
+        {"0012AB000000 --as released --note 'it never booted'", 2},  // it may hold it
+        {"0012AB000000 --as void", 1},                                // no note
+        {"0012AB0000FF --as void --note x", 2},                       // nothing waits
+        {"0012AB000000 --as void --note 'label burnt'", 0},
+        {"0012AB000000 --as done --note again", 2},  // settled already
+    };
+    for (const auto& d : decisions) {
+        const Result r = imgdl("ledger settle --ledger " + Quote(ledger) + " " + d.args);
+        EXPECT_EQ(r.exit, d.exit) << d.args << ": " << r.err;
+    }
+    EXPECT_EQ(imgdl("ledger settle --ledger " + Quote(ledger)).out, "");
+    EXPECT_EQ(results(ledger), std::vector<std::string>{"void"});
+    // Its numbers are never handed out again.
+    auto unit = recorder(FreePort());
+    const Result next = imgdl("provision identity --ledger " + Quote(ledger) +
+                              " --target 127.0.0.1:1");
+    EXPECT_THAT(next.out, HasSubstr(" 0012AB000001 1001 "));
+}
+
 }  // namespace
 }  // namespace imgdl::test
