@@ -7,6 +7,7 @@
 
 #include "app/ProgramIcon.h"
 #include "ui/DialogFont.h"
+#include "ui/DialogWindow.h"
 
 namespace imgdl {
 
@@ -15,6 +16,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Quorvel Information"));
     setFont(DialogFont(9));
     setWindowIcon(ProgramIcon());
+    MakeCaptionedDialog(*this);
 
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("aboutIcon"));
@@ -32,7 +34,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     row->addWidget(icon, 0, Qt::AlignTop);
     row->addWidget(text, 1, Qt::AlignVCenter);
     row->addWidget(ok, 0, Qt::AlignTop);
-    setFixedSize(sizeHint());
+    setFixedSize(sizeHint().expandedTo(minimumSize()));
 }
 
 }  // namespace imgdl

@@ -235,9 +235,13 @@ void DownloaderDialog::OnBrowseImage() {
     request.defaultExtension = "*";
     request.filter = "All files (*.*)|";
     request.promptOverwrite = true;
-    if (const std::optional<std::string> path = service_.chooseFile(request))
-        fields_.imagePath = *path;
+    // The dialog opens in the folder of the path already entered, not the working folder.
+    request.initialName = fields_.imagePath;
+    const std::optional<std::string> path = service_.chooseFile(request);
+    if (path) fields_.imagePath = *path;
     writeFields();
+    // With the image chosen, Enter downloads instead of opening the file dialog again.
+    if (path) download_->setFocus(Qt::OtherFocusReason);
 }
 
 void DownloaderDialog::OnEditPtzData() {

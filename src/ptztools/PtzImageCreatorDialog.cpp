@@ -166,8 +166,16 @@ void PtzImageCreatorDialog::OnModify() {
     RefreshDatabaseEntry(*modified);
 }
 
+std::optional<std::string> PtzImageCreatorDialog::chooseFile(FileDialogRequest request,
+                                                             const std::string& current) {
+    // The dialog opens in the folder of the file last loaded or saved, not the working folder.
+    request.initialName = current;
+    return service_.chooseFile(request);
+}
+
 void PtzImageCreatorDialog::OnLoadDatabase() {
-    const std::optional<std::string> path = service_.chooseFile(PtzDatabaseFileRequest(false));
+    const std::optional<std::string> path =
+        chooseFile(PtzDatabaseFileRequest(false), ThePtzCreatorProcessState().lastDatabasePath);
     if (!path) return;
     // Loaded aside, so that a file that cannot be read costs nothing of the database.
     PtzDatabase loaded;
@@ -182,7 +190,8 @@ void PtzImageCreatorDialog::OnLoadDatabase() {
 }
 
 void PtzImageCreatorDialog::OnSaveDatabase() {
-    const std::optional<std::string> path = service_.chooseFile(PtzDatabaseFileRequest(true));
+    const std::optional<std::string> path =
+        chooseFile(PtzDatabaseFileRequest(true), ThePtzCreatorProcessState().lastDatabasePath);
     if (!path) return;
     if (!database_.Save(*path)) {
         service_.showMessage(PtzSaveFailedText(kPtzDatabaseKind, *path));
@@ -248,7 +257,8 @@ void PtzImageCreatorDialog::OnMoveDown() {
 }
 
 void PtzImageCreatorDialog::OnLoadImage() {
-    const std::optional<std::string> path = service_.chooseFile(PtzImageFileRequest(false));
+    const std::optional<std::string> path =
+        chooseFile(PtzImageFileRequest(false), latestImagePath_);
     if (!path) return;
     // Loaded aside: a short or unreadable file must not leave a mixture of two images.
     auto loaded = std::make_unique<PtzImage>();
@@ -264,7 +274,7 @@ void PtzImageCreatorDialog::OnLoadImage() {
 }
 
 void PtzImageCreatorDialog::OnSaveImage() {
-    const std::optional<std::string> path = service_.chooseFile(PtzImageFileRequest(true));
+    const std::optional<std::string> path = chooseFile(PtzImageFileRequest(true), latestImagePath_);
     if (!path) return;
     // Only a file that holds the image may become the one handed on for download.
     if (!image_->Save(*path)) {

@@ -11,6 +11,7 @@
 
 #include "ptz/PtzDatabase.h"
 #include "ptz/PtzImage.h"
+#include "res/MessageService.h"
 
 class QCheckBox;
 class QListWidget;
@@ -63,6 +64,7 @@ class PtzImageCreatorDialog final : public QDialog {
     void OnAdd();
     void OnDelete();
     void OnModify();
+    std::optional<std::string> chooseFile(FileDialogRequest request, const std::string& current);
     void OnLoadDatabase();
     void OnSaveDatabase();
     void OnCopyToImage();

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "ui/DialogWindow.h"
 #include "ui/FileDialogFilter.h"
 
 namespace imgdl {
@@ -34,7 +35,9 @@ MessageAnswer QtDialogService::showMessage(std::string_view text, MessageButtons
         buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
         parent_ ? parent_ : QApplication::activeWindow());
     if (!details.empty())
-        box.setDetailedText(QString::fromUtf8(details.data(), static_cast<qsizetype>(details.size())));
+        box.setDetailedText(
+            QString::fromUtf8(details.data(), static_cast<qsizetype>(details.size())));
+    MakeCaptionedDialog(box);
     const int answer = box.exec();
     if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
     return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;

@@ -11,6 +11,7 @@
 #include "app/DownloaderApp.h"
 #include "res/StringTable.h"
 #include "support/RecordingDialogService.h"
+#include "ui/QtDialogService.h"
 
 namespace imgdl::test {
 namespace {
@@ -76,6 +77,40 @@ TEST(DownloaderApp, EndsWhenTheMainDialogCloses) {
         EXPECT_EQ(service.modalTitles, std::vector<std::string>{"Image Downloader"});
         EXPECT_TRUE(service.messages.empty());
     }
+}
+
+// A window manager shows minimise and maximise unless the window says it is a dialog with
+// a close button only; the caption must fit in its title bar.
+void ExpectCaptionedDialog(const QWidget& window) {
+    const Qt::WindowFlags flags = window.windowFlags();
+    EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Dialog);
+    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowTitleHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    const int caption =
+        QFontMetrics(QGuiApplication::font()).horizontalAdvance(window.windowTitle());
+    EXPECT_GT(window.width(), caption + 60) << window.windowTitle().toStdString();
+}
+
+TEST(DialogWindows, MessageBoxesAndTheAboutBoxHaveOnlyACloseButton) {
+    for (const MessageButtons buttons : {MessageButtons::Ok, MessageButtons::YesNo}) {
+        QtDialogService service;
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            ASSERT_NE(box, nullptr);
+            seen = true;
+            EXPECT_EQ(box->windowTitle(), ProgramName());
+            ExpectCaptionedDialog(*box);
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        static_cast<MessageService&>(service).showMessage("OK", buttons);
+        EXPECT_TRUE(seen);
+    }
+    AboutDialog about;
+    about.show();
+    ExpectCaptionedDialog(about);
 }
 
 }  // namespace

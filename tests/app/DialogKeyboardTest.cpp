@@ -1,7 +1,7 @@
-#include <QKeyEvent>
 #include <arpa/inet.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <QKeyEvent>
 
 #include "AppTestSupport.h"
 #include "app/IpAddressEdit.h"
@@ -69,10 +69,64 @@ TEST_F(DialogKeyboard, APortOutOfRangeIsAWrongNumberAndConnectsNowhere) {
         edit("portNumber")->selectAll();
         QTest::keyClicks(edit("portNumber"), QString::fromStdString(typed));
         press(Qt::Key_Return);
-        EXPECT_EQ(service.texts(), std::vector<std::string>{std::string(LoadString(IDS_WRONG_NUMBER))});
+        EXPECT_EQ(service.texts(),
+                  std::vector<std::string>{std::string(LoadString(IDS_WRONG_NUMBER))});
         EXPECT_FALSE(listener.connected());
         EXPECT_TRUE(dialog.isVisible());
     }
+}
+
+// The README's workflow: "..." with Enter, choose the file, Enter again downloads it
+// rather than opening the file dialog a second time.
+TEST_F(DialogKeyboard, EnterAfterChoosingAFileDownloadsIt) {
+    Listener listener;
+    // Never the factory address: the download goes to the listener.
+    child<IpAddressEdit>("targetIpControl")->setText(QStringLiteral("127.0.0.1"));
+    edit("portNumber")->setFocus();
+    edit("portNumber")->selectAll();
+    QTest::keyClicks(edit("portNumber"), QString::number(listener.port));
+    service.fileAnswers.push_back("/srv/images/app.bin");
+    button("browseButton")->setFocus();
+    press(Qt::Key_Return);
+    ASSERT_EQ(service.fileRequests.size(), 1u);
+    EXPECT_EQ(edit("imagePath")->text(), "/srv/images/app.bin");
+    press(Qt::Key_Return);
+    EXPECT_EQ(service.fileRequests.size(), 1u);
+    ASSERT_EQ(flows->calls, std::vector<std::string>{"application"});
+    ASSERT_EQ(flows->requests.size(), 1u);
+    ASSERT_TRUE(flows->requests.front().target);
+    EXPECT_EQ(flows->requests.front().target->text(), "127.0.0.1:" + std::to_string(listener.port));
+    EXPECT_EQ(flows->requests.front().imagePath, "/srv/images/app.bin");
+}
+
+// The file dialog starts at the path in the field (so in its folder); a cancelled choice
+// leaves the focus on "..." and the path as it was.
+TEST_F(DialogKeyboard, TheFileDialogStartsAtTheCurrentPath) {
+    const struct {
+        const char* typed;
+        std::optional<std::string> answer;
+        const char* focusAfter;
+    } cases[] = {
+        {"/srv/images/app.bin", std::nullopt, "browseButton"},
+        {"/home/tech/ptz/cams.bin", "/home/tech/ptz/other.bin", "downloadButton"},
+        {"", "/tmp/a.bin", "downloadButton"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        service.fileRequests.clear();
+        edit("imagePath")->setFocus();
+        edit("imagePath")->selectAll();
+        QTest::keyClick(edit("imagePath"), Qt::Key_Delete);
+        QTest::keyClicks(edit("imagePath"), QString::fromLatin1(c.typed));
+        service.fileAnswers.push_back(c.answer);
+        button("browseButton")->setFocus();
+        press(Qt::Key_Space);
+        ASSERT_EQ(service.fileRequests.size(), 1u);
+        EXPECT_EQ(service.fileRequests.front().initialName, c.typed);
+        EXPECT_EQ(edit("imagePath")->text().toStdString(), c.answer.value_or(c.typed));
+        EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), c.focusAfter);
+    }
+    EXPECT_TRUE(flows->calls.empty());
 }
 
 TEST_F(DialogKeyboard, TabAndShiftTabLeaveTheFocusWhereItWas) {

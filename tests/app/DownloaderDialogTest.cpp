@@ -278,7 +278,7 @@ TEST_F(Dialog, BrowsingSetsThePathOnlyWhenAFileIsChosen) {
     EXPECT_FALSE(request.save);
     EXPECT_EQ(request.filter, "All files (*.*)|");
     EXPECT_EQ(request.defaultExtension, "*");
-    EXPECT_EQ(request.initialName, "");
+    EXPECT_EQ(request.initialName, "/images/old.bin");  // opens in its folder
     EXPECT_TRUE(request.promptOverwrite);
 
     service.fileAnswers.push_back("/images/new.bin");

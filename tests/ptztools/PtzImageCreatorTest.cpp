@@ -373,18 +373,37 @@ TEST_F(PtzImageCreatorTest, LoadImageListsOnlyTheEntriesBeforeTheFirstEmptySlot)
     EXPECT_EQ(Texts(Target()), (QStringList{"[001]Cam", "[002]Cam", "[003]Cam", "[005]Five"}));
 }
 
+// After an image is saved, both image buttons start at it (so in its folder).
+TEST_F(PtzImageCreatorTest, ImageFileDialogsStartAtTheLatestImage) {
+    Open({Protocol(1)});
+    CopyToImage(1);
+    service.fileAnswers = {PathOf("out.bin")};
+    Press("saveImageButton");
+    for (const char* button : {"loadImageButton", "saveImageButton"}) {
+        service.fileRequests.clear();
+        Press(button);  // cancelled
+        ASSERT_EQ(service.fileRequests.size(), 1u) << button;
+        EXPECT_EQ(service.fileRequests[0].initialName, PathOf("out.bin")) << button;
+    }
+}
+
 TEST_F(PtzImageCreatorTest, FileButtonsAskWithTheirFiltersAndExtensions) {
     struct Case {
         const char* button;
         bool save;
         const char* extension;
         const char* filter;
+        bool startsAtTheDatabase;  // else at no file: no image has been loaded or saved
     };
     const Case cases[] = {
-        {"loadDatabaseButton", false, "pdb", "PTZ DB Files (*.pdb)|*.pdb|All Files (*.*)|*.*||"},
-        {"saveDatabaseButton", true, "pdb", "PTZ DB Files (*.pdb)|*.pdb|All Files (*.*)|*.*||"},
-        {"loadImageButton", false, "bin", "PTZ-Image Files (*.bin)|*.bin|All Files (*.*)|*.*||"},
-        {"saveImageButton", true, "bin", "PTZ-Image Files (*.bin)|*.bin|All Files (*.*)|*.*||"},
+        {"loadDatabaseButton", false, "pdb", "PTZ DB Files (*.pdb)|*.pdb|All Files (*.*)|*.*||",
+         true},
+        {"saveDatabaseButton", true, "pdb", "PTZ DB Files (*.pdb)|*.pdb|All Files (*.*)|*.*||",
+         true},
+        {"loadImageButton", false, "bin", "PTZ-Image Files (*.bin)|*.bin|All Files (*.*)|*.*||",
+         false},
+        {"saveImageButton", true, "bin", "PTZ-Image Files (*.bin)|*.bin|All Files (*.*)|*.*||",
+         false},
     };
     Open({Protocol(1)});
     for (const Case& c : cases) {
@@ -396,7 +415,8 @@ TEST_F(PtzImageCreatorTest, FileButtonsAskWithTheirFiltersAndExtensions) {
         EXPECT_EQ(request.promptOverwrite, c.save) << c.button;
         EXPECT_EQ(request.defaultExtension, c.extension);
         EXPECT_EQ(request.filter, c.filter);
-        EXPECT_TRUE(request.initialName.empty());
+        // Opens in the folder of the database it came from.
+        EXPECT_EQ(request.initialName, c.startsAtTheDatabase ? PathOf("start.pdb") : "");
     }
     EXPECT_EQ(Database().count(), 1);
     EXPECT_TRUE(service.messages.empty());
