@@ -158,8 +158,7 @@ std::optional<DownloadRequest> DownloaderDialog::downloadRequest() const {
 
 void DownloaderDialog::showOutcome(const FlowOutcome& outcome) {
     // A failed session has shown its own message in its progress window.
-    if (outcome.result == FlowOutcome::Result::Refused)
-        service_.showMessage(LoadString(outcome.refusal));
+    if (outcome.result == FlowOutcome::Result::Refused) service_.showMessage(RefusalText(outcome));
     if (outcome.nextMac) {
         fields_.macText = *outcome.nextMac;
         writeFields();

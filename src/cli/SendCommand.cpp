@@ -42,7 +42,7 @@ nlohmann::json SendOutcomeJson(const SendOptions& o, const FlowOutcome& outcome)
             break;
         case FlowOutcome::Result::Refused:
             j["result"] = "refused";
-            j["message"] = std::string(LoadString(outcome.refusal));
+            j["message"] = RefusalText(outcome);
             break;
         case FlowOutcome::Result::SessionFailed:
             j["result"] = "session failed";
@@ -71,7 +71,8 @@ int RunSend(const SendOptions& options, const Console& c) {
         case FlowOutcome::Result::Done:
             return kExitOk;
         case FlowOutcome::Result::Refused:
-            return Refuse(c, outcome.refusal);
+            std::fprintf(c.err, "%s\n", RefusalText(outcome).c_str());
+            return kExitRefused;
         case FlowOutcome::Result::SessionFailed:
             break;
     }

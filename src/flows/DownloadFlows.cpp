@@ -24,7 +24,22 @@ std::string NextMacText(MacAddress mac) {
     return FormatMacAddress(mac);
 }
 
+std::string RefusalText(const FlowOutcome& outcome) {
+    if (!outcome.refusalText.empty()) return outcome.refusalText;
+    return std::string(LoadString(outcome.refusal));
+}
+
 FlowOutcome DownloadFlows::Run(const DownloadRequest& request) {
+    // No address (the dialog's blank parts): no session can reach anything to lock.
+    if (!request.target) return RunWhileHeld(request);
+    // Threads of one run take turns; other processes are refused.
+    auto lock = RecorderLock::AcquireAfterSiblings(*request.target);
+    if (const auto* refusal = std::get_if<RecorderLock::Refusal>(&lock))
+        return FlowOutcome::RefuseWith(RefusalMessage(*request.target, *refusal));
+    return RunWhileHeld(request);
+}
+
+FlowOutcome DownloadFlows::RunWhileHeld(const DownloadRequest& request) {
     switch (request.kind) {
         case DownloadKind::Integrated:
             return DownloadIntegratedImage(request);

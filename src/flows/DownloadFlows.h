@@ -2,6 +2,7 @@
 // The download flows: each takes a request, runs its sessions through the front end's
 // runner and returns what came of it. They read no control and show no message.
 #include "flows/DownloadRequest.h"
+#include "flows/RecorderLock.h"
 #include "gzip/Diagnostics.h"
 #include "session/DownloadJob.h"
 #include "session/MacAddress.h"
@@ -28,8 +29,13 @@ class DownloadFlows {
         : runner_(runner), diagnostics_(diagnostics) {}
     virtual ~DownloadFlows() = default;
 
-    // The flow the request's kind and identity choices name.
+    // The flow the request's kind and identity choices name, holding the recorder's
+    // lock throughout; refused at once, nothing sent, while another process holds it
+    // (another thread of this process is waited for).
     FlowOutcome Run(const DownloadRequest& request);
+    // The same flow for a caller already holding the recorder's lock (a unit of a
+    // station that keeps it across its own steps): a second Acquire would refuse it.
+    FlowOutcome RunWhileHeld(const DownloadRequest& request);
 
     virtual FlowOutcome DownloadApplicationImage(const DownloadRequest& request);
     virtual FlowOutcome DownloadPtzImage(const DownloadRequest& request);
@@ -48,6 +54,8 @@ class DownloadFlows {
 
 // A session of the request's target and the given command, without payload yet.
 SessionRequest SessionTo(const DownloadRequest& request, std::uint32_t command);
+// What a refused outcome says to the operator.
+std::string RefusalText(const FlowOutcome& outcome);
 // The MAC after `mac`, as text.
 std::string NextMacText(MacAddress mac);
 

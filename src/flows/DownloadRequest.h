@@ -39,14 +39,20 @@ struct FlowOutcome {
     };
     Result result = Result::Done;
     int refusal = 0;  // a string-table id
-    int error = 0;    // ERR_*
+    // A refusal the string table has no entry for (another process holds the recorder);
+    // when set, shown instead of `refusal`.
+    std::string refusalText;
+    int error = 0;       // ERR_*
     SessionCause cause;  // why the session failed
     // The MAC after the one written, when the request asked for it.
     std::optional<std::string> nextMac;
 
-    static FlowOutcome Refuse(int stringId) { return {Result::Refused, stringId, 0, {}, {}}; }
+    static FlowOutcome Refuse(int stringId) { return {Result::Refused, stringId, {}, 0, {}, {}}; }
+    static FlowOutcome RefuseWith(std::string text) {
+        return {Result::Refused, 0, std::move(text), 0, {}, {}};
+    }
     static FlowOutcome Session(const SessionOutcome& session) {
-        return {session.error == 0 ? Result::Done : Result::SessionFailed, 0, session.error,
+        return {session.error == 0 ? Result::Done : Result::SessionFailed, 0, {}, session.error,
                 session.cause, {}};
     }
 };

@@ -31,14 +31,18 @@ FlowOutcome DownloadFlows::DownloadIntegratedImage(const DownloadRequest& reques
     // anything is copied or sent.
     if (request.writeMac && !IsValidMacText(request.macText))
         return FlowOutcome::Refuse(IDS_INVALID_MAC);
-    // Removed on every way out.
+    // Removed on every way out. Mapped, patched and sent through the descriptor that
+    // created it: the folder may be writable by others, who could swap the name.
     TemporaryCopy copy(request.copyPath.empty() ? kIntegratedCopyName : request.copyPath);
     auto file = std::make_shared<MappedImageFile>();
-    if (!copy.CopyFrom(path) || !file->Open(copy.name(), false) ||
+    if (!copy.CopyFrom(path) || !file->Map(copy.descriptor(), false) ||
         file->mappedLength() > static_cast<std::size_t>(INT32_MAX))
         return FlowOutcome::Refuse(IDS_CANT_OPEN_IMAGE);
     const std::span<std::uint8_t> image(file->view(), file->mappedLength());
     if (image.size() < kMinIntegratedSize) return FlowOutcome::Refuse(IDS_INVALID_FILE_SIZE);
+    // Read from the copy as it was made, before the identity goes in: the original may
+    // have changed since it was copied.
+    const std::int32_t version = ProbeFirmwareVersionOf(image, ImageLayout::Integrated, diagnostics_);
     std::optional<MacAddress> mac;
     if (request.writeMac) {
         mac = ParseMacAddress(request.macText);
@@ -46,7 +50,6 @@ FlowOutcome DownloadFlows::DownloadIntegratedImage(const DownloadRequest& reques
     }
     if (request.writeSerial) PatchSerialNumber(image, request.serial);
 
-    const std::int32_t version = ProbeFirmwareVersion(path, ImageLayout::Integrated, diagnostics_);
     if (auto stopped = checkVersion(request, version)) return *stopped;
     SessionRequest session = SessionTo(request, CMD_INTEGRATED_IMAGE);
     session.payload = {image, file};

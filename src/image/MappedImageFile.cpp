@@ -1,5 +1,6 @@
 #include "image/MappedImageFile.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 
@@ -15,12 +16,26 @@ std::uint8_t* MappedImageFile::Open(const std::string& path, bool readOnly) {
         OpenRegularFile(path, readOnly ? FileAccess::ReadOnly : FileAccess::ReadWrite);
     if (!opened) return nullptr;
     descriptor_ = std::move(opened.fd);
+    return MapOpened(opened.size, readOnly);
+}
 
+std::uint8_t* MappedImageFile::Map(int descriptor, bool readOnly) {
+    Close();
+    struct stat info {};
+    if (descriptor < 0 || ::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_size < 0)
+        return nullptr;
+    descriptor_.reset(::fcntl(descriptor, F_DUPFD_CLOEXEC, 0));
+    if (!descriptor_) return nullptr;
+    return MapOpened(static_cast<std::uint64_t>(info.st_size), readOnly);
+}
+
+std::uint8_t* MappedImageFile::MapOpened(std::uint64_t size, bool readOnly) {
     // An empty file has nothing to map; the descriptor stays open until Close, as
     // with any other mapping failure.
-    if (opened.size == 0 || opened.size > std::numeric_limits<std::size_t>::max()) return nullptr;
+    if (size == 0 || size > std::numeric_limits<std::size_t>::max()) return nullptr;
 
-    const auto length = static_cast<std::size_t>(opened.size);
+    const auto length = static_cast<std::size_t>(size);
     const int protection = readOnly ? PROT_READ : PROT_READ | PROT_WRITE;
     void* view = ::mmap(nullptr, length, protection, MAP_SHARED, descriptor_.get(), 0);
     if (view == MAP_FAILED) return nullptr;

@@ -19,6 +19,9 @@ class MappedImageFile {
     // Opens and maps the whole file; the view, or null on failure. An open view is
     // closed first. Writes through a read-write view change the file itself.
     std::uint8_t* Open(const std::string& path, bool readOnly);
+    // Maps the whole file behind a descriptor the caller keeps open, such as a private
+    // copy that must not be opened again by name. The mapping holds its own duplicate.
+    std::uint8_t* Map(int descriptor, bool readOnly);
     // The file's length as the descriptor reports it; 0 when nothing is open.
     std::uint64_t Length() const;
     // Releases the view, then closes the descriptor.
@@ -28,6 +31,8 @@ class MappedImageFile {
     std::size_t mappedLength() const { return mappedLength_; }
 
   private:
+    std::uint8_t* MapOpened(std::uint64_t size, bool readOnly);
+
     std::uint8_t* view_ = nullptr;
     std::size_t mappedLength_ = 0;
     UniqueFd descriptor_;

@@ -33,6 +33,20 @@ bool CopyContents(int from, int to) {
     }
 }
 
+// A leftover of an earlier run (or a link planted under the name) goes first; O_EXCL
+// then guarantees that the copy is a new file of our own. Someone renaming links over
+// the name in a loop can win a round, so a few more are tried.
+UniqueFd CreateExclusive(const std::string& name) {
+    constexpr int kRounds = 1000;
+    UniqueFd fd;
+    for (int round = 0; round < kRounds && !fd; ++round) {
+        ::unlink(name.c_str());
+        fd.reset(::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (!fd && errno != EEXIST) break;
+    }
+    return fd;
+}
+
 }  // namespace
 
 TemporaryCopy::~TemporaryCopy() {
@@ -49,13 +63,13 @@ bool TemporaryCopy::CopyFrom(const std::string& source) {
     if (::fstat(from.get(), &source_info) == 0 && ::lstat(name_.c_str(), &existing) == 0 &&
         source_info.st_dev == existing.st_dev && source_info.st_ino == existing.st_ino)
         return false;
-    // A leftover of an earlier run (or a link planted under the name) goes first;
-    // O_EXCL then guarantees that the copy is a new file of our own.
-    ::unlink(name_.c_str());
-    UniqueFd to(::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-    if (!to) return false;
-    created_ = true;
-    if (!CopyContents(from.get(), to.get())) {
+    UniqueFd to = CreateExclusive(name_);
+    struct stat created {};
+    if (!to || ::fstat(to.get(), &created) != 0) return false;
+    descriptor_ = std::move(to);
+    device_ = created.st_dev;
+    inode_ = created.st_ino;
+    if (!CopyContents(from.get(), descriptor_.get())) {
         Remove();
         return false;
     }
@@ -63,8 +77,14 @@ bool TemporaryCopy::CopyFrom(const std::string& source) {
 }
 
 void TemporaryCopy::Remove() {
-    if (created_) ::unlink(name_.c_str());
-    created_ = false;
+    if (!descriptor_) return;
+    descriptor_.reset();
+    // Another user may have put something else under the name meanwhile; that is
+    // theirs. The window between this check and the unlink is as short as it gets
+    // without a folder of our own.
+    struct stat now {};
+    if (::lstat(name_.c_str(), &now) == 0 && now.st_dev == device_ && now.st_ino == inode_)
+        ::unlink(name_.c_str());
 }
 
 }  // namespace imgdl

@@ -3,6 +3,7 @@
 #include <array>
 #include <vector>
 
+#include "flows/RecorderLock.h"
 #include "image/IdentityPatch.h"
 #include "image/ImageLayout.h"
 #include "ledger/MacRange.h"
@@ -57,6 +58,12 @@ class UnitRun {
         : ledger_(ledger), plan_(plan), target_(target), observer_(observer) {}
 
     UnitOutcome run() {
+        // One flow per recorder: units of this process take turns, other processes refuse.
+        auto lock = RecorderLock::AcquireAfterSiblings(target_);
+        if (const auto* refusal = std::get_if<RecorderLock::Refusal>(&lock)) {
+            out_.message = RefusalMessage(target_, *refusal);
+            return out_;
+        }
         const auto allocated = ledger_.allocate({target_.text(), std::string(RecipeName(plan_.recipe)),
                                                  plan_.image ? plan_.image->sha256 : "",
                                                  plan_.image ? plan_.image->versionText : "",

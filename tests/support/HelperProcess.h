@@ -45,6 +45,7 @@ class HelperProcess {
     HelperProcess& operator=(const HelperProcess&) = delete;
 
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
 
     // The next line of output (without '\n'); empty at the end or after `timeout`.
     std::string readLine(std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
