@@ -15,6 +15,7 @@
 #include "ledger/MacRange.h"
 #include "res/StringTable.h"
 #include "session/SessionCause.h"
+#include "units/LeftoverCopies.h"
 #include "units/UnitFlow.h"
 
 namespace imgdl::cli {
@@ -131,6 +132,7 @@ class RetryAnnouncer final : public units::UnitObserver {
 
 int RunProvision(const ProvisionArgs& args, const Console& c) {
     const std::string location = args.location.empty() ? DefaultLedgerPath() : args.location;
+    units::RemoveLeftoverCopies();
     units::UnitPlan plan;
     plan.recipe = args.kind == "integrated" ? units::Recipe::Integrated : units::Recipe::Identity;
     plan.station = StationName();
@@ -157,6 +159,7 @@ int RunProvision(const ProvisionArgs& args, const Console& c) {
     }
     const auto status = ledgers[0]->status();
     if (!status.ok()) return RefuseWith(c, status.error().message);
+    if (const auto e = ledgers[0]->checkWritable(); e.failed()) return RefuseWith(c, e.message);
     if (status.value().free < args.targets.size())
         return RefuseWith(c, "the ledger has " + std::to_string(status.value().free) +
                                  " free MAC addresses, " + std::to_string(args.targets.size()) +

@@ -116,6 +116,9 @@ class Ledger {
     virtual LedgerError settle(std::uint64_t mac, SettleAs as, std::string_view note,
                                std::string_view who) = 0;
     virtual LedgerResult<LedgerStatus> status() = 0;
+    // Whether this program may write to the ledger (a read-only file or folder, a server
+    // in read-only mode are refused before any unit starts); nothing is changed.
+    virtual LedgerError checkWritable() = 0;
     // Every unit row, oldest first.
     virtual LedgerResult<std::vector<UnitRecord>> list() = 0;
 };

@@ -232,6 +232,16 @@ class SqlLedger final : public Ledger {
         return t.commit();
     }
 
+    LedgerError checkWritable() override {
+        if (LedgerError e = ready(); e.failed()) return e;
+        Transaction t(*c_);  // rolled back: the write is only tried
+        LedgerError e = t.begin(true);
+        if (!e.failed()) e = c_->exec("UPDATE ledger_range SET next_slot = next_slot WHERE id = 1");
+        if (e.failed())
+            return Fail(LedgerErrc::Unavailable, "the ledger cannot be written: " + e.message);
+        return {};
+    }
+
     LedgerResult<LedgerStatus> status() override {
         if (LedgerError e = ready(); e.failed()) return e;
         // One snapshot for the range and the counts.

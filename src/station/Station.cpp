@@ -64,6 +64,7 @@ ledger::LedgerError Station::start() {
         if (!opened.ok()) return opened.error();
         port->ledger = std::move(opened).value();
     }
+    if (auto e = ports_.front()->ledger->checkWritable(); e.failed()) return e;
     for (auto& port : ports_) port->thread = std::thread([this, &p = *port] { runPort(p); });
     return {};
 }

@@ -248,6 +248,78 @@ TEST_F(LedgerFault, AnImageReplacedMidRunIsNeverSent) {
     EXPECT_EQ(images, 2);
 }
 
+TEST_F(LedgerFault, AServerFrozenAtTheLastWriteIsNeverReportedDone) {
+    ScratchLedger scratch(Backend::Postgres);
+    if (scratch.location().empty()) GTEST_SKIP() << scratch.skipReason();
+    const std::string application = "imgdl_last_" + std::to_string(::getpid());
+    const std::string ledger = scratch.location() + "&application_name=" + application;
+    init(ledger);
+    const int port = FreePort();
+    auto sim = recorder(port, {"--write-delay", "1500"});
+    std::this_thread::sleep_for(200ms);
+    auto run = provision({"identity", "--json", "--ledger-timeout", "2", "--ledger", ledger,
+                          "--target", "127.0.0.1:" + std::to_string(port)});
+    ASSERT_TRUE(waitForRows(scratch.location(), {"uncertain"}));
+    auto frozen = std::make_unique<FrozenBackends>(TestServerUri(), application);
+    ASSERT_EQ(frozen->count(), 1u);
+    const int exit = run->wait(30s);
+    frozen.reset();
+    EXPECT_EQ(exit, 3);
+    const json unit = JsonDocument(ReadText(file("imgdl.out")));
+    EXPECT_EQ(unit["result"], "uncertain");
+    EXPECT_TRUE(unit["ledger_error"].is_string());
+    EXPECT_EQ(results(scratch.location()), std::vector<std::string>{"uncertain"});
+    EXPECT_THAT(ReadText(file("received-" + std::to_string(port) + ".out")),
+                HasSubstr("mac=0012AB000000 serial=1000 answers=ACK,ACK ending=done"));
+}
+
+TEST_F(LedgerFault, AReadOnlyLedgerIsRefusedBeforeAnyUnit) {
+    ScratchLedger scratch(Backend::Postgres);
+    if (scratch.location().empty()) GTEST_SKIP() << scratch.skipReason();
+    init(scratch.location());
+    const std::string readOnly = scratch.location() + "%20-cdefault_transaction_read_only%3Don";
+    const int port = FreePort();
+    auto sim = recorder(port);
+    const Result r = imgdl("provision identity --ledger " + Quote(readOnly) +
+                           " --target 127.0.0.1:" + std::to_string(port));
+    EXPECT_EQ(r.exit, 2) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_THAT(r.err, HasSubstr("the ledger cannot be written"));
+    EXPECT_TRUE(results(scratch.location()).empty());
+    EXPECT_TRUE(received().empty());
+}
+
+// Folders of patched copies that killed runs of earlier programs left behind go at the
+// next start; one whose file a process still has open stays.
+TEST_F(LedgerFault, LeftoverCopiesOfKilledRunsAreRemoved) {
+    const std::string ledger = file("ledger.sqlite");
+    init(ledger);
+    const std::string temporary = file("tmp");
+    std::filesystem::create_directories(temporary);
+    const auto leftover = [&](const std::string& name) {
+        const std::string folder = temporary + "/" + name;
+        std::filesystem::create_directory(folder);
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace);
+        write("tmp/" + name + "/unit-7", std::vector<std::uint8_t>(100, 1));
+        return folder;
+    };
+    const std::string gone = leftover("imgdl-Ab12Cd"), open = leftover("imgdl-Xy34Zw");
+    const std::string other = temporary + "/imgdl-notours";
+    std::filesystem::create_directory(other);
+    // A process still using its copy, as a run of an earlier program would.
+    Background holder({"/bin/sh", "-c", "exec sleep 30 < '" + open + "/unit-7'"}, "/dev/null",
+                      "/dev/null");
+    std::this_thread::sleep_for(200ms);
+    ::setenv("TMPDIR", temporary.c_str(), 1);
+    const Result r = imgdl("provision identity --ledger " + Quote(ledger) + " --target 127.0.0.1:1");
+    ::unsetenv("TMPDIR");
+    EXPECT_EQ(r.exit, 3) << r.err;  // nobody listens there: the unit fails, released
+    EXPECT_FALSE(std::filesystem::exists(gone));
+    EXPECT_TRUE(std::filesystem::exists(open + "/unit-7"));
+    EXPECT_TRUE(std::filesystem::exists(other));
+}
+
 // A run killed in the middle of a unit leaves its row for a person: listed by settle,
 // decided after a look at the unit, and never handed out again unless released.
 TEST_F(LedgerFault, AKilledRunIsSettledByHand) {
