@@ -30,7 +30,7 @@ struct AddressSyntax {
     bool allowInterface = false;  // "...%eth1" (a station's port)
 };
 
-// Four decimal parts 0-255 (a leading zero is still decimal), then ":PORT" (1-65535)
+// Four decimal numbers 0-255 (a leading zero is still decimal), then ":PORT" (1-65535)
 // and "%INTERFACE" where the syntax allows them. Anything else is refused: names, short
 // forms such as 127.1, hex, port 0, blanks, control or non-ASCII bytes.
 std::optional<RecorderAddress> ParseRecorderAddress(std::string_view text,

@@ -2,9 +2,12 @@
 // Programs the provisioning tests start in the background: recorder-sim on several ports,
 // imgdl runs that overlap or are watched from outside. Each is killed and reaped when its
 // owner goes, so a failing test leaves no process behind.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -94,6 +97,19 @@ inline std::vector<std::string> SplitWords(const std::string& line, char sep = '
     std::istringstream in(line);
     for (std::string word; std::getline(in, word, sep);) words.push_back(word);
     return words;
+}
+
+// A port on 127.0.0.1 nothing listens on: bound to find it free, closed again.
+inline int FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
 }
 
 // recorder-sim serving `count` recorders on consecutive free ports.

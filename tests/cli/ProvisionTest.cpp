@@ -25,19 +25,6 @@ namespace {
 using testing::HasSubstr;
 using testing::Not;
 
-// A port nothing listens on: bound to find it free, closed again.
-int FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
 // One row of `imgdl ledger list --csv`.
 struct Row {
     std::string mac, serial, result, target, kind, sha256, version, ended, station, message;
