@@ -9,7 +9,8 @@ namespace {
 Target TargetOrUsageError(const std::string& text) {
     const auto target = ParseTarget(text);
     if (!target)
-        UsageError("--target must be HOST or HOST:PORT, got '" + Printable(text) + "'");
+        UsageError("--target must be HOST or HOST:PORT, got '" + Printable(text) +
+                   "' (HOST: an IPv4 address, four numbers 0-255; PORT: 1-65535)");
     return *target;
 }
 

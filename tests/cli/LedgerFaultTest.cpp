@@ -277,6 +277,37 @@ TEST_F(LedgerFault, AReadOnlyLedgerIsRefusedBeforeAnyUnit) {
     EXPECT_TRUE(received().empty());
 }
 
+// A disk that fills up while the image goes out: the last write fails, and the unit is
+// never reported done. The ledger lives on a small file system of the test's own.
+TEST_F(LedgerFault, AFullDiskAtTheLastWriteIsNeverReportedDone) {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+    const std::string disk = file("disk");
+    std::filesystem::create_directories(disk);
+    if (std::system(("mount -t tmpfs -o size=2m tmpfs '" + disk + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
+    struct Unmount {
+        std::string path;
+        ~Unmount() { std::system(("umount -l '" + path + "'").c_str()); }
+    } unmount{disk};
+    const std::string ledger = disk + "/ledger.sqlite";
+    init(ledger);
+    const int port = FreePort();
+    auto sim = recorder(port, {"--write-delay", "1500"});
+    std::this_thread::sleep_for(200ms);
+    auto run = provision({"identity", "--json", "--ledger", ledger, "--target",
+                          "127.0.0.1:" + std::to_string(port)});
+    ASSERT_TRUE(waitForRows(ledger, {"uncertain"}));
+    // Fill the rest of the disk.
+    std::system(("dd if=/dev/zero of='" + disk + "/filler' bs=64k 2>/dev/null").c_str());
+    const int exit = run->wait(30s);
+    std::filesystem::remove(disk + "/filler");
+    EXPECT_EQ(exit, 3);
+    const json unit = JsonDocument(ReadText(file("imgdl.out")));
+    EXPECT_EQ(unit["result"], "uncertain");
+    EXPECT_TRUE(unit["ledger_error"].is_string()) << unit.dump();
+    EXPECT_EQ(results(ledger), std::vector<std::string>{"uncertain"});
+}
+
 // Folders of patched copies that killed runs of earlier programs left behind go at the
 // next start; one whose file a process still has open stays.
 TEST_F(LedgerFault, LeftoverCopiesOfKilledRunsAreRemoved) {
