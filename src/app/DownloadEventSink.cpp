@@ -35,7 +35,8 @@ void QtDownloadSink::post(SessionEventMessage::Kind kind, std::uint32_t value, s
     // Held while posting, so detach() cannot return between the check and the post.
     std::lock_guard lock(mutex_);
     if (target_)
-        QCoreApplication::postEvent(target_, new SessionEventMessage(kind, value, std::move(cause)));
+        QCoreApplication::postEvent(target_,
+                                    new SessionEventMessage(kind, value, std::move(cause)));
 }
 
 void QtDownloadSink::detach() {

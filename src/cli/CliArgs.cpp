@@ -1,5 +1,5 @@
-#include <cstdio>
 #include "CliArgs.h"
+#include <cstdio>
 
 #include <cmath>
 #include <cstdlib>

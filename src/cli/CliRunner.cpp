@@ -3,9 +3,9 @@
 #include "ProgressPrinter.h"
 #include "image/IdentityPatch.h"
 #include "res/StringTable.h"
+#include "session/ConnectRetry.h"
 #include "session/DownloadProtocol.h"
 #include "session/SessionPayloads.h"
-#include "session/ConnectRetry.h"
 #include "session/SessionThread.h"
 
 namespace imgdl::cli {

@@ -1,8 +1,8 @@
 // imgdl ledger: create a line's MAC and serial ledger, show how much of it is left, list
 // what every unit received.
 #include <cinttypes>
-#include <functional>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -162,7 +162,7 @@ int Settle(Ledger& ledger, const LedgerArgs& a, const Console& c) {
     }
     const auto mac = ParseMac48(a.mac);
     if (!mac) return RefuseWith(c, "'" + Printable(a.mac) + "' is not a MAC address");
-    const SettleAs as = a.as == "done" ? SettleAs::Done
+    const SettleAs as = a.as == "done"   ? SettleAs::Done
                         : a.as == "void" ? SettleAs::Void
                                          : SettleAs::Released;
     if (const LedgerError e = ledger.settle(*mac, as, a.note, {}); e.failed())

@@ -205,9 +205,10 @@ void AddProvisionKind(CLI::App& provision, const std::string& kind, Action& chos
                                           [&o = *o](const std::string& text) {
                                               const auto limit = ParseSeconds(text);
                                               if (!limit)
-                                                  UsageError("--ledger-timeout must be a number "
-                                                             "of seconds above 0, got '" +
-                                                             text + "'");
+                                                  UsageError(
+                                                      "--ledger-timeout must be a number "
+                                                      "of seconds above 0, got '" +
+                                                      text + "'");
                                               o.ledgerWait = *limit;
                                           })
         ->type_name("S");

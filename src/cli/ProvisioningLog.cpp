@@ -39,8 +39,8 @@ bool ProvisioningLog::Append(const LogEntry& e) const {
     std::string line;
     if (std::fseek(file.get(), 0, SEEK_END) == 0 && std::ftell(file.get()) == 0)
         line = "time_utc,target,command,length,image,mac,serial,version,result,message,cause\n";
-    const std::string fields[] = {UtcNow(),    e.target, e.command, std::to_string(e.length),
-                                  e.imagePath, e.mac,    e.serial,  e.version,
+    const std::string fields[] = {UtcNow(),    e.target,  e.command, std::to_string(e.length),
+                                  e.imagePath, e.mac,     e.serial,  e.version,
                                   e.result,    e.message, e.cause};
     for (std::size_t i = 0; i < std::size(fields); ++i)
         line += (i ? "," : "") + CsvField(fields[i]);

@@ -33,8 +33,7 @@ constexpr const char* kSendUsage =
 
 // What a send did, with the messages the text output shows.
 nlohmann::json SendOutcomeJson(const SendOptions& o, const FlowOutcome& outcome) {
-    nlohmann::json j = {{"kind", o.kind},
-                        {"target", o.target->text()}};
+    nlohmann::json j = {{"kind", o.kind}, {"target", o.target->text()}};
     switch (outcome.result) {
         case FlowOutcome::Result::Done:
             j["result"] = "done";

@@ -28,7 +28,8 @@ constexpr const char* kStationUsage =
     "--settle seconds (the unit's restart after a write), then waits until the unit has\n"
     "not answered for --gone-after seconds (default 2) before it looks again: a unit left\n"
     "plugged is never provisioned twice. One JSON line per port event on standard output:\n"
-    "{\"port\",\"state\",\"mac\",\"serial\",\"percent\",\"cause\"}, state waiting, found, working,\n"
+    "{\"port\",\"state\",\"mac\",\"serial\",\"percent\",\"cause\"}, state waiting, found, "
+    "working,\n"
     "done or failed. SIGINT or SIGTERM stops looking for units and lets working ones finish\n"
     "(at most 60 s; a second signal ends at once, every row left by the ledger's rule).\n"
     "--once N ends after N units have ended. Exit: 0, 1 usage, 2 refused, 3 a unit failed.\n";
@@ -84,7 +85,8 @@ class StopSignals {
 
 int RunStation(StationArgs args, const Console& c) {
     auto& config = args.config;
-    config.recipe = args.recipe == "integrated" ? units::Recipe::Integrated : units::Recipe::Identity;
+    config.recipe =
+        args.recipe == "integrated" ? units::Recipe::Integrated : units::Recipe::Identity;
     if (config.ledger.empty()) config.ledger = ledger::DefaultLedgerPath();
     if (const auto problems = station::CheckStationConfig(config); !problems.empty())
         return RefuseWith(c, problems.front());
@@ -138,23 +140,37 @@ void AddStationCommand(CLI::App& main, Action& chosen) {
         ->required()
         ->allow_extra_args(false)
         ->type_name("NAME=ADDRESS");
-    leaf.add_option("--recipe", o->recipe)->required()->check(CLI::IsMember({"identity", "integrated"}));
+    leaf.add_option("--recipe", o->recipe)
+        ->required()
+        ->check(CLI::IsMember({"identity", "integrated"}));
     leaf.add_option("--image", config.image)->type_name("FILE");
     AddLedgerOption(leaf, config.ledger);
-    leaf.add_option_function<std::string>("--settle", [&config](const std::string& t) {
-            config.settle = SecondsOrUsageError("--settle", t, true);
-        })->type_name("S");
-    leaf.add_option_function<std::string>("--gone-after", [&config](const std::string& t) {
-            config.goneAfter = SecondsOrUsageError("--gone-after", t, false);
-        })->type_name("S");
-    leaf.add_option_function<std::string>("--ledger-timeout", [&config](const std::string& t) {
-            config.ledgerWait = SecondsOrUsageError("--ledger-timeout", t, false);
-        })->type_name("S");
-    leaf.add_option_function<std::string>("--once", [&o = *o](const std::string& t) {
-            const auto n = ParseUnsignedField(t);
-            if (!n || *n == 0) UsageError("--once must be a number above 0");
-            o.once = *n;
-        })->type_name("N");
+    leaf.add_option_function<std::string>("--settle",
+                                          [&config](const std::string& t) {
+                                              config.settle =
+                                                  SecondsOrUsageError("--settle", t, true);
+                                          })
+        ->type_name("S");
+    leaf.add_option_function<std::string>("--gone-after",
+                                          [&config](const std::string& t) {
+                                              config.goneAfter =
+                                                  SecondsOrUsageError("--gone-after", t, false);
+                                          })
+        ->type_name("S");
+    leaf.add_option_function<std::string>("--ledger-timeout",
+                                          [&config](const std::string& t) {
+                                              config.ledgerWait =
+                                                  SecondsOrUsageError("--ledger-timeout", t, false);
+                                          })
+        ->type_name("S");
+    leaf.add_option_function<std::string>("--once",
+                                          [&o = *o](const std::string& t) {
+                                              const auto n = ParseUnsignedField(t);
+                                              if (!n || *n == 0)
+                                                  UsageError("--once must be a number above 0");
+                                              o.once = *n;
+                                          })
+        ->type_name("N");
     SessionLimits limits;
     leaf.add_flag("--json", o->json);
     auto sessionLimits = std::make_shared<SessionLimits>();

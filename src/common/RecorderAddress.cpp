@@ -35,8 +35,8 @@ std::optional<std::array<std::uint8_t, 4>> ParseDottedQuad(std::string_view text
 }  // namespace
 
 std::string RecorderAddress::hostText() const {
-    return std::to_string(ip[0]) + "." + std::to_string(ip[1]) + "." + std::to_string(ip[2]) +
-           "." + std::to_string(ip[3]);
+    return std::to_string(ip[0]) + "." + std::to_string(ip[1]) + "." + std::to_string(ip[2]) + "." +
+           std::to_string(ip[3]);
 }
 
 std::string RecorderAddress::text() const {

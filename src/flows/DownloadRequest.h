@@ -52,8 +52,12 @@ struct FlowOutcome {
         return {Result::Refused, 0, std::move(text), 0, {}, {}};
     }
     static FlowOutcome Session(const SessionOutcome& session) {
-        return {session.error == 0 ? Result::Done : Result::SessionFailed, 0, {}, session.error,
-                session.cause, {}};
+        return {session.error == 0 ? Result::Done : Result::SessionFailed,
+                0,
+                {},
+                session.error,
+                session.cause,
+                {}};
     }
 };
 

@@ -45,9 +45,8 @@ FlowOutcome DownloadFlows::DownloadMacAndSerial(const DownloadRequest& request) 
     // the MAC-only flow does.
     if (!IsValidMacText(request.macText)) return FlowOutcome::Refuse(IDS_INVALID_MAC);
     const MacAddress mac = ParseMacAddress(request.macText);
-    const SessionOutcome session =
-        runner_.run(WithBytes(SessionTo(request, CMD_MAC_AND_SERIAL),
-                              EncodeMacAndSerialPayload(mac, request.serial)));
+    const SessionOutcome session = runner_.run(WithBytes(
+        SessionTo(request, CMD_MAC_AND_SERIAL), EncodeMacAndSerialPayload(mac, request.serial)));
     return AfterMacWritten(session, request, mac);
 }
 

@@ -42,7 +42,8 @@ FlowOutcome DownloadFlows::DownloadIntegratedImage(const DownloadRequest& reques
     if (image.size() < kMinIntegratedSize) return FlowOutcome::Refuse(IDS_INVALID_FILE_SIZE);
     // Read from the copy as it was made, before the identity goes in: the original may
     // have changed since it was copied.
-    const std::int32_t version = ProbeFirmwareVersionOf(image, ImageLayout::Integrated, diagnostics_);
+    const std::int32_t version =
+        ProbeFirmwareVersionOf(image, ImageLayout::Integrated, diagnostics_);
     std::optional<MacAddress> mac;
     if (request.writeMac) {
         mac = ParseMacAddress(request.macText);

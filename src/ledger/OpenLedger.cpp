@@ -17,9 +17,8 @@ bool IsPostgresUri(std::string_view location) {
 LedgerResult<std::unique_ptr<Ledger>> OpenLedger(std::string_view location, LedgerHooks hooks,
                                                  WaitLimits limits) {
     if (location.empty()) return Fail(LedgerErrc::Unavailable, "no ledger location given");
-    auto connection = IsPostgresUri(location)
-                          ? ConnectPostgres(location, limits)
-                          : ConnectSqlite(std::string(location), limits);
+    auto connection = IsPostgresUri(location) ? ConnectPostgres(location, limits)
+                                              : ConnectSqlite(std::string(location), limits);
     if (!connection.ok()) return connection.error();
     return MakeSqlLedger(std::move(connection).value(), std::move(hooks));
 }

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <type_traits>
 
 #include "ledger/LibPq.h"
@@ -168,8 +168,12 @@ ConnHandle ConnectWithLimits(const LibPq& pq, const std::string& uri, const Wait
     const auto seconds = std::max<long long>(
         2, std::chrono::duration_cast<std::chrono::seconds>(limits.deadline).count());
     const std::string timeout = std::to_string(seconds);
-    const char* keys[] = {"connect_timeout",     "keepalives",       "keepalives_idle",
-                          "keepalives_interval", "keepalives_count", "dbname",
+    const char* keys[] = {"connect_timeout",
+                          "keepalives",
+                          "keepalives_idle",
+                          "keepalives_interval",
+                          "keepalives_count",
+                          "dbname",
                           nullptr};
     const char* values[] = {timeout.c_str(), "1", "5", "2", "3", uri.c_str(), nullptr};
     return ConnHandle(pq.PQconnectdbParams(keys, values, 1), {pq.PQfinish});
@@ -178,8 +182,7 @@ ConnHandle ConnectWithLimits(const LibPq& pq, const std::string& uri, const Wait
 }  // namespace
 
 LedgerResult<std::unique_ptr<SqlConnection>> ConnectPostgres(std::string_view uri,
-                                                             WaitLimits limits,
-                                                             const char* libpq) {
+                                                             WaitLimits limits, const char* libpq) {
     const std::string location(uri);
     std::string shown = RedactUri(uri);
     std::vector<std::string> secrets = UriPasswords(uri);
@@ -196,9 +199,9 @@ LedgerResult<std::unique_ptr<SqlConnection>> ConnectPostgres(std::string_view ur
                         Scrub(Trimmed(pq.PQerrorMessage(conn.get())), secrets));
     pq.PQsetNoticeProcessor(conn.get(), IgnoreNotice, nullptr);
     const std::string settings = SessionSettings(limits);
-    std::unique_ptr<SqlConnection> connection = std::make_unique<PgConnection>(
-        std::move(loaded).value(), std::move(conn), std::move(shown), std::move(secrets),
-        std::move(limits));
+    std::unique_ptr<SqlConnection> connection =
+        std::make_unique<PgConnection>(std::move(loaded).value(), std::move(conn), std::move(shown),
+                                       std::move(secrets), std::move(limits));
     if (LedgerError e = connection->exec(settings); e.failed()) return e;
     return connection;
 }

@@ -163,12 +163,12 @@ class SqlLedger final : public Ledger {
                                 request.station,
                                 NowText()};
         std::vector<SqlRow> id;
-        if (LedgerError e = c_->exec(
-                "INSERT INTO unit (slot, mac, serial, target, kind, image_sha256,"
-                " image_version, station, started, result, message, cause, row_version)"
-                " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, 'allocated', '', '', 2)"
-                " RETURNING id",
-                row, &id);
+        if (LedgerError e =
+                c_->exec("INSERT INTO unit (slot, mac, serial, target, kind, image_sha256,"
+                         " image_version, station, started, result, message, cause, row_version)"
+                         " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, 'allocated', '', '', 2)"
+                         " RETURNING id",
+                         row, &id);
             e.failed())
             return e;
         if (id.empty() || !Number(id[0][0], a.id)) return Malformed("the new unit's id");
@@ -217,13 +217,14 @@ class SqlLedger final : public Ledger {
         if (!Number(rows[0][0], id) || !from) return Malformed("a unit row of " + FormatMac48(mac));
         if (as == SettleAs::Released && *from != UnitResult::Allocated)
             return Fail(LedgerErrc::UnitClosed,
-                        "unit " + FormatMac48(mac) + " is uncertain: its identity may have "
-                        "reached the recorder, so its numbers cannot be released");
-        const UnitResult to = as == SettleAs::Done     ? UnitResult::Done
-                              : as == SettleAs::Void   ? UnitResult::Void
-                                                       : UnitResult::Released;
-        const SqlValue params[] = {std::string(UnitResultName(to)),
-                                   "settled: " + std::string(note), NowText(), id};
+                        "unit " + FormatMac48(mac) +
+                            " is uncertain: its identity may have "
+                            "reached the recorder, so its numbers cannot be released");
+        const UnitResult to = as == SettleAs::Done   ? UnitResult::Done
+                              : as == SettleAs::Void ? UnitResult::Void
+                                                     : UnitResult::Released;
+        const SqlValue params[] = {std::string(UnitResultName(to)), "settled: " + std::string(note),
+                                   NowText(), id};
         if (LedgerError e = c_->exec(
                 "UPDATE unit SET result = $1, message = $2, ended = $3 WHERE id = $4", params);
             e.failed())
@@ -295,8 +296,8 @@ class SqlLedger final : public Ledger {
                 serial > UINT32_MAX)
                 return Malformed("unit row " + ToText(r[0]));
             if (!result)
-                return Malformed("unit row " + ToText(r[0]) + " has the result '" +
-                                 ToText(r[9]) + "'");
+                return Malformed("unit row " + ToText(r[0]) + " has the result '" + ToText(r[9]) +
+                                 "'");
             u.mac = *mac;
             u.serial = static_cast<std::uint32_t>(serial);
             u.target = ToText(r[3]);
@@ -344,8 +345,7 @@ class SqlLedger final : public Ledger {
 
     // One line of a unit's history, in the transaction of the change it records.
     LedgerError record(std::int64_t id, std::optional<UnitResult> from, UnitResult to,
-                       std::string_view note, std::string_view station,
-                       std::string_view who = {}) {
+                       std::string_view note, std::string_view station, std::string_view who = {}) {
         const SqlValue params[] = {id,
                                    NowText(),
                                    from ? SqlValue{std::string(UnitResultName(*from))} : SqlValue{},
@@ -353,9 +353,10 @@ class SqlLedger final : public Ledger {
                                    who.empty() ? UserName() : std::string(who),
                                    std::string(station),
                                    std::string(note)};
-        return c_->exec("INSERT INTO unit_event (unit_id, at, from_result, to_result, who,"
-                        " station, note) VALUES ($1, $2, $3, $4, $5, $6, $7)",
-                        params);
+        return c_->exec(
+            "INSERT INTO unit_event (unit_id, at, from_result, to_result, who,"
+            " station, note) VALUES ($1, $2, $3, $4, $5, $6, $7)",
+            params);
     }
 
     LedgerError readRange(bool lock, Range& range) {
@@ -390,7 +391,8 @@ class SqlLedger final : public Ledger {
         if (LedgerError e = t.begin(true); e.failed()) return e;
         std::vector<SqlRow> before;
         const SqlValue key[] = {id};
-        if (LedgerError e = c_->exec("SELECT result, station FROM unit WHERE id = $1", key, &before);
+        if (LedgerError e =
+                c_->exec("SELECT result, station FROM unit WHERE id = $1", key, &before);
             e.failed())
             return e;
         const bool ends = to != UnitResult::Uncertain;

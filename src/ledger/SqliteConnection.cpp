@@ -174,9 +174,8 @@ LedgerResult<std::unique_ptr<SqlConnection>> ConnectSqlite(std::string path, Wai
     if (!loaded.ok())
         return Fail(LedgerErrc::Unavailable,
                     "cannot open the ledger " + path + ": " + loaded.error().message);
-    return std::unique_ptr<SqlConnection>(
-        std::make_unique<SqliteConnection>(std::move(loaded).value(), std::move(path),
-                                           std::move(limits)));
+    return std::unique_ptr<SqlConnection>(std::make_unique<SqliteConnection>(
+        std::move(loaded).value(), std::move(path), std::move(limits)));
 }
 
 }  // namespace imgdl::ledger

@@ -109,9 +109,8 @@ class Session {
         if (!job_.target) return fail(ERR_CONNECT, SessionStep::Connect, where + ": no address");
         if (job_.configureSocket) job_.configureSocket(fd_);
         const std::string& device = job_.target->interfaceName;
-        if (!device.empty() &&
-            ::setsockopt(fd_, SOL_SOCKET, SO_BINDTODEVICE, device.c_str(),
-                         static_cast<socklen_t>(device.size())) != 0)
+        if (!device.empty() && ::setsockopt(fd_, SOL_SOCKET, SO_BINDTODEVICE, device.c_str(),
+                                            static_cast<socklen_t>(device.size())) != 0)
             return failErrno(ERR_CONNECT, SessionStep::Connect, where.substr(1));
         const sockaddr_in peer = SocketAddressOf(*job_.target);
         if (const int error = ConnectWithin(fd_, peer, job_.timeouts.connect))
@@ -177,8 +176,8 @@ class Session {
     }
 
     std::string progressText() const {
-        return " after " + std::to_string(sent_) + " of " +
-               std::to_string(job_.payload.length()) + " bytes";
+        return " after " + std::to_string(sent_) + " of " + std::to_string(job_.payload.length()) +
+               " bytes";
     }
 
     // The payload in pieces of the socket's send-buffer size, one progress report each.
@@ -189,9 +188,9 @@ class Session {
             piece = NextPieceSize(piece, sent_, length);
             const auto bytes = PieceBytes(job_.payload, sent_, piece);
             if (WaitUntilWritable(fd_, job_.timeouts) != WaitResult::Ready)
-                return fail(ERR_NETWORK, SessionStep::Payload,
-                            ": no progress for " + Seconds(job_.timeouts.sendStall) +
-                                progressText());
+                return fail(
+                    ERR_NETWORK, SessionStep::Payload,
+                    ": no progress for " + Seconds(job_.timeouts.sendStall) + progressText());
             const auto started = Clock::now();
             const long taken = SendOnce(fd_, bytes.data(), bytes.size());
             const int error = errno;
@@ -203,9 +202,9 @@ class Session {
                     (taken < 0 && (error == EAGAIN || error == EWOULDBLOCK)) ||
                     (taken >= 0 && Clock::now() - started >= job_.timeouts.sendStall);
                 if (timedOut)
-                    return fail(ERR_NETWORK, SessionStep::Payload,
-                                ": no progress for " + Seconds(job_.timeouts.sendStall) +
-                                    progressText());
+                    return fail(
+                        ERR_NETWORK, SessionStep::Payload,
+                        ": no progress for " + Seconds(job_.timeouts.sendStall) + progressText());
                 if (taken < 0)
                     return fail(ERR_SEND, SessionStep::Payload,
                                 ": " + std::string(std::strerror(error)) + progressText(), error);

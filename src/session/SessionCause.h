@@ -28,8 +28,8 @@ SessionStep SessionStepNamed(std::string_view name);
 
 struct SessionCause {
     SessionStep step = SessionStep::None;
-    int systemError = 0;              // errno of the failing call; 0 when none
-    std::string text;                 // "connect 127.0.0.1:5000: Connection refused"
+    int systemError = 0;                 // errno of the failing call; 0 when none
+    std::string text;                    // "connect 127.0.0.1:5000: Connection refused"
     std::uint64_t payloadBytesSent = 0;  // bytes of the payload the socket took
     bool payloadStarted() const { return payloadBytesSent > 0; }
 };

@@ -18,8 +18,9 @@ bool IsPortName(std::string_view name) {
 std::optional<StationPort> ParseStationPort(std::string_view text, std::string& error) {
     const std::size_t equals = text.find('=');
     if (equals == std::string_view::npos || !IsPortName(text.substr(0, equals))) {
-        error = "a port is NAME=A.B.C.D[:PORT][%INTERFACE], with a name of letters, digits, "
-                "'-', '_' and '.'";
+        error =
+            "a port is NAME=A.B.C.D[:PORT][%INTERFACE], with a name of letters, digits, "
+            "'-', '_' and '.'";
         return std::nullopt;
     }
     const auto address =

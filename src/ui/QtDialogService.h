@@ -11,8 +11,8 @@ class QtDialogService final : public DialogService {
     // parent: the window the boxes belong to; may be null (the active window is used).
     explicit QtDialogService(QWidget* parent = nullptr) : parent_(parent) {}
 
-    MessageAnswer showMessage(std::string_view text, MessageButtons buttons,
-                              MessageIcon icon, std::string_view details = {}) override;
+    MessageAnswer showMessage(std::string_view text, MessageButtons buttons, MessageIcon icon,
+                              std::string_view details = {}) override;
     std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
     int runModal(QDialog& dialog) override;
     void beep() override;

@@ -34,8 +34,8 @@ std::optional<std::vector<std::uint8_t>> ReadAll(int fd, std::uint64_t limit) {
 SnapshotResult TakeImageSnapshot(const std::string& path, ImageLayout layout) {
     const OpenedFile file = OpenRegularFileForReading(path);
     if (!file)
-        return {nullptr, file.failure == OpenFailure::CannotOpen ? IDS_NO_IMAGE_FILE
-                                                                  : IDS_CANT_OPEN_IMAGE};
+        return {nullptr,
+                file.failure == OpenFailure::CannotOpen ? IDS_NO_IMAGE_FILE : IDS_CANT_OPEN_IMAGE};
     // The protocol announces the length as a signed 32-bit word.
     auto bytes = ReadAll(file.fd.get(), static_cast<std::uint64_t>(INT32_MAX));
     if (!bytes) return {nullptr, IDS_CANT_OPEN_IMAGE};

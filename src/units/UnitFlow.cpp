@@ -35,8 +35,8 @@ SessionPayload IntegratedPayload(const std::shared_ptr<const ImageSnapshot>& ima
     SessionPayload payload;
     payload.bytes = image->bytes;
     payload.patchOffset = kMacAddressOffset;
-    payload.patch = std::span<const std::uint8_t>(patched->head).subspan(
-        kMacAddressOffset, kMinIntegratedSize - kMacAddressOffset);
+    payload.patch = std::span<const std::uint8_t>(patched->head)
+                        .subspan(kMacAddressOffset, kMinIntegratedSize - kMacAddressOffset);
     payload.owner = patched;
     return payload;
 }
@@ -64,10 +64,10 @@ class UnitRun {
             out_.message = RefusalMessage(target_, *refusal);
             return out_;
         }
-        const auto allocated = ledger_.allocate({target_.text(), std::string(RecipeName(plan_.recipe)),
-                                                 plan_.image ? plan_.image->sha256 : "",
-                                                 plan_.image ? plan_.image->versionText : "",
-                                                 plan_.station});
+        const auto allocated =
+            ledger_.allocate({target_.text(), std::string(RecipeName(plan_.recipe)),
+                              plan_.image ? plan_.image->sha256 : "",
+                              plan_.image ? plan_.image->versionText : "", plan_.station});
         if (!allocated.ok()) {
             out_.message = allocated.error().message;
             return out_;

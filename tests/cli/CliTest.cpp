@@ -218,10 +218,9 @@ TEST_F(SendTest, IdentityWithAutoIncreaseLogsAndPrintsTheNextMac) {
     EXPECT_EQ(r.exit, 0) << r.err;
     EXPECT_EQ(r.out, "next MAC: 0012AC000000\n");
     const std::string log = read(file("log.csv"));
-    EXPECT_THAT(log,
-                testing::StartsWith(
-                    "time_utc,target,command,length,image,mac,serial,version,result,message,"
-                    "cause\n"));
+    EXPECT_THAT(log, testing::StartsWith(
+                         "time_utc,target,command,length,image,mac,serial,version,result,message,"
+                         "cause\n"));
     EXPECT_THAT(log, HasSubstr(",127.0.0.1:" + std::to_string(recorder.port()) +
                                ",CMD_MAC_AND_SERIAL,12,,0012ABFFFFFF,1000,,OK,,\n"));
     ASSERT_TRUE(recorder.waitForSessions(1, std::chrono::seconds(5)));

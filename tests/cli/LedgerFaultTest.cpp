@@ -80,7 +80,8 @@ class LedgerFault : public CliTest {
         const Result r = imgdl("ledger list --csv --ledger " + Quote(location));
         std::vector<std::string> found;
         const auto lines = SplitLines(r.out);
-        for (std::size_t i = 1; i < lines.size(); ++i) found.push_back(SplitWords(lines[i], ',')[3]);
+        for (std::size_t i = 1; i < lines.size(); ++i)
+            found.push_back(SplitWords(lines[i], ',')[3]);
         return found;
     }
     bool waitForRows(const std::string& location, const std::vector<std::string>& wanted) {
@@ -143,9 +144,8 @@ TEST_F(LedgerFault, ALockHeldAtTheMarkSendsNothing) {
     const int exit = run->wait(30s);
     lock.reset();
     expectNothingSentAndRowHeld(exit, ledger);
-    EXPECT_THAT(ReadText(file("imgdl.err")),
-                HasSubstr("imgdl: ledger: waiting for a lock on " + ledger +
-                          " held by another program\n"));
+    EXPECT_THAT(ReadText(file("imgdl.err")), HasSubstr("imgdl: ledger: waiting for a lock on " +
+                                                       ledger + " held by another program\n"));
 }
 
 TEST_F(LedgerFault, ALockHeldAtTheLastWriteIsNeverReportedDone) {
@@ -331,7 +331,8 @@ TEST_F(LedgerFault, LeftoverCopiesOfKilledRunsAreRemoved) {
                       "/dev/null");
     std::this_thread::sleep_for(200ms);
     ::setenv("TMPDIR", temporary.c_str(), 1);
-    const Result r = imgdl("provision identity --ledger " + Quote(ledger) + " --target 127.0.0.1:1");
+    const Result r =
+        imgdl("provision identity --ledger " + Quote(ledger) + " --target 127.0.0.1:1");
     ::unsetenv("TMPDIR");
     EXPECT_EQ(r.exit, 3) << r.err;  // nobody listens there: the unit fails, released
     EXPECT_FALSE(std::filesystem::exists(gone));
@@ -348,8 +349,8 @@ TEST_F(LedgerFault, AKilledRunIsSettledByHand) {
     auto sim = recorder(port, {"--write-delay", "5000"});
     std::this_thread::sleep_for(200ms);
     const std::string image = write("int.bin", testimage::BuildIntegratedImage({}));
-    auto run = provision({"integrated", image, "--ledger", ledger, "--target",
-                          "127.0.0.1:" + std::to_string(port)});
+    auto run = provision(
+        {"integrated", image, "--ledger", ledger, "--target", "127.0.0.1:" + std::to_string(port)});
     ASSERT_TRUE(waitForRows(ledger, {"uncertain"}));
     ::kill(run->pid(), SIGKILL);
     run->wait();
@@ -364,8 +365,8 @@ TEST_F(LedgerFault, AKilledRunIsSettledByHand) {
         int exit;
     } decisions[] = {
         {"0012AB000000 --as released --note 'it never booted'", 2},  // it may hold it
-        {"0012AB000000 --as void", 1},                                // no note
-        {"0012AB0000FF --as void --note x", 2},                       // nothing waits
+        {"0012AB000000 --as void", 1},                               // no note
+        {"0012AB0000FF --as void --note x", 2},                      // nothing waits
         {"0012AB000000 --as void --note 'label burnt'", 0},
         {"0012AB000000 --as done --note again", 2},  // settled already
     };
@@ -377,8 +378,8 @@ TEST_F(LedgerFault, AKilledRunIsSettledByHand) {
     EXPECT_EQ(results(ledger), std::vector<std::string>{"void"});
     // Its numbers are never handed out again.
     auto unit = recorder(FreePort());
-    const Result next = imgdl("provision identity --ledger " + Quote(ledger) +
-                              " --target 127.0.0.1:1");
+    const Result next =
+        imgdl("provision identity --ledger " + Quote(ledger) + " --target 127.0.0.1:1");
     EXPECT_THAT(next.out, HasSubstr(" 0012AB000001 1001 "));
 }
 

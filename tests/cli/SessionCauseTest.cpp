@@ -48,8 +48,10 @@ TEST_F(SessionCause, EveryMisbehaviourNamesItsStepAndCause) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.script);
         SimulatorProcess sim(simDir(std::string("sim-") + c.script), 1, c.script);
-        const Result r = imgdl("send app " + image + " --json --ack-timeout 1 --write-timeout 1 "
-                               "--target " + sim.target());
+        const Result r = imgdl("send app " + image +
+                               " --json --ack-timeout 1 --write-timeout 1 "
+                               "--target " +
+                               sim.target());
         const json outcome = JsonDocument(r.out);
         EXPECT_EQ(r.exit, 3) << r.err;
         EXPECT_EQ(outcome["step"], c.step);
@@ -86,8 +88,8 @@ TEST_F(SessionCause, TargetsThatAreNoAddressAreUsageErrors) {
           "127.0.0.256", "127.0.0.1\n", "127.0.0.1\x1b[2J", "127.0.0.1,127.0.0.2", "127.0.0.\xff",
           "1.2.3.4.5", "127.0.0.1%lo"}) {
         SCOPED_TRACE(testing::PrintToString(target));
-        const Result r = imgdl("provision identity --retries 3 --ledger " + ledger +
-                               " --target '" + target + "'");
+        const Result r = imgdl("provision identity --retries 3 --ledger " + ledger + " --target '" +
+                               target + "'");
         EXPECT_EQ(r.exit, 1);
         EXPECT_EQ(r.out, "");
         EXPECT_THAT(r.err, HasSubstr("--target must be"));

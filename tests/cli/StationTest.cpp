@@ -1,8 +1,8 @@
 // imgdl station on loopback recorders as a line uses it: units plugged into ports are
 // provisioned once each, a unit left plugged is left alone, a new unit on a port gets the
 // next numbers, and what the station printed, the ledger and the recorders agree.
-#include <gmock/gmock.h>
 #include <arpa/inet.h>
+#include <gmock/gmock.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -100,11 +100,11 @@ TEST_F(StationRun, EachUnitOnceAndANewUnitOnAPortGetsTheNextNumbers) {
     std::vector<std::unique_ptr<Background>> units;
     for (std::size_t i = 0; i < ports.size(); ++i)
         units.push_back(plug(ports[i], "unit" + std::to_string(i)));
-    std::vector<std::string> argv = {IMGDL_PROGRAM, "station",      "--recipe",    "identity",
-                                     "--ledger",    ledger(),       "--gone-after", "0.5"};
+    std::vector<std::string> argv = {IMGDL_PROGRAM, "station", "--recipe",     "identity",
+                                     "--ledger",    ledger(),  "--gone-after", "0.5"};
     for (std::size_t i = 0; i < ports.size(); ++i)
-        argv.insert(argv.end(), {"--port", "p" + std::to_string(i) + "=127.0.0.1:" +
-                                               std::to_string(ports[i])});
+        argv.insert(argv.end(),
+                    {"--port", "p" + std::to_string(i) + "=127.0.0.1:" + std::to_string(ports[i])});
     Background station(argv, file("station.out"), file("station.err"));
     ASSERT_TRUE(waitFor("done", 3)) << ReadText(file("station.err"));
     // Left plugged: nothing more happens to them.
@@ -132,8 +132,8 @@ TEST_F(StationRun, EachUnitOnceAndANewUnitOnAPortGetsTheNextNumbers) {
     // Every done event names the numbers its recorder received.
     for (const auto& e : events()) {
         if (e["state"] != "done") continue;
-        EXPECT_EQ(given.count("mac=" + e["mac"].get<std::string>() + " serial=" +
-                              std::to_string(e["serial"].get<int>()) +
+        EXPECT_EQ(given.count("mac=" + e["mac"].get<std::string>() +
+                              " serial=" + std::to_string(e["serial"].get<int>()) +
                               " answers=ACK,ACK ending=done"),
                   1u)
             << e.dump();
@@ -146,8 +146,9 @@ TEST_F(StationRun, OnceEndsAfterThatManyUnits) {
     const Result r = imgdl("station --recipe identity --once 1 --ledger " + ledger() +
                            " --port only=127.0.0.1:" + std::to_string(port));
     EXPECT_EQ(r.exit, 0) << r.err;
-    EXPECT_EQ(SplitLines(r.out).back(),
-              R"({"cause":null,"mac":"0012AB000000","percent":100,"port":"only","serial":1,"state":"done"})");
+    EXPECT_EQ(
+        SplitLines(r.out).back(),
+        R"({"cause":null,"mac":"0012AB000000","percent":100,"port":"only","serial":1,"state":"done"})");
 }
 
 TEST_F(StationRun, ABadConfigurationIsRefusedBeforeAnyUnit) {

@@ -87,8 +87,9 @@ TEST_P(LedgerSettle, DecisionsFollowTheRules) {
 
 TEST_P(LedgerSettle, CausesAndDecisionsAreKept) {
     const Allocation unit = allocate();
-    ASSERT_FALSE(ledger_->markUncertain(unit.id, "Can't write a firmware.",
-                                        "first acknowledgement: connection closed by the recorder")
+    ASSERT_FALSE(ledger_
+                     ->markUncertain(unit.id, "Can't write a firmware.",
+                                     "first acknowledgement: connection closed by the recorder")
                      .failed());
     EXPECT_EQ(row(unit.id).cause, "first acknowledgement: connection closed by the recorder");
     ASSERT_FALSE(ledger_->settle(unit.mac, SettleAs::Void, "label burnt", "tester").failed());
@@ -115,31 +116,31 @@ bool RunOn(const ScratchLedger& scratch, const std::string& sql) {
 // A version-1 ledger as the program before this one made it: 64 MACs, two units.
 void MakeVersion1(const ScratchLedger& scratch) {
     const bool pg = scratch.backend() == Backend::Postgres;
-    const std::string id =
-        pg ? "id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY" : "id INTEGER PRIMARY KEY AUTOINCREMENT";
-    for (const std::string& sql : {
-             std::string("CREATE TABLE ledger_range (id INTEGER PRIMARY KEY CHECK (id = 1),"
-                         " schema_version INTEGER NOT NULL, mac_first BIGINT NOT NULL,"
-                         " mac_last BIGINT NOT NULL, serial_first BIGINT NOT NULL,"
-                         " next_slot BIGINT NOT NULL, created TEXT NOT NULL)"),
-             "CREATE TABLE unit (" + id +
-                 ", slot BIGINT NOT NULL, mac TEXT NOT NULL, serial BIGINT NOT NULL,"
-                 " target TEXT NOT NULL, kind TEXT NOT NULL, image_sha256 TEXT NOT NULL,"
-                 " image_version TEXT NOT NULL, station TEXT NOT NULL, started TEXT NOT NULL,"
-                 " ended TEXT, result TEXT NOT NULL CHECK (result IN"
-                 "  ('allocated', 'done', 'failed', 'uncertain', 'released')),"
-                 " message TEXT NOT NULL)",
-             std::string("CREATE UNIQUE INDEX unit_held_slot ON unit (slot) WHERE result <> "
-                         "'released'"),
-             std::string("CREATE INDEX unit_slot ON unit (slot)"),
-             std::string("INSERT INTO ledger_range VALUES (1, 1, 80178315264, 80178315327,"
-                         " 1, 2, '2026-01-01T00:00:00Z')"),
-             std::string("INSERT INTO unit (slot, mac, serial, target, kind, image_sha256,"
-                         " image_version, station, started, ended, result, message) VALUES"
-                         " (0, '0012AB000000', 1, '127.0.0.1:5000', 'identity', '', '', 's',"
-                         " '2026-01-01T00:00:01Z', '2026-01-01T00:00:02Z', 'done', ''),"
-                         " (1, '0012AB000001', 2, '127.0.0.1:5000', 'identity', '', '', 's',"
-                         " '2026-01-01T00:00:03Z', NULL, 'uncertain', 'payload started')")})
+    const std::string id = pg ? "id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY"
+                              : "id INTEGER PRIMARY KEY AUTOINCREMENT";
+    for (const std::string& sql :
+         {std::string("CREATE TABLE ledger_range (id INTEGER PRIMARY KEY CHECK (id = 1),"
+                      " schema_version INTEGER NOT NULL, mac_first BIGINT NOT NULL,"
+                      " mac_last BIGINT NOT NULL, serial_first BIGINT NOT NULL,"
+                      " next_slot BIGINT NOT NULL, created TEXT NOT NULL)"),
+          "CREATE TABLE unit (" + id +
+              ", slot BIGINT NOT NULL, mac TEXT NOT NULL, serial BIGINT NOT NULL,"
+              " target TEXT NOT NULL, kind TEXT NOT NULL, image_sha256 TEXT NOT NULL,"
+              " image_version TEXT NOT NULL, station TEXT NOT NULL, started TEXT NOT NULL,"
+              " ended TEXT, result TEXT NOT NULL CHECK (result IN"
+              "  ('allocated', 'done', 'failed', 'uncertain', 'released')),"
+              " message TEXT NOT NULL)",
+          std::string("CREATE UNIQUE INDEX unit_held_slot ON unit (slot) WHERE result <> "
+                      "'released'"),
+          std::string("CREATE INDEX unit_slot ON unit (slot)"),
+          std::string("INSERT INTO ledger_range VALUES (1, 1, 80178315264, 80178315327,"
+                      " 1, 2, '2026-01-01T00:00:00Z')"),
+          std::string("INSERT INTO unit (slot, mac, serial, target, kind, image_sha256,"
+                      " image_version, station, started, ended, result, message) VALUES"
+                      " (0, '0012AB000000', 1, '127.0.0.1:5000', 'identity', '', '', 's',"
+                      " '2026-01-01T00:00:01Z', '2026-01-01T00:00:02Z', 'done', ''),"
+                      " (1, '0012AB000001', 2, '127.0.0.1:5000', 'identity', '', '', 's',"
+                      " '2026-01-01T00:00:03Z', NULL, 'uncertain', 'payload started')")})
         ASSERT_TRUE(RunOn(scratch, sql)) << sql;
 }
 
@@ -191,8 +192,7 @@ TEST_P(LedgerSettle, AnUnknownResultIsAnError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, LedgerSettle,
-                         testing::Values(Backend::Sqlite, Backend::Postgres),
-                         [](const auto& info) {
+                         testing::Values(Backend::Sqlite, Backend::Postgres), [](const auto& info) {
                              return info.param == Backend::Sqlite ? "Sqlite" : "Postgres";
                          });
 
