@@ -41,7 +41,7 @@ double Measure(const std::string& location, int writers, double seconds) {
                 failed = true;
                 return;
             }
-            const AllocationRequest request{"127.0.0.1:5000", "identity", "", "", "bench"};
+            const AllocationRequest request{"127.0.0.1:5000", "identity", "", "", "bench", "", ""};
             while (Clock::now() < until) {
                 const auto a = ledger.value()->allocate(request);
                 if (!a.ok()) {

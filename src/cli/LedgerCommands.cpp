@@ -122,9 +122,22 @@ void PrintRow(const UnitRecord& u, bool csv, std::FILE* out) {
                      OrDash(u.station).c_str(), OrDash(u.message).c_str());
         return;
     }
-    const std::string fields[] = {
-        std::to_string(u.id), mac,       serial,  result,    u.target,  u.kind, u.imageSha256,
-        u.imageVersion,       u.started, u.ended, u.station, u.message, u.cause};
+    const std::string fields[] = {std::to_string(u.id),
+                                  mac,
+                                  serial,
+                                  result,
+                                  u.target,
+                                  u.kind,
+                                  u.imageSha256,
+                                  u.imageVersion,
+                                  u.started,
+                                  u.ended,
+                                  u.station,
+                                  u.message,
+                                  u.cause,
+                                  u.port,
+                                  u.found,
+                                  std::to_string(u.labelPrints)};
     std::string line;
     for (const auto& f : fields) line += (line.empty() ? "" : ",") + CsvField(f);
     std::fprintf(out, "%s\n", line.c_str());
@@ -136,7 +149,7 @@ int List(Ledger& ledger, const LedgerArgs& a, const Console& c) {
     if (a.csv)
         std::fprintf(c.out,
                      "id,mac,serial,result,target,kind,image_sha256,image_version,started,ended,"
-                     "station,message,cause\n");
+                     "station,message,cause,port,found,label_prints\n");
     for (const UnitRecord& u : result.value()) {
         if (a.json)
             PrintJson(c.out, UnitRecordJson(u));

@@ -49,7 +49,10 @@ json UnitRecordJson(const ledger::UnitRecord& u) {
             {"ended", OrNull(u.ended)},
             {"station", OrNull(u.station)},
             {"message", OrNull(u.message)},
-            {"cause", OrNull(u.cause)}};
+            {"cause", OrNull(u.cause)},
+            {"port", OrNull(u.port)},
+            {"found", OrNull(u.found)},
+            {"labelPrints", u.labelPrints}};
 }
 
 }  // namespace imgdl::cli

@@ -23,6 +23,8 @@ struct AllocationRequest {
     std::string imageSha256;   // empty when no image is sent
     std::string imageVersion;  // empty when no image is sent
     std::string station;       // the host name of the station (StationName())
+    std::string port;          // the station's port that found the unit; empty otherwise
+    std::string found;         // UTC time the station found the unit; empty otherwise
 };
 
 struct Allocation {
@@ -59,7 +61,10 @@ struct UnitRecord {
     UnitResult result = UnitResult::Allocated;
     std::string message;
     std::string station;
-    std::string cause;  // why its session failed, when one did
+    std::string cause;              // why its session failed, when one did
+    std::string port;               // the station's port that found the unit; empty otherwise
+    std::string found;              // UTC time the station found the unit; empty otherwise
+    std::uint32_t labelPrints = 0;  // labels made for it so far
 };
 
 struct LedgerStatus {
@@ -115,6 +120,8 @@ class Ledger {
     // NoSuchUnit when no such unit waits; UnitClosed for released from uncertain.
     virtual LedgerError settle(std::uint64_t mac, SettleAs as, std::string_view note,
                                std::string_view who) = 0;
+    // One more label was made for the unit; the count after it.
+    virtual LedgerResult<std::uint32_t> countLabelPrint(std::int64_t id) = 0;
     virtual LedgerResult<LedgerStatus> status() = 0;
     // Whether this program may write to the ledger (a read-only file or folder, a server
     // in read-only mode are refused before any unit starts); nothing is changed.

@@ -18,7 +18,8 @@ namespace imgdl::ledger {
 // 2: the 'void' result, the cause of a session's failure, a history of every change of a
 // unit's result (unit_event), and row_version: a NOT NULL column without default, so that
 // binaries that predate version 2 cannot add a row to a version-2 ledger.
-inline constexpr int kSchemaVersion = 2;
+// 3: where a station found the unit (port, found) and how many labels it was given.
+inline constexpr int kSchemaVersion = 3;
 
 inline std::string CreateRangeTable() {
     return "CREATE TABLE ledger_range ("
@@ -52,7 +53,10 @@ inline std::string CreateUnitTable(const SqlDialect& d) {
            "),"
            " message TEXT NOT NULL,"
            " cause TEXT NOT NULL DEFAULT '',"
-           " row_version INTEGER NOT NULL)";
+           " row_version INTEGER NOT NULL,"
+           " port TEXT NOT NULL DEFAULT '',"
+           " found TEXT,"
+           " label_prints INTEGER NOT NULL DEFAULT 0)";
 }
 
 inline std::string CreateEventTable(const SqlDialect& d) {
@@ -71,10 +75,11 @@ inline constexpr const char* kCreateHeldIndex =
     "CREATE UNIQUE INDEX unit_held_slot ON unit (slot) WHERE result <> 'released'";
 inline constexpr const char* kCreateSlotIndex = "CREATE INDEX unit_slot ON unit (slot)";
 
-// From version 1, in one transaction. SQLite cannot change a CHECK: the table is built
-// again under its name, rows and ids kept.
-inline std::vector<std::string> MigrateFromVersion1(const SqlDialect& d) {
+// From version 1 to 2. SQLite cannot change a CHECK: the table is built again under its
+// name, in its newest shape, rows and ids kept; `rebuilt` says so.
+inline std::vector<std::string> MigrateFromVersion1(const SqlDialect& d, bool& rebuilt) {
     std::vector<std::string> steps;
+    rebuilt = !d.alterChecks;
     if (d.alterChecks) {
         steps = {"ALTER TABLE unit DROP CONSTRAINT unit_result_check",
                  std::string("ALTER TABLE unit ADD CONSTRAINT unit_result_check CHECK (") +
@@ -97,7 +102,22 @@ inline std::vector<std::string> MigrateFromVersion1(const SqlDialect& d) {
                  kCreateSlotIndex};
     }
     steps.push_back(CreateEventTable(d));
-    steps.push_back("UPDATE ledger_range SET schema_version = 2 WHERE id = 1");
+    return steps;
+}
+
+// From any older version to this one, in one transaction.
+inline std::vector<std::string> MigrateFrom(int version, const SqlDialect& d) {
+    std::vector<std::string> steps;
+    bool rebuilt = false;
+    if (version < 2) steps = MigrateFromVersion1(d, rebuilt);
+    if (version < 3 && !rebuilt)
+        for (const char* step : {"ALTER TABLE unit ADD COLUMN port TEXT NOT NULL DEFAULT ''",
+                                 "ALTER TABLE unit ADD COLUMN found TEXT",
+                                 "ALTER TABLE unit ADD COLUMN label_prints INTEGER NOT NULL"
+                                 " DEFAULT 0"})
+            steps.emplace_back(step);
+    steps.push_back("UPDATE ledger_range SET schema_version = " + std::to_string(kSchemaVersion) +
+                    " WHERE id = 1");
     return steps;
 }
 

@@ -161,12 +161,16 @@ class SqlLedger final : public Ledger {
                                 request.imageSha256,
                                 request.imageVersion,
                                 request.station,
-                                NowText()};
+                                NowText(),
+                                request.port,
+                                request.found.empty() ? SqlValue{} : SqlValue{request.found},
+                                std::int64_t{kSchemaVersion}};
         std::vector<SqlRow> id;
         if (LedgerError e =
                 c_->exec("INSERT INTO unit (slot, mac, serial, target, kind, image_sha256,"
-                         " image_version, station, started, result, message, cause, row_version)"
-                         " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, 'allocated', '', '', 2)"
+                         " image_version, station, started, port, found, row_version, result,"
+                         " message, cause) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11,"
+                         " $12, 'allocated', '', '')"
                          " RETURNING id",
                          row, &id);
             e.failed())
@@ -233,6 +237,26 @@ class SqlLedger final : public Ledger {
         return t.commit();
     }
 
+    LedgerResult<std::uint32_t> countLabelPrint(std::int64_t id) override {
+        if (LedgerError e = ready(); e.failed()) return e;
+        Transaction t(*c_);
+        if (LedgerError e = t.begin(true); e.failed()) return e;
+        const SqlValue key[] = {id};
+        std::vector<SqlRow> rows;
+        if (LedgerError e = c_->exec("UPDATE unit SET label_prints = label_prints + 1"
+                                     " WHERE id = $1 RETURNING label_prints",
+                                     key, &rows);
+            e.failed())
+            return e;
+        if (rows.empty())
+            return Fail(LedgerErrc::NoSuchUnit, "no unit " + std::to_string(id) + " in the ledger");
+        std::int64_t count = 0;
+        if (!Number(rows[0][0], count) || count < 1 || count > UINT32_MAX)
+            return Malformed("the label count of unit " + std::to_string(id));
+        if (LedgerError e = t.commit(); e.failed()) return e;
+        return static_cast<std::uint32_t>(count);
+    }
+
     LedgerError checkWritable() override {
         if (LedgerError e = ready(); e.failed()) return e;
         Transaction t(*c_);  // rolled back: the write is only tried
@@ -281,7 +305,8 @@ class SqlLedger final : public Ledger {
         std::vector<SqlRow> rows;
         if (LedgerError e = c_->exec(
                 "SELECT id, mac, serial, target, kind, image_sha256, image_version, started,"
-                " ended, result, message, station, cause FROM unit ORDER BY id",
+                " ended, result, message, station, cause, port, found, label_prints"
+                " FROM unit ORDER BY id",
                 {}, &rows);
             e.failed())
             return e;
@@ -289,11 +314,11 @@ class SqlLedger final : public Ledger {
         units.reserve(rows.size());
         for (const SqlRow& r : rows) {
             UnitRecord u;
-            std::int64_t serial = 0;
+            std::int64_t serial = 0, prints = 0;
             const auto mac = ParseMac48(ToText(r[1]));
             const auto result = ParseResult(ToText(r[9]));
             if (!Number(r[0], u.id) || !mac || !Number(r[2], serial) || serial < 0 ||
-                serial > UINT32_MAX)
+                serial > UINT32_MAX || !Number(r[15], prints) || prints < 0 || prints > UINT32_MAX)
                 return Malformed("unit row " + ToText(r[0]));
             if (!result)
                 return Malformed("unit row " + ToText(r[0]) + " has the result '" + ToText(r[9]) +
@@ -310,6 +335,9 @@ class SqlLedger final : public Ledger {
             u.message = ToText(r[10]);
             u.station = ToText(r[11]);
             u.cause = ToText(r[12]);
+            u.port = ToText(r[13]);
+            u.found = ToText(r[14]);
+            u.labelPrints = static_cast<std::uint32_t>(prints);
             units.push_back(std::move(u));
         }
         return units;
@@ -336,7 +364,7 @@ class SqlLedger final : public Ledger {
                             ", newer than this program knows (" + std::to_string(kSchemaVersion) +
                             "): use the newer program that wrote it");
         if (version < kSchemaVersion)
-            for (const std::string& step : MigrateFromVersion1(c_->dialect()))
+            for (const std::string& step : MigrateFrom(static_cast<int>(version), c_->dialect()))
                 if (LedgerError e = c_->exec(step); e.failed()) return e;
         if (LedgerError e = t.commit(); e.failed()) return e;
         ready_ = true;

@@ -1,5 +1,7 @@
 #include "station/Station.h"
 
+#include "common/UtcTime.h"
+
 #include "ledger/MacRange.h"
 #include "station/Probe.h"
 
@@ -124,10 +126,11 @@ void Station::runPort(Port& port) {
             ++working_;
         }
         port.event = {port.config.name, PortState::Found, "", std::nullopt, 0, ""};
+        const units::UnitOrigin origin{port.config.name, UtcText(std::chrono::system_clock::now())};
         emit(port, PortState::Found);
         emit(port, PortState::Working);
         const units::UnitOutcome outcome =
-            units::ProvisionUnit(*port.ledger, plan_, port.config.address, port);
+            units::ProvisionUnit(*port.ledger, plan_, port.config.address, port, origin);
         if (outcome.unit) {
             port.event.mac = ledger::FormatMac48(outcome.unit->mac);
             port.event.serial = outcome.unit->serial;

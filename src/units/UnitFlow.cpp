@@ -54,8 +54,8 @@ std::string ErrorText(int error) {
 class UnitRun {
   public:
     UnitRun(Ledger& ledger, const UnitPlan& plan, const RecorderAddress& target,
-            UnitObserver& observer)
-        : ledger_(ledger), plan_(plan), target_(target), observer_(observer) {}
+            UnitObserver& observer, const UnitOrigin& origin)
+        : ledger_(ledger), plan_(plan), target_(target), observer_(observer), origin_(origin) {}
 
     UnitOutcome run() {
         // One flow per recorder: units of this process take turns, other processes refuse.
@@ -64,10 +64,10 @@ class UnitRun {
             out_.message = RefusalMessage(target_, *refusal);
             return out_;
         }
-        const auto allocated =
-            ledger_.allocate({target_.text(), std::string(RecipeName(plan_.recipe)),
-                              plan_.image ? plan_.image->sha256 : "",
-                              plan_.image ? plan_.image->versionText : "", plan_.station});
+        const auto allocated = ledger_.allocate(
+            {target_.text(), std::string(RecipeName(plan_.recipe)),
+             plan_.image ? plan_.image->sha256 : "", plan_.image ? plan_.image->versionText : "",
+             plan_.station, origin_.port, origin_.found});
         if (!allocated.ok()) {
             out_.message = allocated.error().message;
             return out_;
@@ -156,6 +156,7 @@ class UnitRun {
     const UnitPlan& plan_;
     const RecorderAddress& target_;
     UnitObserver& observer_;
+    const UnitOrigin& origin_;
     UnitOutcome out_;
     bool marked_ = false;
 };
@@ -183,8 +184,8 @@ std::string_view UnitStateName(UnitState state) {
 }
 
 UnitOutcome ProvisionUnit(Ledger& ledger, const UnitPlan& plan, const RecorderAddress& target,
-                          UnitObserver& observer) {
-    return UnitRun(ledger, plan, target, observer).run();
+                          UnitObserver& observer, const UnitOrigin& origin) {
+    return UnitRun(ledger, plan, target, observer, origin).run();
 }
 
 }  // namespace imgdl::units

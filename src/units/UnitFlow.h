@@ -65,7 +65,14 @@ struct UnitOutcome {
     bool done() const { return state == UnitState::Done && ledgerError.empty(); }
 };
 
+// Where a station found the unit, kept in its row.
+struct UnitOrigin {
+    std::string port;   // the station's port name
+    std::string found;  // UTC text of the moment the unit answered the probe
+};
+
 UnitOutcome ProvisionUnit(ledger::Ledger& ledger, const UnitPlan& plan,
-                          const RecorderAddress& target, UnitObserver& observer);
+                          const RecorderAddress& target, UnitObserver& observer,
+                          const UnitOrigin& origin = {});
 
 }  // namespace imgdl::units

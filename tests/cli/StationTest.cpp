@@ -14,6 +14,7 @@
 #include "Background.h"
 #include "CliTestSupport.h"
 #include "JsonTestSupport.h"
+#include "common/UtcTime.h"
 #include "station/StationConfig.h"
 
 namespace imgdl::test {
@@ -128,7 +129,15 @@ TEST_F(StationRun, EachUnitOnceAndANewUnitOnAPortGetsTheNextNumbers) {
     }
     const auto rows = SplitLines(imgdl("ledger list --csv --ledger " + ledger()).out);
     ASSERT_EQ(rows.size(), 5u);
-    for (std::size_t i = 1; i < rows.size(); ++i) EXPECT_EQ(SplitWords(rows[i], ',')[3], "done");
+    std::multiset<std::string> portsOfRows;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const auto fields = SplitWords(rows[i], ',');
+        EXPECT_EQ(fields[3], "done");
+        portsOfRows.insert(fields[13]);
+        EXPECT_TRUE(ParseUtcText(fields[14])) << "found: " << rows[i];
+        EXPECT_LE(fields[14], fields[8]) << "found after started: " << rows[i];
+    }
+    EXPECT_EQ(portsOfRows, (std::multiset<std::string>{"p0", "p0", "p1", "p2"}));
     // Every done event names the numbers its recorder received.
     for (const auto& e : events()) {
         if (e["state"] != "done") continue;

@@ -28,7 +28,7 @@ class LedgerSettle : public testing::TestWithParam<Backend> {
         ASSERT_FALSE(ledger_->init(FormatMac48(kFirst), FormatMac48(kFirst + 63), 1).failed());
     }
     Allocation allocate() {
-        auto a = ledger_->allocate({"127.0.0.1:5000", "identity", "", "", "station-1"});
+        auto a = ledger_->allocate({"127.0.0.1:5000", "identity", "", "", "station-1", "", ""});
         EXPECT_TRUE(a.ok()) << a.error().message;
         return a.ok() ? a.value() : Allocation{};
     }
@@ -156,24 +156,56 @@ TEST_P(LedgerSettle, AVersion1LedgerIsMigratedAndANewerOneRefused) {
         ASSERT_EQ(rows.value().size(), 2u);
         EXPECT_EQ(rows.value()[0].result, UnitResult::Done);
         EXPECT_EQ(rows.value()[1].result, UnitResult::Uncertain);
-        const auto next = ledger.allocate({"127.0.0.1:5000", "identity", "", "", "s"});
+        const auto next = ledger.allocate({"127.0.0.1:5000", "identity", "", "", "s", "", ""});
         ASSERT_TRUE(next.ok()) << next.error().message;
         EXPECT_EQ(next.value().mac, kFirst + 2);
         EXPECT_GT(next.value().id, rows.value()[1].id);
         EXPECT_FALSE(ledger.settle(kFirst + 1, SettleAs::Void, "checked", "tester").failed());
     }
     // A ledger written by a newer program: refused, and left as it is.
-    ASSERT_TRUE(RunOn(old, "UPDATE ledger_range SET schema_version = 3"));
+    ASSERT_TRUE(RunOn(old, "UPDATE ledger_range SET schema_version = 4"));
     auto opened = OpenLedger(old.location());
     ASSERT_TRUE(opened.ok());
-    const auto refused = opened.value()->allocate({"127.0.0.1:5000", "identity", "", "", "s"});
+    const auto refused =
+        opened.value()->allocate({"127.0.0.1:5000", "identity", "", "", "s", "", ""});
     ASSERT_FALSE(refused.ok());
     EXPECT_NE(refused.error().message.find("newer"), std::string::npos) << refused.error().message;
     EXPECT_FALSE(opened.value()->list().ok());
-    ASSERT_TRUE(RunOn(old, "UPDATE ledger_range SET schema_version = 2"));
+    ASSERT_TRUE(RunOn(old, "UPDATE ledger_range SET schema_version = 3"));
     auto again = OpenLedger(old.location());
     ASSERT_TRUE(again.ok());
     EXPECT_EQ(again.value()->list().value().size(), 3u);
+}
+
+// Version 2 had no station port, found time or label count: they come in empty, and the
+// counting works on the old rows.
+TEST_P(LedgerSettle, AVersion2LedgerGainsPortsAndLabelCounts) {
+    const Allocation old = allocate();
+    ASSERT_FALSE(ledger_->finish(old.id, Outcome::Done, "").failed());
+    ledger_.reset();
+    for (const char* sql :
+         {"ALTER TABLE unit DROP COLUMN port", "ALTER TABLE unit DROP COLUMN found",
+          "ALTER TABLE unit DROP COLUMN label_prints",
+          "UPDATE ledger_range SET schema_version = 2"})
+        ASSERT_TRUE(RunOn(*scratch_, sql)) << sql;
+    auto opened = OpenLedger(scratch_->location());
+    ASSERT_TRUE(opened.ok());
+    ledger_ = std::move(opened).value();
+    EXPECT_EQ(row(old.id).labelPrints, 0u);
+    EXPECT_EQ(row(old.id).port, "");
+    const auto first = ledger_->countLabelPrint(old.id);
+    ASSERT_TRUE(first.ok()) << first.error().message;
+    EXPECT_EQ(first.value(), 1u);
+    EXPECT_EQ(ledger_->countLabelPrint(old.id).value(), 2u);
+    EXPECT_EQ(row(old.id).labelPrints, 2u);
+    EXPECT_EQ(ledger_->countLabelPrint(old.id + 100).error().code, LedgerErrc::NoSuchUnit);
+
+    const auto found = ledger_->allocate(
+        {"127.0.0.1:5000", "identity", "", "", "station-1", "left", "2026-12-10T08:00:00Z"});
+    ASSERT_TRUE(found.ok()) << found.error().message;
+    EXPECT_EQ(row(found.value().id).port, "left");
+    EXPECT_EQ(row(found.value().id).found, "2026-12-10T08:00:00Z");
+    EXPECT_EQ(row(found.value().id).labelPrints, 0u);
 }
 
 // A row no program of this line could have written is an error, never read as allocated.

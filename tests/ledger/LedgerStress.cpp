@@ -23,7 +23,7 @@ int Fail(const std::string& message) {
 }
 
 AllocationRequest Request() {
-    return {"127.0.0.1:5000", "identity", "", "", "stress-" + std::to_string(::getpid())};
+    return {"127.0.0.1:5000", "identity", "", "", "stress-" + std::to_string(::getpid()), "", ""};
 }
 
 int Allocate(Ledger& ledger, long count) {

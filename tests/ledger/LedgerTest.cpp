@@ -17,7 +17,7 @@ constexpr std::uint64_t kFirst = 0x0012AB000000;
 constexpr std::uint32_t kSerial = 5000;
 
 AllocationRequest Unit(const std::string& target = "127.0.0.1:5000") {
-    return {target, "identity", "", "", "station-1"};
+    return {target, "identity", "", "", "station-1", "", ""};
 }
 
 class LedgerTest : public testing::TestWithParam<Backend> {
@@ -271,7 +271,7 @@ TEST_P(LedgerTest, StatusCountsAndWarnsBelowATenth) {
 TEST_P(LedgerTest, ListShowsEveryField) {
     initWith(16);
     const AllocationRequest request{"127.0.0.1:5001", "integrated", std::string(64, 'a'), "1.2.3",
-                                    "line-2"};
+                                    "line-2", "", ""};
     const auto a = ledger_->allocate(request);
     ASSERT_TRUE(a.ok()) << a.error().message;
     ASSERT_FALSE(
