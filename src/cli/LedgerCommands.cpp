@@ -11,6 +11,7 @@
 #include "CommandSupport.h"
 #include "CommonOptions.h"
 #include "JsonOutput.h"
+#include "LabelCommand.h"
 #include "LedgerJson.h"
 #include "ledger/Ledger.h"
 #include "ledger/MacRange.h"
@@ -27,6 +28,8 @@ constexpr const char* kLedgerUsage =
     "       imgdl ledger list   [--ledger L] [--csv | --json]\n"
     "       imgdl ledger settle [--ledger L] [--json]\n"
     "       imgdl ledger settle MAC --as done|void|released --note TEXT [--ledger L]\n"
+    "       imgdl ledger label  MAC|--serial N|--since T [--out FILE] [--print PRINTER]\n"
+    "                           [--layout FILE] [--force] [--ledger L]\n"
     "L is an SQLite file or a postgresql:// URI (passwords best kept in ~/.pgpass); by\n"
     "default $XDG_DATA_HOME/imgdl/ledger.sqlite. status warns on standard error when less\n"
     "than a tenth of the range is left. --json prints status as one JSON object and list as\n"
@@ -36,7 +39,12 @@ constexpr const char* kLedgerUsage =
     "looking at the unit: done (it holds its identity), void (its numbers are never used\n"
     "again) or released (only for allocated: it never received anything), kept in the\n"
     "unit's history with the user, the station, the time and the note.\n"
-    "Exit: 0 done, 1 usage, 2 refused.\n";
+    "label makes the label of a done unit (its MAC, serial, firmware version and date, a\n"
+    "Code 128 of the MAC and a QR code) as FILE (.pdf, .png or .svg) and/or on a CUPS\n"
+    "PRINTER; with neither, label-MAC.pdf here. --since T (2026-12-10T06:00:00+01:00) takes\n"
+    "every unit done since then, as one PDF or print job. A unit not done gets a label only\n"
+    "with --force, marked NOT DONE; a second label of a unit is marked REPRINT n.\n"
+    "Exit: 0 done, 1 usage, 2 refused, 3 the label could not be written or printed.\n";
 
 struct LedgerArgs {
     std::string location;
@@ -236,6 +244,8 @@ void AddLedgerCommands(CLI::App& main, Action& chosen) {
         ->type_name("done|void|released");
     settleLeaf.add_option("--note", settle->note)->type_name("TEXT");
     settleLeaf.add_flag("--json", settle->json);
+
+    AddLabelCommand(ledger, chosen);
 }
 
 }  // namespace imgdl::cli

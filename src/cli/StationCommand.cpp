@@ -11,6 +11,7 @@
 #include "JsonOutput.h"
 #include "common/UnsignedField.h"
 #include "image/ImageLayout.h"
+#include "labels/LabelLayout.h"
 #include "station/Station.h"
 #include "units/ImageSnapshot.h"
 
@@ -23,6 +24,7 @@ constexpr const char* kStationUsage =
     "                     [--settle S] [--gone-after S] [--once N] [--json]\n"
     "                     [--retries N] [--connect-timeout S] [--ack-timeout S]\n"
     "                     [--write-timeout S] [--ledger-timeout S]\n"
+    "                     [--label-folder DIR] [--label-print PRINTER] [--label-layout FILE]\n"
     "Each port looks for a unit (a TCP connection to its address, out of its interface),\n"
     "provisions the one it finds with the recipe and the ledger's next numbers, waits\n"
     "--settle seconds (the unit's restart after a write), then waits until the unit has\n"
@@ -32,7 +34,10 @@ constexpr const char* kStationUsage =
     "working,\n"
     "done or failed. SIGINT or SIGTERM stops looking for units and lets working ones finish\n"
     "(at most 60 s; a second signal ends at once, every row left by the ledger's rule).\n"
-    "--once N ends after N units have ended. Exit: 0, 1 usage, 2 refused, 3 a unit failed.\n";
+    "--once N ends after N units have ended. --label-folder and --label-print make the label\n"
+    "of every unit done (label-MAC.pdf in DIR, a job on PRINTER; see imgdl ledger label); the\n"
+    "done event then has \"label\" (where it went) or \"labelError\" (the unit stays done:\n"
+    "imgdl ledger label prints it again). Exit: 0, 1 usage, 2 refused, 3 a unit failed.\n";
 
 constexpr std::chrono::seconds kFinishBound{60};
 
@@ -48,13 +53,18 @@ class EventPrinter final : public station::PortListener {
   public:
     EventPrinter(std::FILE* out) : out_(out) {}
     void portChanged(const station::PortEvent& e) override {
-        const nlohmann::json line = {
+        nlohmann::json line = {
             {"port", e.port},
             {"state", std::string(station::PortStateName(e.state))},
             {"mac", e.mac.empty() ? nlohmann::json(nullptr) : nlohmann::json(e.mac)},
             {"serial", e.serial ? nlohmann::json(*e.serial) : nlohmann::json(nullptr)},
             {"percent", e.percent},
             {"cause", e.cause.empty() ? nlohmann::json(nullptr) : nlohmann::json(e.cause)}};
+        if (e.state == station::PortState::Done && (!e.label.empty() || !e.labelError.empty())) {
+            line["label"] = e.label.empty() ? nlohmann::json(nullptr) : nlohmann::json(e.label);
+            line["labelError"] =
+                e.labelError.empty() ? nlohmann::json(nullptr) : nlohmann::json(e.labelError);
+        }
         const std::lock_guard lock(mutex_);
         PrintJson(out_, line);
     }
@@ -171,7 +181,17 @@ void AddStationCommand(CLI::App& main, Action& chosen) {
                                               o.once = *n;
                                           })
         ->type_name("N");
-    SessionLimits limits;
+    leaf.add_option("--label-folder", config.labels.folder)->type_name("DIR");
+    leaf.add_option("--label-print", config.labels.printer)->type_name("PRINTER");
+    leaf.add_option_function<std::string>("--label-layout",
+                                          [&config](const std::string& path) {
+                                              auto read = labels::ReadLabelLayout(path);
+                                              if (auto* e = std::get_if<labels::LayoutError>(&read))
+                                                  UsageError(e->message);
+                                              config.labels.layout =
+                                                  std::get<labels::LabelLayout>(read);
+                                          })
+        ->type_name("FILE");
     leaf.add_flag("--json", o->json);
     auto sessionLimits = std::make_shared<SessionLimits>();
     AddSessionLimitOptions(leaf, *sessionLimits);

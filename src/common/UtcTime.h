@@ -12,5 +12,9 @@ using WallTime = std::chrono::system_clock::time_point;
 std::string UtcText(WallTime time);
 // Exactly the form UtcText writes; anything else is nothing.
 std::optional<WallTime> ParseUtcText(std::string_view text);
+// ISO 8601 as a person types it, with its offset: "2026-12-10T06:00:00+01:00",
+// "2026-12-10T06:00+0100", "2026-12-10T05:00:00Z". Without an offset it is nothing: a
+// time in no zone would mean another moment on every station.
+std::optional<WallTime> ParseIsoTime(std::string_view text);
 
 }  // namespace imgdl

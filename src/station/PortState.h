@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace imgdl::station {
 
@@ -27,6 +28,16 @@ struct PortEvent {
     std::optional<std::uint32_t> serial;  // likewise
     std::uint32_t percent = 0;            // of the session running, while working
     std::string cause;                    // why it failed
+    std::string label;                    // where a done unit's label went
+    std::string labelError;               // why it has none: the unit is done all the same
 };
+
+// A port's event with nothing known yet of a unit.
+inline PortEvent FreshEvent(std::string port, PortState state) {
+    PortEvent event;
+    event.port = std::move(port);
+    event.state = state;
+    return event;
+}
 
 }  // namespace imgdl::station

@@ -1,6 +1,9 @@
 #include "station/Station.h"
 
+#include <filesystem>
+
 #include "common/UtcTime.h"
+#include "labels/UnitLabels.h"
 
 #include "ledger/MacRange.h"
 #include "station/Probe.h"
@@ -100,6 +103,29 @@ void Station::emit(Port& port, PortState state) {
     listener_.portChanged(port.event);
 }
 
+void Station::label(Port& port, const ledger::Allocation& unit, const units::UnitOrigin& origin) {
+    // The row as the ledger now holds it: done just now, no label yet.
+    ledger::UnitRecord row;
+    row.id = unit.id;
+    row.mac = unit.mac;
+    row.serial = unit.serial;
+    row.imageVersion = plan_.image ? plan_.image->versionText : "";
+    row.result = ledger::UnitResult::Done;
+    row.ended = UtcText(std::chrono::system_clock::now());
+    row.port = origin.port;
+    labels::LabelOutput output{{}, config_.labels.printer};
+    if (!config_.labels.folder.empty())
+        output.file = (std::filesystem::path(config_.labels.folder) /
+                       ("label-" + labels::BareMac(unit.mac) + ".pdf"))
+                          .string();
+    port.event.labelError = labels::MakeLabels(*port.ledger, {row}, {labels::LabelFor(row, false)},
+                                               config_.labels.layout, output);
+    if (port.event.labelError.empty())
+        port.event.label = output.file.empty()      ? "printer " + output.printer
+                           : output.printer.empty() ? output.file
+                                                    : output.file + ", printer " + output.printer;
+}
+
 bool Station::waitUntilGone(const Port& port) {
     auto lastSeen = std::chrono::steady_clock::now();
     while (!stopping_) {
@@ -125,7 +151,7 @@ void Station::runPort(Port& port) {
             if (stopping_) break;
             ++working_;
         }
-        port.event = {port.config.name, PortState::Found, "", std::nullopt, 0, ""};
+        port.event = FreshEvent(port.config.name, PortState::Found);
         const units::UnitOrigin origin{port.config.name, UtcText(std::chrono::system_clock::now())};
         emit(port, PortState::Found);
         emit(port, PortState::Working);
@@ -138,6 +164,7 @@ void Station::runPort(Port& port) {
         port.event.cause = outcome.done() ? "" : outcome.message;
         if (!outcome.cause.text.empty()) port.event.cause += " (" + outcome.cause.text + ")";
         if (!outcome.ledgerError.empty()) port.event.cause += "; ledger: " + outcome.ledgerError;
+        if (outcome.done() && config_.labels.wanted()) label(port, *outcome.unit, origin);
         emit(port, outcome.done() ? PortState::Done : PortState::Failed);
         {
             std::lock_guard lock(mutex_);
@@ -148,7 +175,7 @@ void Station::runPort(Port& port) {
         changed_.notify_all();
         // A unit restarting after its write must not be taken for a new one.
         if (!pause(config_.settle) || !waitUntilGone(port)) break;
-        port.event = {port.config.name, PortState::Waiting, "", std::nullopt, 0, ""};
+        port.event = FreshEvent(port.config.name, PortState::Waiting);
         emit(port, PortState::Waiting);
     }
 }

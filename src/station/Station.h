@@ -53,6 +53,8 @@ class Station {
     // Sleeps `time` unless the station stops looking first; false then.
     bool pause(std::chrono::milliseconds time);
     bool waitUntilGone(const Port& port);
+    // The label of a unit just done, as the configuration asks; told in the port's event.
+    void label(Port& port, const ledger::Allocation& unit, const units::UnitOrigin& origin);
 
     StationConfig config_;
     units::UnitPlan plan_;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/RecorderAddress.h"
+#include "labels/LabelLayout.h"
 #include "session/DownloadJob.h"
 #include "units/UnitFlow.h"
 
@@ -18,6 +19,15 @@ inline constexpr std::size_t kMaxPorts = 64;
 struct StationPort {
     std::string name;
     RecorderAddress address;  // with the interface it goes out of, when the port has one
+};
+
+// A label for every unit that is done, written into a folder and/or printed.
+struct StationLabels {
+    std::string folder;   // label-MAC.pdf in it
+    std::string printer;  // a CUPS printer
+    labels::LabelLayout layout;
+
+    bool wanted() const { return !folder.empty() || !printer.empty(); }
 };
 
 struct StationConfig {
@@ -33,6 +43,7 @@ struct StationConfig {
     std::chrono::milliseconds ledgerWait{10'000};
     int retries = 2;
     SessionTimeouts timeouts;
+    StationLabels labels;
 };
 
 // "NAME=A.B.C.D[:PORT][%INTERFACE]": a name of letters, digits, '-', '_' and '.', then
