@@ -160,6 +160,34 @@ TEST_F(StationRun, OnceEndsAfterThatManyUnits) {
         R"({"cause":null,"mac":"0012AB000000","percent":100,"port":"only","serial":1,"state":"done"})");
 }
 
+TEST_F(StationRun, EveryDoneUnitGetsItsLabelAndAFailedPrintLeavesItDone) {
+    const int port = FreePort();
+    auto unit = plug(port, "unit");
+    std::filesystem::create_directory(file("labels"));
+    const std::string common = "station --recipe identity --once 1 --ledger " + ledger() +
+                               " --port only=127.0.0.1:" + std::to_string(port);
+    const Result r = imgdl(common + " --label-folder " + file("labels"));
+    EXPECT_EQ(r.exit, 0) << r.err;
+    const json first = json::parse(SplitLines(r.out).back());
+    EXPECT_EQ(first["label"], file("labels/label-0012AB000000.pdf")) << first.dump();
+    EXPECT_TRUE(std::filesystem::is_regular_file(file("labels/label-0012AB000000.pdf")));
+
+    unit = plug(port, "next");
+    const Result p = run("env CUPS_SERVER=" + file("no-scheduler.sock") + " " + IMGDL_PROGRAM,
+                         common + " --label-print labels");
+    EXPECT_EQ(p.exit, 0) << p.err;
+    const json second = json::parse(SplitLines(p.out).back());
+    EXPECT_EQ(second["state"], "done");
+    EXPECT_EQ(second["label"], nullptr);
+    EXPECT_THAT(second["labelError"].get<std::string>(),
+                testing::HasSubstr("no print scheduler answers"));
+    const auto rows = SplitLines(imgdl("ledger list --csv --ledger " + ledger()).out);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(SplitWords(rows[1], ',')[15], "1");
+    EXPECT_EQ(SplitWords(rows[2], ',')[3], "done");
+    EXPECT_EQ(SplitWords(rows[2], ',')[15], "0");
+}
+
 TEST_F(StationRun, ABadConfigurationIsRefusedBeforeAnyUnit) {
     const struct {
         std::string args;
@@ -171,6 +199,7 @@ TEST_F(StationRun, ABadConfigurationIsRefusedBeforeAnyUnit) {
         {"--recipe app --port a=127.0.0.1:9", 1},
         {"--recipe identity --port a=foo", 1},
         {"--recipe identity --port a=127.0.0.1:9 --gone-after x", 1},
+        {"--recipe identity --port a=127.0.0.1:9 --label-layout /nonexistent.layout", 1},
     };
     for (const auto& c : cases) {
         const Result r = imgdl("station --ledger " + ledger() + " " + c.args, 10);
