@@ -37,7 +37,8 @@ constexpr const char* kStationUsage =
     "working,\n"
     "done, failed, already-provisioned (the ledger handed out its Ethernet address) or\n"
     "disabled. SIGINT or SIGTERM stops looking for units and lets working ones finish\n"
-    "(at most 60 s; a second signal ends at once, every row left by the ledger's rule).\n"
+    "(at most 60 s; then, or at a second signal, they are cancelled: every row ends by\n"
+    "the ledger's rule).\n"
     "Standard input takes commands, a line each: cancel PORT (its session ends within a\n"
     "second), retry PORT (a failed unit still plugged), disable PORT, enable PORT, pause,\n"
     "resume. A waiting event has \"hold\" when something keeps the port from looking:\n"
@@ -48,6 +49,8 @@ constexpr const char* kStationUsage =
     "imgdl ledger label prints it again). Exit: 0, 1 usage, 2 refused, 3 a unit failed.\n";
 
 constexpr std::chrono::seconds kFinishBound{60};
+// A cancelled unit's session ends within a second; its ledger write has this much more.
+constexpr std::chrono::seconds kCancelBound{15};
 
 struct StationArgs {
     station::StationConfig config;
@@ -180,12 +183,17 @@ int RunStation(StationArgs args, const Console& c) {
         if (signals.arrived(std::chrono::milliseconds(reading ? 0 : 100))) break;
     }
     line.stopLooking();
-    // Working units go on to their end, unless a second signal says otherwise.
+    // Working units go on to their end, unless a second signal or the bound cancels them;
+    // a cancelled unit's row still ends by the ledger's rule.
     const auto giveUp = std::chrono::steady_clock::now() + kFinishBound;
     while (!line.waitUntilNoneWorking(std::chrono::milliseconds(100)))
         if (signals.arrived(std::chrono::milliseconds(0)) ||
-            std::chrono::steady_clock::now() > giveUp)
-            std::_Exit(kExitSession);  // rows stay as the ledger's rule left them
+            std::chrono::steady_clock::now() > giveUp) {
+            line.cancelAll();
+            if (!line.waitUntilNoneWorking(kCancelBound))
+                std::_Exit(kExitSession);  // a ledger that does not answer: its rule holds
+            break;
+        }
     return line.unitsFailed() ? kExitSession : kExitOk;
 }
 

@@ -279,6 +279,10 @@ void Station::cancel(const std::string& name) {
     }
 }
 
+void Station::cancelAll() {
+    for (auto& port : ports_) cancel(port->config.name);
+}
+
 void Station::retry(const std::string& name) {
     if (Port* port = find(name)) {
         port->retryAsked = true;

@@ -50,6 +50,7 @@ class Station {
     // A person's controls, from any thread; a port name that is not one does nothing.
     // Ends the working unit's session within a second; its row follows the ledger's rule.
     void cancel(const std::string& port);
+    void cancelAll();
     // A failed unit still on its port is provisioned again.
     void retry(const std::string& port);
     // A disabled port finishes its unit, then looks for none until enabled.

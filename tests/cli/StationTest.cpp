@@ -274,6 +274,27 @@ TEST_F(StationRun, CancelRetryPauseAndDisableFromStandardInput) {
     EXPECT_EQ(SplitWords(rows[3], ',')[3], "done");
 }
 
+TEST_F(StationRun, ASecondSignalCancelsAWorkingUnitAndItsRowEndsByTheRule) {
+    const int port = FreePort();
+    Background unit({RECORDER_SIM_PROGRAM, "--listen", "127.0.0.1:" + std::to_string(port),
+                     "--script", "stall"},
+                    file("unit.out"), file("unit.err"));
+    Background station({IMGDL_PROGRAM, "station", "--recipe", "identity", "--ledger", ledger(),
+                        "--port", "p=127.0.0.1:" + std::to_string(port)},
+                       file("station.out"), file("station.err"));
+    ASSERT_TRUE(waitFor("working", 2));
+    std::this_thread::sleep_for(300ms);  // the payload is out; the recorder stays silent
+    ::kill(station.pid(), SIGINT);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(station.running()) << "the first signal lets the unit finish";
+    ::kill(station.pid(), SIGINT);
+    EXPECT_EQ(station.wait(3s), 3) << ReadText(file("station.err"));
+    const auto rows = SplitLines(imgdl("ledger list --csv --ledger " + ledger()).out);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(SplitWords(rows[1], ',')[3], "uncertain");
+    EXPECT_THAT(rows[1], testing::HasSubstr("cancelled"));
+}
+
 TEST_F(StationRun, ABadConfigurationIsRefusedBeforeAnyUnit) {
     const struct {
         std::string args;
