@@ -20,6 +20,7 @@
 #include "ptztools/SelectAllOnFocus.h"
 #include "ui/DialogFont.h"
 #include "ui/MakeWidget.h"
+#include "ui/WindowFit.h"
 
 namespace imgdl {
 namespace {
@@ -99,10 +100,7 @@ void PtzDataEditorDialog::BuildLayout() {
     buttons->addWidget(ok_);
     buttons->addWidget(cancel_);
 
-    auto* top = new QVBoxLayout(this);
-    top->addWidget(protocols);
-    top->addLayout(buttons);
-    top->setSizeConstraint(QLayout::SetFixedSize);
+    SetScreenFittingLayout(*this, protocols, buttons);
 }
 
 QLayout* PtzDataEditorDialog::BuildCommandSetRow(QWidget* parent) {

@@ -13,6 +13,7 @@
 #include "ptztools/PtzImageCreatorDialog.h"
 #include "ui/DialogFont.h"
 #include "ui/MakeWidget.h"
+#include "ui/WindowFit.h"
 
 namespace imgdl {
 namespace {
@@ -78,10 +79,7 @@ void PtzImageCreatorDialog::BuildLayout() {
     bottom->addStretch(1);
     bottom->addWidget(close_);
 
-    auto* top = new QVBoxLayout(this);
-    top->addWidget(frame);
-    top->addLayout(bottom);
-    top->setSizeConstraint(QLayout::SetFixedSize);
+    SetScreenFittingLayout(*this, frame, bottom);
 }
 
 // Each list under its heading with its buttons below it, ">>" and "<<" between them.
