@@ -1,6 +1,6 @@
 // The creator's controls: the database list with its buttons on the left, ">>" and
-// "<<" between the lists, the target list with its buttons on the right, and the
-// download-latest check box beside "Close" below.
+// "<<" between the lists, the target list with its buttons on the right, the
+// download-latest check box below them and "Close" under it.
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -74,12 +74,18 @@ void PtzImageCreatorDialog::BuildLayout() {
                         QStringLiteral("Select to download image by the lastest saved file"));
     close_ = MakeButton(this, QStringLiteral("closeButton"), QStringLiteral("Close"));
     close_->setDefault(true);
+    // The check box goes with the lists, which scroll on a small screen; "Close" alone
+    // stays in sight, so the window is never wider than the screen for its sake.
+    auto* body = new QWidget(this);
+    auto* form = new QVBoxLayout(body);
+    form->setContentsMargins(0, 0, 0, 0);
+    form->addWidget(frame);
+    form->addWidget(downloadLatest_);
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(downloadLatest_);
     bottom->addStretch(1);
     bottom->addWidget(close_);
 
-    SetScreenFittingLayout(*this, frame, bottom);
+    SetScreenFittingLayout(*this, body, bottom);
 }
 
 // Each list under its heading with its buttons below it, ">>" and "<<" between them.
