@@ -93,7 +93,7 @@ void DownloaderDialog::layOutControls() {
     port_->setFixedWidth(targetIp_->sizeHint().width());
     macText_->setMinimumWidth(digitWidth * (kMacTextLength + 3));
     serialNumber_->setMinimumWidth(digitWidth * (kMacTextLength + 3));
-    imagePath_->setMinimumWidth(digitWidth * 36);
+    imagePath_->setMinimumWidth(digitWidth * 24);  // it widens with the window
     browse_->setFixedWidth(metrics.horizontalAdvance(QStringLiteral("...")) + 4 * digitWidth);
     // Some air around the button texts, and both bottom buttons equally tall.
     for (QPushButton* button : {editPtz_, download_, exit_})

@@ -26,15 +26,23 @@ QPushButton* MakeButton(QWidget* parent, const QString& objectName, const QStrin
     return button;
 }
 
+// Sixteen entries tall where there is room; on a small screen the lists give up height
+// (down to four entries) before the window has to scroll its buttons away.
+class ProtocolList final : public QListWidget {
+  public:
+    explicit ProtocolList(QWidget* parent) : QListWidget(parent) {
+        const QFontMetrics metrics = fontMetrics();
+        setMinimumSize(metrics.horizontalAdvance(QStringLiteral("[000]New PTZ Protocol(00)")) + 32,
+                       metrics.lineSpacing() * 4);
+    }
+    QSize sizeHint() const override { return {minimumWidth(), fontMetrics().lineSpacing() * 16}; }
+};
+
 QListWidget* MakeProtocolList(QWidget* parent, const QString& objectName, bool sorted) {
-    auto* list = Make<QListWidget>(parent, objectName);
+    auto* list = Make<ProtocolList>(parent, objectName);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     list->setSortingEnabled(sorted);
-    const QFontMetrics metrics = list->fontMetrics();
-    list->setMinimumSize(
-        metrics.horizontalAdvance(QStringLiteral("[000]New PTZ Protocol(00)")) + 32,
-        metrics.lineSpacing() * 16);
     return list;
 }
 

@@ -36,24 +36,41 @@ QMargins FrameOf(const QWidget& window) {
             outer.bottom() - inner.bottom()};
 }
 
-// On the first show, before a dialog places itself: sized here, it is centred and kept
-// on the screen with its real size.
+// On the first show, before a dialog places itself, the window takes its size. Once the
+// window manager has framed it and the frame is known, the frame is moved inside the
+// screen if the placement (made with a guessed frame) left part of it outside.
 class ScreenFitter final : public QObject {
   public:
     explicit ScreenFitter(QWidget& window) : QObject(&window), window_(window) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == &window_ && event->type() == QEvent::Show && !fitted_ && window_.screen()) {
-            fitted_ = true;
-            window_.resize(
-                FittedSize(window_, window_.screen()->availableGeometry(), FrameOf(window_)));
+        if (watched != &window_ || !window_.screen()) return false;
+        const QRect available = window_.screen()->availableGeometry();
+        if (event->type() == QEvent::Show && !sized_) {
+            sized_ = true;
+            // A window placed by its program is kept inside as well; a dialog left to
+            // place itself does so after this, with the size given here.
+            if (window_.testAttribute(Qt::WA_Moved))
+                FitWindowInto(window_, available);
+            else
+                window_.resize(FittedSize(window_, available, FrameOf(window_)));
+        } else if (sized_ && !framed_ && FrameKnown(event->type())) {
+            framed_ = true;
+            if (!available.contains(window_.frameGeometry())) FitWindowInto(window_, available);
         }
         return false;
     }
 
   private:
+    bool FrameKnown(QEvent::Type type) const {
+        const bool placed = type == QEvent::Move || type == QEvent::Resize ||
+                            type == QEvent::WindowActivate || type == QEvent::Enter;
+        return placed && window_.frameGeometry() != window_.geometry();
+    }
+
     QWidget& window_;
-    bool fitted_ = false;
+    bool sized_ = false;
+    bool framed_ = false;
 };
 
 }  // namespace
@@ -85,7 +102,9 @@ QSize FittedSize(const QWidget& window, const QRect& available, const QMargins& 
 }
 
 void FitWindowInto(QWidget& window, const QRect& available) {
-    const QMargins frame = FrameOf(window);
+    // A pixel more on each side: at a fractional scale a frame measured in the screen's
+    // pixels rounds to logical ones either way.
+    const QMargins frame = FrameOf(window) + QMargins(1, 1, 1, 1);
     window.resize(FittedSize(window, available, frame));
     const QSize outer = window.size().grownBy(frame);
     const int x = std::clamp(window.pos().x(), available.left(),
