@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -105,6 +106,30 @@ TEST_F(PtzEditorInputTest, NameTakesWhatANameCanHoldAndSaysWhy) {
         }
         EXPECT_EQ(PressEnterForOk().GetName(), c.stored) << c.what;
         EXPECT_EQ(editor.record().GetName(), c.stored) << c.what;
+    }
+}
+
+TEST_F(PtzEditorInputTest, PastedTextIsHeldToTheSameRules) {
+    struct Case {
+        const char* field;
+        QString pasted;
+        QString shown;
+    };
+    const Case cases[] = {
+        {"repeatCountEdit", "ZZ", "22"},
+        {"repeatCountEdit", "1f", "1F"},
+        {"nameEdit", QStringLiteral("日本"), "Dome"},
+        {"nameEdit", "Pelco-D", "Pelco-D"},
+    };
+    PtzProtocol record = Protocol(7, "Dome");
+    record.commands[0].repeatCount = 0x22;
+    for (const Case& c : cases) {
+        Open(record, 7);
+        QApplication::clipboard()->setText(c.pasted);
+        TabTo(c.field);
+        PressKey(Qt::Key_A, Qt::ControlModifier);
+        PressKey(Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(Edit(c.field).text(), c.shown) << c.field << " " << c.pasted.toStdString();
     }
 }
 
