@@ -35,8 +35,9 @@ PtzNameField::PtzNameField(QWidget* parent)
       hint_(Make<QLabel>(parent, QStringLiteral("nameHintLabel"))) {
     edit_->setMaxLength(kNameCharacters);
     edit_->setValidator(new Latin1Validator(edit_));
-    // The hint keeps its room while hidden, so that its coming does not move the form.
-    QSizePolicy policy = hint_->sizePolicy();
+    // The hint keeps its room while hidden, so that its coming does not move the form,
+    // and takes the width it is given rather than widening the form.
+    QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     policy.setRetainSizeWhenHidden(true);
     hint_->setSizePolicy(policy);
     hint_->hide();
@@ -63,8 +64,8 @@ void PtzNameField::ShowLength() {
 void PtzNameField::ExplainRefusal() {
     hint_->setText(edit_->text().size() >= kNameCharacters
                        ? QStringLiteral("A name holds at most %1 characters.").arg(kNameCharacters)
-                       : QStringLiteral("Only Latin-1 characters (such as A-Z, 0-9, \u00e9, "
-                                        "\u00df) can be stored in a name."));
+                       : QStringLiteral("A name holds Latin-1 characters only (A-Z, 0-9, \u00e9, "
+                                        "\u00df ...)."));
     hint_->show();
 }
 

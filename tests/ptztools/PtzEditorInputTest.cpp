@@ -103,6 +103,10 @@ TEST_F(PtzEditorInputTest, NameTakesWhatANameCanHoldAndSaysWhy) {
         if (!c.hint.isEmpty()) {
             EXPECT_TRUE(hint.text().contains(c.hint))
                 << c.what << ": " << hint.text().toStdString();
+            // Shown whole, where the name is.
+            EXPECT_GE(hint.width(), hint.fontMetrics().horizontalAdvance(hint.text()))
+                << c.what << " " << hint.width() << "x" << hint.height();
+            EXPECT_FALSE(hint.visibleRegion().isEmpty()) << c.what;
         }
         EXPECT_EQ(PressEnterForOk().GetName(), c.stored) << c.what;
         EXPECT_EQ(editor.record().GetName(), c.stored) << c.what;
