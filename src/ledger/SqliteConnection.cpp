@@ -63,7 +63,11 @@ struct BusyWait {
             if (w.limits.notice)
                 w.limits.notice("waiting for a lock on " + w.path + " held by another program");
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(attempt < 10 ? 5 : 25));
+        // Short waits first: a station's ports take the lock for a millisecond each, and a
+        // long first sleep would serialise them far more than the lock itself does.
+        std::this_thread::sleep_for(attempt < 50    ? std::chrono::microseconds(500)
+                                    : attempt < 100 ? std::chrono::microseconds(5000)
+                                                    : std::chrono::microseconds(25000));
         return 1;
     }
 };

@@ -39,7 +39,8 @@ struct StationConfig {
     std::chrono::milliseconds settle{0};
     // A unit has left when probes have failed for this long.
     std::chrono::milliseconds goneAfter{2000};
-    std::chrono::milliseconds probeEvery{250};
+    // Each probe is a connect; 64 empty ports at this pace cost under 1% of a core.
+    std::chrono::milliseconds probeEvery{400};
     std::chrono::milliseconds ledgerWait{10'000};
     int retries = 2;
     SessionTimeouts timeouts;
