@@ -7,12 +7,18 @@
 #include <QApplication>
 #include <QLabel>
 #include <QTest>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "line/LineWindow.h"
 #include "line/PortCard.h"
+
+// Readable failures for Qt texts.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace imgdl::test {
 
