@@ -51,10 +51,10 @@ void HourChart::showHours(const std::vector<HourBar>& hours) {
     failed_->append(failed);
     hoursAxis_->clear();
     hoursAxis_->append(labels);
-    // Five ticks on whole units: the top is a multiple of four.
-    const std::uint64_t top = (std::max<std::uint64_t>(highest, 1) + 3) / 4 * 4;
+    // Three ticks on whole units (a small chart has no room for more): an even top.
+    const std::uint64_t top = (std::max<std::uint64_t>(highest, 1) + 1) / 2 * 2;
     unitsAxis_->setRange(0, static_cast<qreal>(top));
-    unitsAxis_->setTickCount(5);
+    unitsAxis_->setTickCount(3);
 }
 
 }  // namespace imgdl::line

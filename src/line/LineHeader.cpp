@@ -41,6 +41,10 @@ LineHeader::LineHeader(QWidget* parent) : QWidget(parent) {
     warning_ = Figure("ledgerWarning", this);
     warning_->setStyleSheet(QStringLiteral("color: white; background: #c62828; padding: 2px;"));
     warning_->setWordWrap(true);
+    warning_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Two lines at most (the tooltip has it whole), so the header keeps its height.
+    warning_->setMinimumWidth(1);
+    warning_->setMaximumHeight(warning_->fontMetrics().lineSpacing() * 2 + 4);
     warning_->hide();
     done_ = BigFigure("shiftDone", this);
     perHour_ = BigFigure("shiftPerHour", this);
@@ -86,6 +90,7 @@ void LineHeader::showLedger(const ledger::LedgerStatus& s) {
     next_->setText(s.exhausted ? tr("none")
                                : tr("%1, serial %2").arg(Mac(s.nextMac)).arg(s.nextSerial));
     warning_->setVisible(s.low || s.exhausted);
+    warning_->setToolTip(QString());
     warning_->setText(s.exhausted
                           ? tr("The ledger has no numbers left.")
                           : tr("Less than a tenth of the ledger is left: %1 numbers.").arg(s.free));
@@ -93,6 +98,7 @@ void LineHeader::showLedger(const ledger::LedgerStatus& s) {
 
 void LineHeader::showLedgerError(const QString& message) {
     warning_->setText(tr("Ledger: %1").arg(message));
+    warning_->setToolTip(warning_->text());
     warning_->show();
 }
 

@@ -21,6 +21,15 @@ std::vector<std::string> PortNames(const station::StationConfig& config) {
     return names;
 }
 
+// The cards' wrapped causes have a fixed height, so the grid's height does not hang on
+// its width. Saying so keeps the scroll area from giving every card its preferred height
+// (and scrolling) where their least height fits.
+class CardGrid final : public QGridLayout {
+  public:
+    using QGridLayout::QGridLayout;
+    bool hasHeightForWidth() const override { return false; }
+};
+
 }  // namespace
 
 int CardColumns(std::size_t ports) {
@@ -36,14 +45,14 @@ LineWindow::LineWindow(station::StationConfig config, const MakeControl& make, Q
     setWindowTitle(tr("Image Downloader — production line"));
     header_ = new LineHeader(this);
     chart_ = new HourChart(this);
-    chart_->setMinimumHeight(fontMetrics().height() * 9);
+    chart_->setFixedHeight(fontMetrics().height() * 8);
     auto* top = new QHBoxLayout;
     top->addWidget(header_, 3);
     top->addWidget(chart_, 2);
 
     auto* grid = new QWidget;
     grid->setObjectName(QStringLiteral("cards"));
-    auto* cardsLayout = new QGridLayout(grid);
+    auto* cardsLayout = new CardGrid(grid);
     cardsLayout->setContentsMargins(0, 0, 0, 0);
     const int columns = CardColumns(board_.size());
     for (std::size_t i = 0; i < board_.size(); ++i) {

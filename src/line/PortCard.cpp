@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStackedLayout>
 #include <QVBoxLayout>
 
 #include "labels/LabelData.h"
@@ -55,6 +56,43 @@ QPushButton* CardButton(const QString& text, const char* name, QWidget* parent) 
 
 }  // namespace
 
+// The state's word as big as the card's width lets it be: "ALREADY PROVISIONED" on a
+// narrow card is drawn smaller instead of widening its column.
+class StateBand final : public QLabel {
+  public:
+    explicit StateBand(QWidget* parent) : QLabel(parent) {
+        setAlignment(Qt::AlignCenter);
+        QFont big = font();
+        big.setBold(true);
+        big.setPointSizeF(big.pointSizeF() * 1.6);
+        full_ = big;
+        setFont(big);
+        setFixedHeight(QFontMetrics(big).height() + 4);
+    }
+    QSize minimumSizeHint() const override { return {1, height()}; }
+    QSize sizeHint() const override { return {1, height()}; }
+    void showWord(const QString& word) {
+        setText(word);
+        fit();
+    }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        fit();
+    }
+
+  private:
+    void fit() {
+        QFont font = full_;
+        const int room = width() - 8;
+        const int needed = QFontMetrics(full_).horizontalAdvance(text());
+        if (needed > room && room > 0) font.setPointSizeF(full_.pointSizeF() * room / needed);
+        setFont(font);
+    }
+    QFont full_;
+};
+
 QString StateWord(PortState state) {
     return QString::fromStdString(std::string(station::PortStateName(state)))
         .replace(QLatin1Char('-'), QLatin1Char(' '))
@@ -69,13 +107,8 @@ PortCard::PortCard(const QString& name, QWidget* parent) : QFrame(parent) {
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);
-    state_ = new QLabel(this);
+    state_ = new StateBand(this);
     state_->setObjectName(QStringLiteral("state"));
-    state_->setAlignment(Qt::AlignCenter);
-    QFont big = state_->font();
-    big.setBold(true);
-    big.setPointSizeF(big.pointSizeF() * 1.4);
-    state_->setFont(big);
     mac_ = new QLabel(this);
     mac_->setObjectName(QStringLiteral("mac"));
     mac_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -88,10 +121,15 @@ PortCard::PortCard(const QString& name, QWidget* parent) : QFrame(parent) {
     progress_->setFormat(QStringLiteral("%p%"));
     elapsed_ = new QLabel(this);
     elapsed_->setObjectName(QStringLiteral("elapsed"));
+    elapsed_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     cause_ = new QLabel(this);
     cause_->setObjectName(QStringLiteral("cause"));
     cause_->setWordWrap(true);
-    cause_->setMinimumWidth(1);  // long causes wrap, never widen the grid
+    cause_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Two lines, whatever the cause: a long one is cut (its tooltip has it whole) and
+    // never makes its card taller or wider than the others.
+    cause_->setMinimumWidth(1);
+    cause_->setFixedHeight(cause_->fontMetrics().lineSpacing() * 2);
     cancel_ = CardButton(tr("Cancel"), "cancel", this);
     retry_ = CardButton(tr("Retry"), "retry", this);
     disable_ = CardButton(tr("Disable"), "disable", this);
@@ -102,29 +140,40 @@ PortCard::PortCard(const QString& name, QWidget* parent) : QFrame(parent) {
     connect(disable_, &QPushButton::clicked, this, [this] { Q_EMIT enableAsked(disabled_); });
     connect(reprint_, &QPushButton::clicked, this, &PortCard::reprintAsked);
 
+    auto* heading = new QHBoxLayout;
+    heading->addWidget(title, 1);
+    heading->addWidget(serial_);
     auto* numbers = new QHBoxLayout;
     numbers->addWidget(mac_, 1);
-    numbers->addWidget(serial_);
-    auto* work = new QHBoxLayout;
-    work->addWidget(progress_, 1);
-    work->addWidget(elapsed_);
+    numbers->addWidget(elapsed_);
+    // A working unit shows its progress; any other its cause or its label, in one place.
+    progressOrNote_ = new QStackedLayout;
+    auto* bar = new QWidget(this);
+    auto* barColumn = new QVBoxLayout(bar);
+    barColumn->setContentsMargins(0, 0, 0, 0);
+    barColumn->addWidget(progress_);
+    barColumn->addStretch();
+    progressOrNote_->addWidget(bar);
+    progressOrNote_->addWidget(cause_);
     auto* buttons = new QGridLayout;
+    buttons->setSpacing(3);
     buttons->addWidget(cancel_, 0, 0);
     buttons->addWidget(retry_, 0, 1);
     buttons->addWidget(disable_, 1, 0);
     buttons->addWidget(reprint_, 1, 1);
     auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(6, 6, 6, 6);
     column->setSpacing(3);
-    column->addWidget(title);
+    column->addLayout(heading);
     column->addWidget(state_);
     column->addLayout(numbers);
-    column->addLayout(work);
-    column->addWidget(cause_, 1);
+    column->addLayout(progressOrNote_);
+    column->addStretch();
     column->addLayout(buttons);
 }
 
 void PortCard::display(const PortView& view, Clock::time_point now, bool labelsWanted) {
-    state_->setText(StateWord(view.state));
+    state_->showWord(StateWord(view.state));
     state_->setStyleSheet(StateStyle(view.state));
     const auto mac = ledger::ParseMac48(view.mac);
     mac_->setText(mac ? QString::fromStdString(labels::ColonMac(*mac)) : QStringLiteral("—"));
@@ -138,6 +187,7 @@ void PortCard::display(const PortView& view, Clock::time_point now, bool labelsW
     else if (!view.label.empty())
         note = tr("Label: %1").arg(QString::fromStdString(view.label));
     cause_->setText(note);
+    progressOrNote_->setCurrentIndex(view.canCancel() ? 0 : 1);
     cause_->setToolTip(note);
     cause_->setStyleSheet(view.state == station::PortState::Failed || !view.labelError.empty()
                               ? QStringLiteral("color: #c62828;")

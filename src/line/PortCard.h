@@ -7,9 +7,12 @@
 
 class QLabel;
 class QProgressBar;
+class QStackedLayout;
 class QPushButton;
 
 namespace imgdl::line {
+
+class StateBand;
 
 class PortCard : public QFrame {
     Q_OBJECT
@@ -25,12 +28,13 @@ class PortCard : public QFrame {
     void reprintAsked();
 
   private:
-    QLabel* state_;
+    StateBand* state_;
     QLabel* mac_;
     QLabel* serial_;
     QProgressBar* progress_;
     QLabel* elapsed_;
     QLabel* cause_;
+    QStackedLayout* progressOrNote_;
     QPushButton* cancel_;
     QPushButton* retry_;
     QPushButton* disable_;

@@ -47,8 +47,10 @@ LineFigures ShiftTally::figures(WallClock::time_point now) const {
         (e.done ? f.done : f.failures) += 1;
         (e.done ? f.hours[slot].done : f.hours[slot].failures) += 1;
     }
+    // Within the first hour, the units so far: a rate from minutes would promise far more
+    // than the hour will hold.
     const double shiftHours = std::chrono::duration<double>(now - start_).count() / 3600;
-    if (shiftHours > 0) f.unitsPerHour = f.done / shiftHours;
+    f.unitsPerHour = f.done / std::max(shiftHours, 1.0);
     return f;
 }
 

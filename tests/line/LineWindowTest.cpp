@@ -166,6 +166,15 @@ TEST_F(LineWindowTest, EightPortsFitTheScreenAtBothScalesAndMoreScroll) {
         std::vector<std::string> names;
         for (int i = 0; i < c.ports; ++i) names.push_back("port-" + std::to_string(i + 1));
         open(names);
+        // The widest a card gets: the longest word and a long cause.
+        for (const auto& name : names) {
+            tell(name, PortState::AlreadyProvisioned, "0012AB000001", 4294967295u);
+            tell(name, PortState::Failed, "0012AB000001", 4294967295u, 0,
+                 "The machine closed the connection. (ack: connection reset by peer; 0 of "
+                 "4294967295 bytes sent)");
+        }
+        tell(names.front(), PortState::AlreadyProvisioned, "0012AB000001", 4294967295u);
+        settle(names.front(), "ALREADY PROVISIONED");
         const QSize least = window->minimumSizeHint();
         EXPECT_LE(least.width(), c.width) << c.ports << " ports";
         window->resize(c.width, c.height);

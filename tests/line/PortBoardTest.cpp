@@ -112,6 +112,12 @@ TEST(ShiftTally, CountsUnitsPerHourOfTheShift) {
     EXPECT_TRUE(f.hours[0].label.ends_with(":00")) << f.hours[0].label;
     EXPECT_NE(f.hours[0].label, f.hours[1].label);
 
+    // Within the first hour: the units so far, not minutes stretched to an hour.
+    line::ShiftTally early(start);
+    early.unitEnded(true, start + 1min);
+    early.unitEnded(true, start + 2min);
+    EXPECT_DOUBLE_EQ(early.figures(start + 10min).unitsPerHour, 2);
+
     const auto empty = line::ShiftTally(start).figures(start);
     EXPECT_EQ(empty.done, 0u);
     EXPECT_EQ(empty.unitsPerHour, 0);
