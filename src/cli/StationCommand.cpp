@@ -1,9 +1,12 @@
 // imgdl station: a production-line station without a window. Every port provisions the
 // units plugged into it, one after the other, until a signal or --once N.
+#include <poll.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <cinttypes>
 #include <mutex>
+#include <sstream>
 
 #include "CommandLine.h"
 #include "CommandSupport.h"
@@ -32,14 +35,22 @@ constexpr const char* kStationUsage =
     "plugged is never provisioned twice. One JSON line per port event on standard output:\n"
     "{\"port\",\"state\",\"mac\",\"serial\",\"percent\",\"cause\"}, state waiting, found, "
     "working,\n"
-    "done or failed. SIGINT or SIGTERM stops looking for units and lets working ones finish\n"
-    "(at most 60 s; a second signal ends at once, every row left by the ledger's rule).\n"
+    "done, failed, already-provisioned (the ledger handed out its Ethernet address) or\n"
+    "disabled. SIGINT or SIGTERM stops looking for units and lets working ones finish\n"
+    "(at most 60 s; then, or at a second signal, they are cancelled: every row ends by\n"
+    "the ledger's rule).\n"
+    "Standard input takes commands, a line each: cancel PORT (its session ends within a\n"
+    "second), retry PORT (a failed unit still plugged), disable PORT, enable PORT, pause,\n"
+    "resume. A waiting event has \"hold\" when something keeps the port from looking:\n"
+    "paused, link down, no address on its interface.\n"
     "--once N ends after N units have ended. --label-folder and --label-print make the label\n"
     "of every unit done (label-MAC.pdf in DIR, a job on PRINTER; see imgdl ledger label); the\n"
     "done event then has \"label\" (where it went) or \"labelError\" (the unit stays done:\n"
     "imgdl ledger label prints it again). Exit: 0, 1 usage, 2 refused, 3 a unit failed.\n";
 
 constexpr std::chrono::seconds kFinishBound{60};
+// A cancelled unit's session ends within a second; its ledger write has this much more.
+constexpr std::chrono::seconds kCancelBound{15};
 
 struct StationArgs {
     station::StationConfig config;
@@ -60,6 +71,7 @@ class EventPrinter final : public station::PortListener {
             {"serial", e.serial ? nlohmann::json(*e.serial) : nlohmann::json(nullptr)},
             {"percent", e.percent},
             {"cause", e.cause.empty() ? nlohmann::json(nullptr) : nlohmann::json(e.cause)}};
+        if (!e.hold.empty()) line["hold"] = e.hold;
         if (e.state == station::PortState::Done && (!e.label.empty() || !e.labelError.empty())) {
             line["label"] = e.label.empty() ? nlohmann::json(nullptr) : nlohmann::json(e.label);
             line["labelError"] =
@@ -93,6 +105,61 @@ class StopSignals {
     sigset_t set_{}, old_{};
 };
 
+// Commands a person or a script types on standard input, a line each: "cancel PORT",
+// "retry PORT", "disable PORT", "enable PORT", "pause", "resume". Read only when there is
+// something to read, so the station never waits on its input.
+class StationInput {
+  public:
+    explicit StationInput(station::Station& line, std::FILE* err) : line_(line), err_(err) {}
+    // Waits up to `time` for input and acts on every whole line; false once at its end.
+    bool poll(std::chrono::milliseconds time) {
+        if (ended_) return false;
+        pollfd in{STDIN_FILENO, POLLIN, 0};
+        if (::poll(&in, 1, static_cast<int>(time.count())) <= 0) return true;
+        char buffer[512];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0) {
+            ended_ = n == 0 || (errno != EINTR && errno != EAGAIN);
+            return !ended_;
+        }
+        pending_.append(buffer, static_cast<std::size_t>(n));
+        for (auto end = pending_.find('\n'); end != std::string::npos; end = pending_.find('\n')) {
+            act(pending_.substr(0, end));
+            pending_.erase(0, end + 1);
+        }
+        return true;
+    }
+
+  private:
+    void act(const std::string& line) {
+        std::istringstream words(line);
+        std::string verb, port, extra;
+        words >> verb >> port >> extra;
+        const bool needsPort =
+            verb == "cancel" || verb == "retry" || verb == "disable" || verb == "enable";
+        if (verb == "pause" && port.empty())
+            line_.pause();
+        else if (verb == "resume" && port.empty())
+            line_.resume();
+        else if (needsPort && !port.empty() && extra.empty() && verb == "cancel")
+            line_.cancel(port);
+        else if (needsPort && !port.empty() && extra.empty() && verb == "retry")
+            line_.retry(port);
+        else if (needsPort && !port.empty() && extra.empty())
+            line_.setEnabled(port, verb == "enable");
+        else if (!verb.empty())
+            std::fprintf(err_,
+                         "imgdl: '%s' is not a station command (cancel, retry, disable or "
+                         "enable PORT; pause; resume)\n",
+                         Printable(line).c_str());
+    }
+
+    station::Station& line_;
+    std::FILE* err_;
+    std::string pending_;
+    bool ended_ = false;
+};
+
 int RunStation(StationArgs args, const Console& c) {
     auto& config = args.config;
     config.recipe =
@@ -110,15 +177,23 @@ int RunStation(StationArgs args, const Console& c) {
     EventPrinter printer(c.out);
     station::Station line(config, image, printer);
     if (const auto e = line.start(); e.failed()) return RefuseWith(c, e.message);
-    while (!(args.once && line.unitsEnded() >= *args.once))
-        if (signals.arrived(std::chrono::milliseconds(100))) break;
+    StationInput input(line, c.err);
+    while (!(args.once && line.unitsEnded() >= *args.once)) {
+        const bool reading = input.poll(std::chrono::milliseconds(100));
+        if (signals.arrived(std::chrono::milliseconds(reading ? 0 : 100))) break;
+    }
     line.stopLooking();
-    // Working units go on to their end, unless a second signal says otherwise.
+    // Working units go on to their end, unless a second signal or the bound cancels them;
+    // a cancelled unit's row still ends by the ledger's rule.
     const auto giveUp = std::chrono::steady_clock::now() + kFinishBound;
     while (!line.waitUntilNoneWorking(std::chrono::milliseconds(100)))
         if (signals.arrived(std::chrono::milliseconds(0)) ||
-            std::chrono::steady_clock::now() > giveUp)
-            std::_Exit(kExitSession);  // rows stay as the ledger's rule left them
+            std::chrono::steady_clock::now() > giveUp) {
+            line.cancelAll();
+            if (!line.waitUntilNoneWorking(kCancelBound))
+                std::_Exit(kExitSession);  // a ledger that does not answer: its rule holds
+            break;
+        }
     return line.unitsFailed() ? kExitSession : kExitOk;
 }
 

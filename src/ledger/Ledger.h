@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -128,6 +129,8 @@ class Ledger {
     virtual LedgerError checkWritable() = 0;
     // Every unit row, oldest first.
     virtual LedgerResult<std::vector<UnitRecord>> list() = 0;
+    // The newest row that holds `mac` (any result but released), or nothing.
+    virtual LedgerResult<std::optional<UnitRecord>> unitHolding(std::uint64_t mac) = 0;
 };
 
 // For tests only: called inside allocate's transaction once the row is written and

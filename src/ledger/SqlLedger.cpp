@@ -58,6 +58,38 @@ std::optional<UnitResult> ParseResult(std::string_view text) {
     return std::nullopt;
 }
 
+constexpr std::string_view kUnitColumns =
+    "SELECT id, mac, serial, target, kind, image_sha256, image_version, started, ended, result,"
+    " message, station, cause, port, found, label_prints FROM unit";
+
+// One row of kUnitColumns; a value no program of this line writes is an error.
+LedgerError ParseUnitRow(const SqlRow& r, UnitRecord& u) {
+    std::int64_t serial = 0, prints = 0;
+    const auto mac = ParseMac48(ToText(r[1]));
+    const auto result = ParseResult(ToText(r[9]));
+    if (!Number(r[0], u.id) || !mac || !Number(r[2], serial) || serial < 0 || serial > UINT32_MAX ||
+        !Number(r[15], prints) || prints < 0 || prints > UINT32_MAX)
+        return Malformed("unit row " + ToText(r[0]));
+    if (!result)
+        return Malformed("unit row " + ToText(r[0]) + " has the result '" + ToText(r[9]) + "'");
+    u.mac = *mac;
+    u.serial = static_cast<std::uint32_t>(serial);
+    u.target = ToText(r[3]);
+    u.kind = ToText(r[4]);
+    u.imageSha256 = ToText(r[5]);
+    u.imageVersion = ToText(r[6]);
+    u.started = ToText(r[7]);
+    u.ended = ToText(r[8]);
+    u.result = *result;
+    u.message = ToText(r[10]);
+    u.station = ToText(r[11]);
+    u.cause = ToText(r[12]);
+    u.port = ToText(r[13]);
+    u.found = ToText(r[14]);
+    u.labelPrints = static_cast<std::uint32_t>(prints);
+    return {};
+}
+
 struct Range {
     std::uint64_t macFirst = 0;
     std::uint64_t macLast = 0;
@@ -303,44 +335,29 @@ class SqlLedger final : public Ledger {
     LedgerResult<std::vector<UnitRecord>> list() override {
         if (LedgerError e = ready(); e.failed()) return e;
         std::vector<SqlRow> rows;
-        if (LedgerError e = c_->exec(
-                "SELECT id, mac, serial, target, kind, image_sha256, image_version, started,"
-                " ended, result, message, station, cause, port, found, label_prints"
-                " FROM unit ORDER BY id",
-                {}, &rows);
+        if (LedgerError e = c_->exec(std::string(kUnitColumns) + " ORDER BY id", {}, &rows);
             e.failed())
             return e;
-        std::vector<UnitRecord> units;
-        units.reserve(rows.size());
-        for (const SqlRow& r : rows) {
-            UnitRecord u;
-            std::int64_t serial = 0, prints = 0;
-            const auto mac = ParseMac48(ToText(r[1]));
-            const auto result = ParseResult(ToText(r[9]));
-            if (!Number(r[0], u.id) || !mac || !Number(r[2], serial) || serial < 0 ||
-                serial > UINT32_MAX || !Number(r[15], prints) || prints < 0 || prints > UINT32_MAX)
-                return Malformed("unit row " + ToText(r[0]));
-            if (!result)
-                return Malformed("unit row " + ToText(r[0]) + " has the result '" + ToText(r[9]) +
-                                 "'");
-            u.mac = *mac;
-            u.serial = static_cast<std::uint32_t>(serial);
-            u.target = ToText(r[3]);
-            u.kind = ToText(r[4]);
-            u.imageSha256 = ToText(r[5]);
-            u.imageVersion = ToText(r[6]);
-            u.started = ToText(r[7]);
-            u.ended = ToText(r[8]);
-            u.result = *result;
-            u.message = ToText(r[10]);
-            u.station = ToText(r[11]);
-            u.cause = ToText(r[12]);
-            u.port = ToText(r[13]);
-            u.found = ToText(r[14]);
-            u.labelPrints = static_cast<std::uint32_t>(prints);
-            units.push_back(std::move(u));
-        }
+        std::vector<UnitRecord> units(rows.size());
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (LedgerError e = ParseUnitRow(rows[i], units[i]); e.failed()) return e;
         return units;
+    }
+
+    LedgerResult<std::optional<UnitRecord>> unitHolding(std::uint64_t mac) override {
+        if (LedgerError e = ready(); e.failed()) return e;
+        std::vector<SqlRow> rows;
+        const SqlValue key[] = {FormatMac48(mac)};
+        if (LedgerError e =
+                c_->exec(std::string(kUnitColumns) + " WHERE mac = $1 AND result <> 'released'"
+                                                     " ORDER BY id DESC LIMIT 1",
+                         key, &rows);
+            e.failed())
+            return e;
+        if (rows.empty()) return std::optional<UnitRecord>();
+        UnitRecord unit;
+        if (LedgerError e = ParseUnitRow(rows[0], unit); e.failed()) return e;
+        return std::optional<UnitRecord>(std::move(unit));
     }
 
   private:

@@ -21,7 +21,10 @@ SessionOutcome RunWithConnectRetries(
         if (outcome.error != ERR_CONNECT || attempt >= retries) return outcome;
         const auto wait = RetryWait(attempt);
         if (announce) announce(wait);
-        std::this_thread::sleep_for(wait);
+        if (!job.cancel)
+            std::this_thread::sleep_for(wait);
+        else if (!job.cancel->sleepFor(wait))
+            return outcome;
     }
 }
 

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "common/RecorderAddress.h"
+#include "session/SessionCancel.h"
 #include "session/SessionCause.h"
 
 namespace imgdl {
@@ -79,6 +80,8 @@ struct DownloadJob {
     // Where the worker reports; may be empty (reports are then dropped).
     std::shared_ptr<DownloadSink> window;
     SessionTimeouts timeouts;
+    // Lets another thread end the session; may be empty.
+    std::shared_ptr<SessionCancel> cancel;
     // Called with the new socket before it connects (tests set socket options here).
     std::function<void(int socketFd)> configureSocket;
     // Called on the worker thread with every protocol word sent (sent = true) or

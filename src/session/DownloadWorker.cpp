@@ -48,6 +48,23 @@ WaitResult WaitUntilWritable(int fd, const SessionTimeouts& t) {
     }
 }
 
+// The session's socket known to its cancel while the session runs.
+class CancelAttachment {
+  public:
+    CancelAttachment(SessionCancel* cancel, int fd)
+        : cancel_(cancel), attached_(!cancel || cancel->attach(fd)) {}
+    ~CancelAttachment() {
+        if (cancel_ && attached_) cancel_->detach();
+    }
+    CancelAttachment(const CancelAttachment&) = delete;
+    CancelAttachment& operator=(const CancelAttachment&) = delete;
+    explicit operator bool() const { return attached_; }
+
+  private:
+    SessionCancel* cancel_;
+    bool attached_;
+};
+
 // One session on one socket; remembers how far it got for the cause of a failure.
 class Session {
   public:
@@ -57,6 +74,9 @@ class Session {
         UniqueFd socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
         if (!socket) return failErrno(ERR_NETWORK, SessionStep::Connect, "no socket");
         fd_ = socket.get();
+        // Detached before the socket closes (declared after it).
+        const CancelAttachment attached(job_.cancel.get(), fd_);
+        if (!attached) return fail(ERR_CONNECT, SessionStep::Connect, "");
         if (const int code = connect()) return code;
         LimitSendTime(fd_, job_.timeouts.sendStall);
         if (const int code = handshake()) return code;
@@ -68,6 +88,8 @@ class Session {
         SessionCause cause;
         cause.step = step;
         cause.systemError = systemError;
+        // Whatever the step saw of a shut-down socket, the reason is the cancel.
+        if (job_.cancel && job_.cancel->cancelled()) text = ": cancelled";
         cause.text = std::string(SessionStepName(step)) + text;
         cause.payloadBytesSent = static_cast<std::uint64_t>(sent_);
         ReportFailure(job_, cause);

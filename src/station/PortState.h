@@ -30,6 +30,7 @@ struct PortEvent {
     std::string cause;                    // why it failed
     std::string label;                    // where a done unit's label went
     std::string labelError;               // why it has none: the unit is done all the same
+    std::string hold;                     // what keeps a waiting port from looking
 };
 
 // A port's event with nothing known yet of a unit.

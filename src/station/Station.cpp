@@ -37,11 +37,19 @@ struct Station::Port : units::UnitObserver {
         event.percent = 0;
         return std::make_shared<ProgressSink>(*this);
     }
+    std::shared_ptr<SessionCancel> sessionCancel() override {
+        const std::lock_guard lock(cancelMutex);
+        return cancel;
+    }
 
     Station& station;
     StationPort config;
     std::unique_ptr<ledger::Ledger> ledger;
-    PortEvent event;
+    PortEvent event;  // only the port's thread touches it
+    std::atomic<bool> enabled{true};
+    std::atomic<bool> retryAsked{false};
+    std::mutex cancelMutex;
+    std::shared_ptr<SessionCancel> cancel;  // while a unit works
     std::thread thread;
 };
 
@@ -82,9 +90,16 @@ void Station::stopLooking() {
     changed_.notify_all();
 }
 
-bool Station::pause(std::chrono::milliseconds time) {
+bool Station::rest(std::chrono::milliseconds time) {
     std::unique_lock lock(mutex_);
     return !changed_.wait_for(lock, time, [this] { return stopping_.load(); });
+}
+
+bool Station::nap(std::chrono::milliseconds time) {
+    std::unique_lock lock(mutex_);
+    const std::uint64_t before = controls_;
+    changed_.wait_for(lock, time, [&] { return stopping_ || controls_ != before; });
+    return !stopping_;
 }
 
 bool Station::waitUntilNoneWorking(std::chrono::milliseconds bound) {
@@ -126,24 +141,98 @@ void Station::label(Port& port, const ledger::Allocation& unit, const units::Uni
                                                     : output.file + ", printer " + output.printer;
 }
 
-bool Station::waitUntilGone(const Port& port) {
+Station::AfterUnit Station::waitUntilGone(Port& port, bool failed) {
     auto lastSeen = std::chrono::steady_clock::now();
     while (!stopping_) {
+        if (port.retryAsked.exchange(false) && failed) return AfterUnit::Retry;
+        if (!port.enabled) return AfterUnit::Gone;
         if (UnitAnswers(port.config.address, config_.probeEvery))
             lastSeen = std::chrono::steady_clock::now();
         else if (std::chrono::steady_clock::now() - lastSeen >= config_.goneAfter)
-            return true;
-        if (!pause(config_.probeEvery)) return false;
+            return AfterUnit::Gone;
+        if (!nap(config_.probeEvery)) break;
     }
-    return false;
+    return AfterUnit::Stopped;
+}
+
+void Station::waitingFor(Port& port, const std::string& hold) {
+    if (port.event.state == PortState::Waiting && port.event.hold == hold) return;
+    port.event = FreshEvent(port.config.name, PortState::Waiting);
+    port.event.hold = hold;
+    emit(port, PortState::Waiting);
+}
+
+// A unit whose Ethernet address the ledger handed out already holds an identity (a unit
+// restarting after its write, one plugged again): it gets no second one.
+bool Station::alreadyProvisioned(Port& port) {
+    const auto ethernet = NeighbourMac(port.config.address);
+    if (!ethernet) return false;
+    const auto held = port.ledger->unitHolding(*ethernet);
+    if (!held.ok() || !held.value()) return false;
+    port.event = FreshEvent(port.config.name, PortState::AlreadyProvisioned);
+    port.event.mac = ledger::FormatMac48(held.value()->mac);
+    port.event.serial = held.value()->serial;
+    emit(port, PortState::AlreadyProvisioned);
+    return true;
+}
+
+void Station::provision(Port& port) {
+    port.event = FreshEvent(port.config.name, PortState::Found);
+    const units::UnitOrigin origin{port.config.name, UtcText(std::chrono::system_clock::now())};
+    {
+        const std::lock_guard lock(port.cancelMutex);
+        port.cancel = std::make_shared<SessionCancel>();
+    }
+    emit(port, PortState::Found);
+    emit(port, PortState::Working);
+    const units::UnitOutcome outcome =
+        units::ProvisionUnit(*port.ledger, plan_, port.config.address, port, origin);
+    {
+        const std::lock_guard lock(port.cancelMutex);
+        port.cancel.reset();
+    }
+    if (outcome.unit) {
+        port.event.mac = ledger::FormatMac48(outcome.unit->mac);
+        port.event.serial = outcome.unit->serial;
+    }
+    port.event.cause = outcome.done() ? "" : outcome.message;
+    if (!outcome.cause.text.empty()) port.event.cause += " (" + outcome.cause.text + ")";
+    if (!outcome.ledgerError.empty()) port.event.cause += "; ledger: " + outcome.ledgerError;
+    if (outcome.done() && outcome.unit && config_.labels.wanted())
+        label(port, *outcome.unit, origin);
+    emit(port, outcome.done() ? PortState::Done : PortState::Failed);
 }
 
 void Station::runPort(Port& port) {
     port.event.port = port.config.name;
     emit(port, PortState::Waiting);
+    auto nextHoldCheck = std::chrono::steady_clock::now();
+    std::string hold;
     while (!stopping_) {
+        if (!port.enabled) {
+            if (port.event.state != PortState::Disabled) {
+                port.event = FreshEvent(port.config.name, PortState::Disabled);
+                emit(port, PortState::Disabled);
+            }
+            nap(std::chrono::hours(1));
+            continue;
+        }
+        // The interface's state is read once a second, not at every probe.
+        if (std::chrono::steady_clock::now() >= nextHoldCheck) {
+            hold = PortHold(port.config.address);
+            nextHoldCheck = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        }
+        waitingFor(port, paused_ ? "paused" : hold);
+        if (paused_ || !hold.empty()) {
+            nap(paused_ ? std::chrono::hours(1) : std::chrono::seconds(1));
+            continue;
+        }
         if (!UnitAnswers(port.config.address, config_.probeEvery)) {
-            pause(config_.probeEvery);
+            nap(config_.probeEvery);
+            continue;
+        }
+        if (alreadyProvisioned(port)) {
+            if (waitUntilGone(port, false) == AfterUnit::Stopped) break;
             continue;
         }
         {
@@ -151,33 +240,71 @@ void Station::runPort(Port& port) {
             if (stopping_) break;
             ++working_;
         }
-        port.event = FreshEvent(port.config.name, PortState::Found);
-        const units::UnitOrigin origin{port.config.name, UtcText(std::chrono::system_clock::now())};
-        emit(port, PortState::Found);
-        emit(port, PortState::Working);
-        const units::UnitOutcome outcome =
-            units::ProvisionUnit(*port.ledger, plan_, port.config.address, port, origin);
-        if (outcome.unit) {
-            port.event.mac = ledger::FormatMac48(outcome.unit->mac);
-            port.event.serial = outcome.unit->serial;
-        }
-        port.event.cause = outcome.done() ? "" : outcome.message;
-        if (!outcome.cause.text.empty()) port.event.cause += " (" + outcome.cause.text + ")";
-        if (!outcome.ledgerError.empty()) port.event.cause += "; ledger: " + outcome.ledgerError;
-        if (outcome.done() && config_.labels.wanted()) label(port, *outcome.unit, origin);
-        emit(port, outcome.done() ? PortState::Done : PortState::Failed);
+        port.retryAsked = false;
+        provision(port);
+        const bool failed = port.event.state == PortState::Failed;
         {
             std::lock_guard lock(mutex_);
             ++ended_;
-            if (!outcome.done()) ++failed_;
+            if (failed) ++failed_;
             --working_;
         }
         changed_.notify_all();
         // A unit restarting after its write must not be taken for a new one.
-        if (!pause(config_.settle) || !waitUntilGone(port)) break;
-        port.event = FreshEvent(port.config.name, PortState::Waiting);
-        emit(port, PortState::Waiting);
+        if (!rest(config_.settle)) break;
+        const AfterUnit after = waitUntilGone(port, failed);
+        if (after == AfterUnit::Stopped) break;
+        if (after == AfterUnit::Gone) waitingFor(port, {});
     }
+}
+
+Station::Port* Station::find(const std::string& name) {
+    for (auto& port : ports_)
+        if (port->config.name == name) return port.get();
+    return nullptr;
+}
+
+void Station::controlChanged() {
+    {
+        const std::lock_guard lock(mutex_);
+        ++controls_;
+    }
+    changed_.notify_all();
+}
+
+void Station::cancel(const std::string& name) {
+    if (Port* port = find(name)) {
+        const std::lock_guard lock(port->cancelMutex);
+        if (port->cancel) port->cancel->cancel();
+    }
+}
+
+void Station::cancelAll() {
+    for (auto& port : ports_) cancel(port->config.name);
+}
+
+void Station::retry(const std::string& name) {
+    if (Port* port = find(name)) {
+        port->retryAsked = true;
+        controlChanged();
+    }
+}
+
+void Station::setEnabled(const std::string& name, bool enabled) {
+    if (Port* port = find(name)) {
+        port->enabled = enabled;
+        controlChanged();
+    }
+}
+
+void Station::pause() {
+    paused_ = true;
+    controlChanged();
+}
+
+void Station::resume() {
+    paused_ = false;
+    controlChanged();
 }
 
 std::string_view PortStateName(PortState state) {

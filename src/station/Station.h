@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -46,13 +47,35 @@ class Station {
     // Waits until `count` units have ended, a stop, or `bound`.
     bool waitForUnits(std::size_t count, std::chrono::milliseconds bound);
 
+    // A person's controls, from any thread; a port name that is not one does nothing.
+    // Ends the working unit's session within a second; its row follows the ledger's rule.
+    void cancel(const std::string& port);
+    void cancelAll();
+    // A failed unit still on its port is provisioned again.
+    void retry(const std::string& port);
+    // A disabled port finishes its unit, then looks for none until enabled.
+    void setEnabled(const std::string& port, bool enabled);
+    // No port looks for a new unit while paused; working units go on.
+    void pause();
+    void resume();
+    bool paused() const { return paused_; }
+
   private:
     struct Port;
+    enum class AfterUnit { Gone, Retry, Stopped };
     void runPort(Port& port);
+    void provision(Port& port);
+    bool alreadyProvisioned(Port& port);
     void emit(Port& port, PortState state);
+    // Waiting, told once, with what keeps the port from looking (empty: nothing).
+    void waitingFor(Port& port, const std::string& hold);
     // Sleeps `time` unless the station stops looking first; false then.
-    bool pause(std::chrono::milliseconds time);
-    bool waitUntilGone(const Port& port);
+    bool rest(std::chrono::milliseconds time);
+    // Sleeps `time` unless the station stops or a control changes; false when stopping.
+    bool nap(std::chrono::milliseconds time);
+    void controlChanged();
+    Port* find(const std::string& name);
+    AfterUnit waitUntilGone(Port& port, bool failed);
     // The label of a unit just done, as the configuration asks; told in the port's event.
     void label(Port& port, const ledger::Allocation& unit, const units::UnitOrigin& origin);
 
@@ -63,6 +86,8 @@ class Station {
     std::mutex mutex_;
     std::condition_variable changed_;
     std::atomic<bool> stopping_{false};
+    std::atomic<bool> paused_{false};
+    std::uint64_t controls_ = 0;  // changes of any control, under mutex_
     std::atomic<std::size_t> ended_{0}, failed_{0}, working_{0};
 };
 

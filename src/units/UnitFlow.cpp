@@ -98,6 +98,7 @@ class UnitRun {
         job.payload = std::move(payload);
         job.timeouts = plan_.timeouts;
         job.window = observer_.sessionSink(command);
+        job.cancel = observer_.sessionCancel();
         if (carriesIdentity) job.beforePayload = [this](std::string& why) { return mark(why); };
         const SessionOutcome outcome = RunWithConnectRetries(
             job, plan_.retries,

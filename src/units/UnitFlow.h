@@ -43,6 +43,8 @@ class UnitObserver {
     virtual void retrying(const RecorderAddress&, std::chrono::milliseconds /*wait*/) {}
     // Where the session of `command` reports its stages and progress; may be null.
     virtual std::shared_ptr<DownloadSink> sessionSink(std::uint32_t /*command*/) { return {}; }
+    // What ends the unit's sessions from outside (a person's cancel); may be empty.
+    virtual std::shared_ptr<SessionCancel> sessionCancel() { return {}; }
 };
 
 // What the unit's row says at the end.

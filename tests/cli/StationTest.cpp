@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <map>
@@ -15,6 +16,7 @@
 #include "CliTestSupport.h"
 #include "JsonTestSupport.h"
 #include "common/UtcTime.h"
+#include "station/Probe.h"
 #include "station/StationConfig.h"
 
 namespace imgdl::test {
@@ -51,6 +53,31 @@ TEST(StationPorts, ParsedWhereTheyAreTyped) {
         ASSERT_TRUE(port) << c.text << ": " << error;
         EXPECT_EQ(port->address.text(), c.parsed);
     }
+}
+
+// The kernel's neighbour table as /proc/net/arp shows it.
+TEST(StationPorts, AUnitsEthernetAddressComesFromItsPortsNeighbourEntry) {
+    const char* table =
+        "IP address       HW type     Flags       HW address            Mask     Device\n"
+        "192.168.0.1      0x1         0x2         02:12:ab:00:00:07     *        veth-p1\n"
+        "192.168.0.1      0x1         0x2         02:12:ab:00:00:09     *        veth-p2\n"
+        "192.168.0.7      0x1         0x0         00:00:00:00:00:00     *        veth-p3\n"
+        "10.0.0.1         0x1         0x2         zz:12:ab:00:00:09     *        eth0\n";
+    const struct {
+        const char* ip;
+        const char* device;
+        std::optional<std::uint64_t> mac;
+    } cases[] = {
+        {"192.168.0.1", "veth-p1", 0x0212AB000007},
+        {"192.168.0.1", "veth-p2", 0x0212AB000009},
+        {"192.168.0.1", "", 0x0212AB000007},
+        {"192.168.0.1", "veth-p3", std::nullopt},  // no entry on that port
+        {"192.168.0.7", "veth-p3", std::nullopt},  // incomplete: no address yet
+        {"10.0.0.1", "eth0", std::nullopt},        // not an address
+        {"127.0.0.1", "", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(station::FindNeighbour(table, c.ip, c.device), c.mac) << c.ip << " " << c.device;
 }
 
 class StationRun : public CliTest {
@@ -186,6 +213,86 @@ TEST_F(StationRun, EveryDoneUnitGetsItsLabelAndAFailedPrintLeavesItDone) {
     EXPECT_EQ(SplitWords(rows[1], ',')[15], "1");
     EXPECT_EQ(SplitWords(rows[2], ',')[3], "done");
     EXPECT_EQ(SplitWords(rows[2], ',')[15], "0");
+}
+
+// A person's controls typed on standard input, one line each, while units come and go.
+TEST_F(StationRun, CancelRetryPauseAndDisableFromStandardInput) {
+    const int port = FreePort();
+    auto unit = std::make_unique<Background>(
+        std::vector<std::string>{RECORDER_SIM_PROGRAM, "--listen",
+                                 "127.0.0.1:" + std::to_string(port), "--script", "stall"},
+        file("unit.out"), file("unit.err"));
+    ASSERT_EQ(::mkfifo(file("controls").c_str(), 0600), 0);
+    Background station(
+        {"/bin/sh", "-c",
+         "exec " + std::string(IMGDL_PROGRAM) +
+             " station --recipe identity --gone-after 0.5 --ledger " + ledger() +
+             " --port p=127.0.0.1:" + std::to_string(port) + " < " + file("controls")},
+        file("station.out"), file("station.err"));
+    std::ofstream controls(file("controls"));
+    const auto say = [&](const std::string& line) { controls << line << std::endl; };
+
+    ASSERT_TRUE(waitFor("working", 2));  // numbers handed out: the recorder now stalls
+    const auto cancelledAt = std::chrono::steady_clock::now();
+    say("cancel p");
+    ASSERT_TRUE(waitFor("failed", 1));
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelledAt, 2s);
+    EXPECT_THAT(events().back()["cause"].get<std::string>(), testing::HasSubstr("cancelled"));
+
+    say("retry p");  // the same unit, still plugged; its recorder answers now
+    ASSERT_TRUE(waitFor("done", 1)) << ReadText(file("station.err"));
+
+    unit.reset();
+    ASSERT_TRUE(waitFor("waiting", 2));
+    say("pause");
+    const auto paused = [&] {
+        for (const auto& e : events())
+            if (e.contains("hold") && e["hold"] == "paused") return true;
+        return false;
+    };
+    for (int i = 0; i < 100 && !paused(); ++i) std::this_thread::sleep_for(20ms);
+    ASSERT_TRUE(paused());
+    unit = plug(port, "next");
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(count("found"), 2u) << "a paused station took a unit";
+    say("resume");
+    ASSERT_TRUE(waitFor("done", 2));
+    say("disable p");
+    ASSERT_TRUE(waitFor("disabled", 1));
+    say("nonsense");
+    controls.close();
+    ::kill(station.pid(), SIGINT);
+    EXPECT_EQ(station.wait(20s), 3) << "a unit failed";
+    EXPECT_THAT(ReadText(file("station.err")),
+                testing::HasSubstr("'nonsense' is not a station command"));
+
+    const auto rows = SplitLines(imgdl("ledger list --csv --ledger " + ledger()).out);
+    ASSERT_EQ(rows.size(), 4u);
+    // Cancelled after its payload: uncertain, never handed out again.
+    EXPECT_EQ(SplitWords(rows[1], ',')[3], "uncertain");
+    EXPECT_EQ(SplitWords(rows[2], ',')[3], "done");
+    EXPECT_EQ(SplitWords(rows[3], ',')[3], "done");
+}
+
+TEST_F(StationRun, ASecondSignalCancelsAWorkingUnitAndItsRowEndsByTheRule) {
+    const int port = FreePort();
+    Background unit({RECORDER_SIM_PROGRAM, "--listen", "127.0.0.1:" + std::to_string(port),
+                     "--script", "stall"},
+                    file("unit.out"), file("unit.err"));
+    Background station({IMGDL_PROGRAM, "station", "--recipe", "identity", "--ledger", ledger(),
+                        "--port", "p=127.0.0.1:" + std::to_string(port)},
+                       file("station.out"), file("station.err"));
+    ASSERT_TRUE(waitFor("working", 2));
+    std::this_thread::sleep_for(300ms);  // the payload is out; the recorder stays silent
+    ::kill(station.pid(), SIGINT);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(station.running()) << "the first signal lets the unit finish";
+    ::kill(station.pid(), SIGINT);
+    EXPECT_EQ(station.wait(3s), 3) << ReadText(file("station.err"));
+    const auto rows = SplitLines(imgdl("ledger list --csv --ledger " + ledger()).out);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(SplitWords(rows[1], ',')[3], "uncertain");
+    EXPECT_THAT(rows[1], testing::HasSubstr("cancelled"));
 }
 
 TEST_F(StationRun, ABadConfigurationIsRefusedBeforeAnyUnit) {

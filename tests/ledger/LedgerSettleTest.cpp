@@ -208,6 +208,22 @@ TEST_P(LedgerSettle, AVersion2LedgerGainsPortsAndLabelCounts) {
     EXPECT_EQ(row(found.value().id).labelPrints, 0u);
 }
 
+// Which unit holds a MAC: the newest row that is not released.
+TEST_P(LedgerSettle, TheUnitHoldingAMacIsItsNewestRowNotReleased) {
+    const Allocation first = allocate();
+    ASSERT_FALSE(ledger_->release(first.id, "refused").failed());
+    EXPECT_FALSE(ledger_->unitHolding(first.mac).value());
+    const Allocation again = allocate();  // the released number, handed out again
+    ASSERT_EQ(again.mac, first.mac);
+    ASSERT_FALSE(ledger_->finish(again.id, Outcome::Done, "").failed());
+    const auto held = ledger_->unitHolding(first.mac);
+    ASSERT_TRUE(held.ok() && held.value());
+    EXPECT_EQ(held.value()->id, again.id);
+    EXPECT_EQ(held.value()->result, UnitResult::Done);
+    EXPECT_EQ(held.value()->serial, again.serial);
+    EXPECT_FALSE(ledger_->unitHolding(kFirst + 40).value());
+}
+
 // A row no program of this line could have written is an error, never read as allocated.
 TEST_P(LedgerSettle, AnUnknownResultIsAnError) {
     allocate();

@@ -26,8 +26,9 @@ constexpr std::string_view kUsage =
     "--write-delay waits MS milliseconds between the two acknowledgements of an image.\n"
     "--count N serves N recorders on consecutive ports from PORT (their lines start with\n"
     "127.0.0.1:PORT). --script plays a comma list of behaviours, one per session of each\n"
-    "recorder, then ok: ok, incompatible, close-before-ack, close-between-acks,\n"
-    "garbage-ack, bad-echo, stall, slow-read, stop-reading.\n";
+    "recorder (a connection that sends nothing is none), then ok: ok, incompatible,\n"
+    "close-before-ack, close-between-acks, garbage-ack, bad-echo, stall, slow-read,\n"
+    "stop-reading.\n";
 
 struct Options {
     std::uint16_t port = 5000;
@@ -134,6 +135,9 @@ class SessionReporter {
             options_.count > 1 ? "127.0.0.1:" + std::to_string(recorder.port()) : "";
         auto sessions = std::make_shared<std::size_t>(0);
         recorder.setSessionCallback([this, &recorder, prefix, sessions](const auto& s) {
+            // A connection that sent nothing is a station's probe, not a session: it
+            // neither takes a turn of the script nor makes a line.
+            if (s.received.empty()) return;
             const std::size_t index = ++*sessions;
             recorder.setBehaviour(behaviourOf(index));
             report(prefix, index, s);
