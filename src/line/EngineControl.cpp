@@ -14,16 +14,14 @@ class EngineControl final : public StationControl {
         return e.failed() ? e.message : std::string();
     }
     void stop() override { station_.stopLooking(); }
-    // TODO: wire to Station::cancel once the engine has it.
-    void cancel(const std::string&) override {}
-    // TODO: wire to Station::retry once the engine has it.
-    void retry(const std::string&) override {}
-    // TODO: wire to Station::setEnabled once the engine has it.
-    void setEnabled(const std::string&, bool) override {}
-    // TODO: wire to Station::pause, resume and paused once the engine has them.
-    void pause() override {}
-    void resume() override {}
-    bool paused() const override { return false; }
+    void cancel(const std::string& port) override { station_.cancel(port); }
+    void retry(const std::string& port) override { station_.retry(port); }
+    void setEnabled(const std::string& port, bool enabled) override {
+        station_.setEnabled(port, enabled);
+    }
+    void pause() override { station_.pause(); }
+    void resume() override { station_.resume(); }
+    bool paused() const override { return station_.paused(); }
 
   private:
     station::Station station_;

@@ -13,7 +13,7 @@ bool PortView::canRetry() const {
     return state == PortState::Failed;
 }
 bool PortView::canDisable() const {
-    return !canCancel();
+    return true;
 }
 bool PortView::canReprint() const {
     return state == PortState::Done && !mac.empty();
@@ -62,6 +62,7 @@ std::optional<PortBoard::Change> PortBoard::apply(const station::PortEvent& even
     view.cause = event.cause;
     view.label = event.label;
     view.labelError = event.labelError;
+    view.hold = event.hold;
     return Change{*index, ends && before != event.state};
 }
 

@@ -23,12 +23,12 @@ struct PortView {
     std::string cause;
     std::string label;       // where the unit's label went
     std::string labelError;  // why it has none
+    std::string hold;        // what keeps a waiting port from looking
     std::optional<Clock::time_point> found, ended;
 
     bool canCancel() const;
     bool canRetry() const;
-    // Taking a port out of service (or back) while a unit works on it would leave that
-    // unit half done: cancel it first.
+    // Always: a port taken out of service while a unit works finishes that unit first.
     bool canDisable() const;
     bool canReprint() const;
     // From the unit's finding to its end, or to `now` while it works.

@@ -181,7 +181,7 @@ void PortCard::display(const PortView& view, Clock::time_point now, bool labelsW
     progress_->setValue(static_cast<int>(view.percent));
     elapsed_->setText(view.found ? QString::fromStdString(FormatElapsed(view.elapsed(now)))
                                  : QString());
-    QString note = QString::fromStdString(view.cause);
+    QString note = QString::fromStdString(view.hold.empty() ? view.cause : view.hold);
     if (!view.labelError.empty())
         note = tr("No label: %1").arg(QString::fromStdString(view.labelError));
     else if (!view.label.empty())

@@ -113,9 +113,8 @@ TEST_F(LineStation, TheHeaderCountsWhatTheLedgerHolds) {
     open(ports);
     auto a = plug(ports[0], "a");
     auto b = plug(ports[1], "b");
-    // Hangs up before it answers the identity: a failed unit. (The station's probe, a
-    // connection that sends nothing, is a session to the recorder too.)
-    auto c = plug(ports[2], "c", {"--script", "close-before-ack,close-before-ack"});
+    // Hangs up before it answers the identity: a failed unit.
+    auto c = plug(ports[2], "c", {"--script", "close-before-ack"});
     ASSERT_EQ(watch("p0", "DONE").back(), "DONE");
     ASSERT_EQ(watch("p1", "DONE").back(), "DONE");
     ASSERT_EQ(watch("p2", "FAILED").back(), "FAILED");
@@ -154,6 +153,75 @@ TEST_F(LineStation, ReprintFromACardMakesTheLabelAgainAndTheLedgerCountsIt) {
     EXPECT_TRUE(std::filesystem::is_regular_file(file));
     EXPECT_EQ(rows().at(0).labelPrints, 2u);
     EXPECT_EQ(Text(window->card("p0"), "cause"), QString::fromStdString("Label: " + file));
+}
+
+// A unit whose recorder stops answering holds its card until a person cancels it.
+TEST_F(LineStation, CancelRetryAndDisableFromACardByKeyboard) {
+    const int port = FreePort();
+    open({port});
+    auto unit = plug(port, "stalled", {"--script", "stall"});
+    ASSERT_EQ(watch("p0", "WORKING").back(), "WORKING");
+    auto* card = window->card("p0");
+    QTRY_VERIFY(!Text(card, "serial").isEmpty());  // numbers handed out
+    QTest::qWait(300);                             // the payload is out; the recorder is silent
+
+    auto* cancel = Button(card, "cancel");
+    ASSERT_TRUE(TabTo(window.get(), cancel));
+    const auto cancelledAt = std::chrono::steady_clock::now();
+    QTest::keyClick(cancel, Qt::Key_Space);
+    ASSERT_EQ(watch("p0", "FAILED", 5s).back(), "FAILED");
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelledAt, 2s);
+    EXPECT_TRUE(Text(card, "cause").contains("cancelled")) << Text(card, "cause").toStdString();
+    auto all = rows();
+    ASSERT_EQ(all.size(), 1u);
+    // Cancelled after its payload: its numbers are never handed out again.
+    EXPECT_EQ(all[0].result, ledger::UnitResult::Uncertain);
+
+    // The same unit, still plugged, answers now.
+    auto* retry = Button(card, "retry");
+    ASSERT_TRUE(TabTo(window.get(), retry));
+    QTest::keyClick(retry, Qt::Key_Return);
+    ASSERT_EQ(watch("p0", "DONE").back(), "DONE");
+    all = rows();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[1].result, ledger::UnitResult::Done);
+    EXPECT_NE(all[1].mac, all[0].mac);
+    EXPECT_EQ(Text(card, "mac"), QString::fromStdString(labels::ColonMac(all[1].mac)));
+
+    // Out of service: a fresh unit plugged in is left alone.
+    auto* disable = Button(card, "disable");
+    ASSERT_TRUE(TabTo(window.get(), disable));
+    QTest::keyClick(disable, Qt::Key_Space);
+    ASSERT_EQ(watch("p0", "DISABLED", 5s).back(), "DISABLED");
+    unit = plug(port, "fresh");
+    QTest::qWait(1500);
+    EXPECT_EQ(Text(card, "state"), "DISABLED");
+    EXPECT_EQ(rows().size(), 2u);
+    EXPECT_EQ(ReadText(dir.file("fresh.out")).find("CMD_MAC_AND_SERIAL"), std::string::npos);
+
+    // Back in service, the fresh unit gets the next numbers.
+    EXPECT_EQ(disable->text(), "Enable");
+    ASSERT_TRUE(TabTo(window.get(), disable));
+    QTest::keyClick(disable, Qt::Key_Space);
+    ASSERT_EQ(watch("p0", "DONE").back(), "DONE");
+    EXPECT_EQ(rows().size(), 3u);
+}
+
+TEST_F(LineStation, APausedStationTakesNoUnitAndSaysSoOnItsCards) {
+    const int port = FreePort();
+    open({port});
+    auto* pause = Button(window.get(), "pause");
+    ASSERT_TRUE(TabTo(window.get(), pause));
+    QTest::keyClick(pause, Qt::Key_Space);
+    EXPECT_EQ(pause->text(), "Resume");
+    QTRY_COMPARE(Text(window->card("p0"), "cause"), "paused");
+    auto unit = plug(port, "unit");
+    QTest::qWait(1000);
+    EXPECT_EQ(Text(window->card("p0"), "state"), "WAITING");
+    EXPECT_TRUE(rows().empty());
+    QTest::keyClick(pause, Qt::Key_Space);
+    EXPECT_EQ(pause->text(), "Pause");
+    ASSERT_EQ(watch("p0", "DONE").back(), "DONE");
 }
 
 }  // namespace

@@ -27,8 +27,8 @@ TEST(PortBoard, ActionsApplyOnlyInTheirStates) {
         bool cancel, retry, disable, reprint;
     } cases[] = {
         {PortState::Waiting, false, false, true, false},
-        {PortState::Found, true, false, false, false},
-        {PortState::Working, true, false, false, false},
+        {PortState::Found, true, false, true, false},
+        {PortState::Working, true, false, true, false},
         {PortState::Done, false, false, true, true},
         {PortState::Failed, false, true, true, false},
         {PortState::AlreadyProvisioned, false, false, true, false},
