@@ -6,7 +6,9 @@
 
 #include <cinttypes>
 #include <mutex>
+#include <set>
 #include <sstream>
+#include <variant>
 
 #include "CommandLine.h"
 #include "CommandSupport.h"
@@ -15,19 +17,27 @@
 #include "common/UnsignedField.h"
 #include "image/ImageLayout.h"
 #include "labels/LabelLayout.h"
+#include "labels/UnitLabels.h"
 #include "station/Station.h"
+#include "station/StationFile.h"
 #include "units/ImageSnapshot.h"
 
 namespace imgdl::cli {
 namespace {
 
 constexpr const char* kStationUsage =
-    "usage: imgdl station --port NAME=A.B.C.D[:PORT][%INTERFACE] [--port ...]\n"
+    "usage: imgdl station [FILE] --port NAME=A.B.C.D[:PORT][%INTERFACE] [--port ...]\n"
     "                     --recipe identity|integrated [--image FILE] [--ledger L]\n"
     "                     [--settle S] [--gone-after S] [--once N] [--json]\n"
     "                     [--retries N] [--connect-timeout S] [--ack-timeout S]\n"
     "                     [--write-timeout S] [--ledger-timeout S]\n"
     "                     [--label-folder DIR] [--label-print PRINTER] [--label-layout FILE]\n"
+    "                     [--save FILE]\n"
+    "FILE is a station file (key = value lines: recipe, image, image-sha256, ledger,\n"
+    "settle, gone-after, retries, the timeouts, label-folder, label-print, label-layout,\n"
+    "and port = NAME=ADDRESS once per port; relative paths from the file's folder). The\n"
+    "options override it; any --port replaces its ports. --save FILE writes the set-up\n"
+    "as a station file, the image's SHA-256 pinned, and ends.\n"
     "Each port looks for a unit (a TCP connection to its address, out of its interface),\n"
     "provisions the one it finds with the recipe and the ledger's next numbers, waits\n"
     "--settle seconds (the unit's restart after a write), then waits until the unit has\n"
@@ -53,11 +63,71 @@ constexpr std::chrono::seconds kFinishBound{60};
 constexpr std::chrono::seconds kCancelBound{15};
 
 struct StationArgs {
-    station::StationConfig config;
+    station::StationConfig config;  // what the options said
+    std::set<std::string> given;    // the options on the line, which override the file
+    std::string file, save, labelLayout;
     std::string recipe;
     std::optional<std::size_t> once;
     bool json = false;
 };
+
+// The options that set what a station file sets.
+const char* const kFileOptions[] = {
+    "--port",          "--recipe",         "--image",       "--ledger",          "--settle",
+    "--gone-after",    "--ledger-timeout", "--retries",     "--connect-timeout", "--ack-timeout",
+    "--write-timeout", "--label-folder",   "--label-print", "--label-layout"};
+
+// The file's set-up with every option given on the line in its place.
+void Override(station::StationFile& file, const StationArgs& a) {
+    station::StationConfig& c = file.config;
+    const station::StationConfig& o = a.config;
+    const auto given = [&a](const char* name) { return a.given.count(name) > 0; };
+    if (given("--port")) c.ports = o.ports;
+    if (given("--recipe"))
+        c.recipe = a.recipe == "integrated" ? units::Recipe::Integrated : units::Recipe::Identity;
+    if (given("--image")) {
+        c.image = o.image;
+        file.imageSha256.clear();  // the file pinned its own image, not this one
+    }
+    if (given("--ledger")) c.ledger = o.ledger;
+    if (given("--settle")) c.settle = o.settle;
+    if (given("--gone-after")) c.goneAfter = o.goneAfter;
+    if (given("--ledger-timeout")) c.ledgerWait = o.ledgerWait;
+    if (given("--retries")) c.retries = o.retries;
+    if (given("--connect-timeout")) c.timeouts.connect = o.timeouts.connect;
+    if (given("--write-timeout")) c.timeouts.sendStall = o.timeouts.sendStall;
+    if (given("--ack-timeout")) {
+        c.timeouts.handshakeReply = o.timeouts.handshakeReply;
+        c.timeouts.firstAck = o.timeouts.firstAck;
+        c.timeouts.writtenAck = o.timeouts.writtenAck;
+    }
+    if (given("--label-folder")) c.labels.folder = o.labels.folder;
+    if (given("--label-print")) c.labels.printer = o.labels.printer;
+    if (given("--label-layout")) {
+        c.labels.layout = o.labels.layout;
+        file.labelLayout = a.labelLayout;
+    }
+}
+
+// The station file with the options over it; an error message when the file is wrong.
+std::variant<station::StationFile, std::string> SetUp(const StationArgs& a) {
+    station::StationFile file;
+    if (!a.file.empty()) {
+        auto read = station::ReadStationFile(a.file);
+        if (auto* e = std::get_if<station::StationFileError>(&read)) return e->message;
+        file = std::get<station::StationFile>(read);
+    }
+    Override(file, a);
+    if (file.config.ledger.empty()) file.config.ledger = ledger::DefaultLedgerPath();
+    return file;
+}
+
+// Why the image read is not the one the file pins; empty when it is, or none is pinned.
+std::string PinMismatch(const station::StationFile& file, const units::ImageSnapshot& image) {
+    if (file.imageSha256.empty() || image.sha256 == file.imageSha256) return {};
+    return file.config.image + " is not the image the station file pins: its SHA-256 is " +
+           image.sha256 + ", the file's " + file.imageSha256;
+}
 
 // One line per port event, whole lines only, from every port's thread.
 class EventPrinter final : public station::PortListener {
@@ -160,19 +230,32 @@ class StationInput {
     bool ended_ = false;
 };
 
-int RunStation(StationArgs args, const Console& c) {
-    auto& config = args.config;
-    config.recipe =
-        args.recipe == "integrated" ? units::Recipe::Integrated : units::Recipe::Identity;
-    if (config.ledger.empty()) config.ledger = ledger::DefaultLedgerPath();
+// --save: the set-up written as a station file, the image's SHA-256 pinned.
+int SaveStationFile(station::StationFile file, const std::string& path,
+                    const std::shared_ptr<const units::ImageSnapshot>& image, const Console& c) {
+    if (image) file.imageSha256 = image->sha256;
+    const std::string error = labels::WriteFileWhole(path, station::FormatStationFile(file, path));
+    if (!error.empty()) return RefuseWith(c, error);
+    std::fprintf(c.out, "station file written: %s\n", path.c_str());
+    return kExitOk;
+}
+
+int RunStation(const StationArgs& args, const Console& c) {
+    auto setUp = SetUp(args);
+    if (auto* e = std::get_if<std::string>(&setUp)) return RefuseWith(c, *e);
+    const auto& file = std::get<station::StationFile>(setUp);
+    const station::StationConfig& config = file.config;
     if (const auto problems = station::CheckStationConfig(config); !problems.empty())
         return RefuseWith(c, problems.front());
     std::shared_ptr<const units::ImageSnapshot> image;
     if (config.recipe == units::Recipe::Integrated) {
         const auto snapshot = units::TakeImageSnapshot(config.image, ImageLayout::Integrated);
         if (!snapshot.image) return Refuse(c, snapshot.refusal);
+        if (const std::string e = PinMismatch(file, *snapshot.image); !e.empty())
+            return RefuseWith(c, e);
         image = snapshot.image;
     }
+    if (!args.save.empty()) return SaveStationFile(file, args.save, image, c);
     StopSignals signals;
     EventPrinter printer(c.out);
     station::Station line(config, image, printer);
@@ -222,12 +305,11 @@ void AddStationCommand(CLI::App& main, Action& chosen) {
                     config.ports.push_back(*port);
                 }
             })
-        ->required()
         ->allow_extra_args(false)
         ->type_name("NAME=ADDRESS");
-    leaf.add_option("--recipe", o->recipe)
-        ->required()
-        ->check(CLI::IsMember({"identity", "integrated"}));
+    leaf.add_option("FILE", o->file);
+    leaf.add_option("--save", o->save)->type_name("FILE");
+    leaf.add_option("--recipe", o->recipe)->check(CLI::IsMember({"identity", "integrated"}));
     leaf.add_option("--image", config.image)->type_name("FILE");
     AddLedgerOption(leaf, config.ledger);
     leaf.add_option_function<std::string>("--settle",
@@ -259,7 +341,8 @@ void AddStationCommand(CLI::App& main, Action& chosen) {
     leaf.add_option("--label-folder", config.labels.folder)->type_name("DIR");
     leaf.add_option("--label-print", config.labels.printer)->type_name("PRINTER");
     leaf.add_option_function<std::string>("--label-layout",
-                                          [&config](const std::string& path) {
+                                          [&config, &o = *o](const std::string& path) {
+                                              o.labelLayout = path;
                                               auto read = labels::ReadLabelLayout(path);
                                               if (auto* e = std::get_if<labels::LayoutError>(&read))
                                                   UsageError(e->message);
@@ -272,10 +355,14 @@ void AddStationCommand(CLI::App& main, Action& chosen) {
     AddSessionLimitOptions(leaf, *sessionLimits);
     OnParsed(
         leaf, chosen,
-        [o, sessionLimits] {
+        [o, sessionLimits, &leaf] {
             o->config.retries = sessionLimits->retries;
             o->config.timeouts = sessionLimits->timeouts;
-            if (o->recipe == "integrated" && o->config.image.empty())
+            for (const char* name : kFileOptions)
+                if (leaf.count(name) > 0) o->given.insert(name);
+            if (o->file.empty() && (o->config.ports.empty() || o->recipe.empty()))
+                UsageError("a station needs --port and --recipe, or a station FILE");
+            if (o->file.empty() && o->recipe == "integrated" && o->config.image.empty())
                 UsageError("the integrated recipe needs --image FILE");
         },
         [o](const Console& c) { return RunStation(*o, c); });

@@ -47,6 +47,7 @@ cases=(
     "imgdl ledger label 0012AB000000 --|--force --layout --ledger --out --print --serial --since"
     "imgdl ledger label 0012AB000000 --out |sub"
     "imgdl station --label-folder |sub"
+    "imgdl station |a.pdb b.bin c.txt d.img sub"
     "imgdl station --label-|--label-folder --label-layout --label-print"
     "imgdl ledger settle 0012AB000000 --as |done released void"
     "imgdl ledger list --|--csv --json --ledger"
