@@ -3,22 +3,46 @@
 #include <QApplication>
 #include <QScreen>
 #include <string_view>
+#include <variant>
 
 #include "image/ImageLayout.h"
 #include "line/EngineControl.h"
 #include "line/LineWindow.h"
 #include "res/StringTable.h"
+#include "station/StationFile.h"
 #include "ui/DialogService.h"
 #include "units/ImageSnapshot.h"
 
 namespace imgdl::line {
 namespace {
 
-// The station's settings from its file; the reason when there are none.
-std::optional<station::StationConfig> ReadLineConfig(const std::string& file, std::string& error) {
-    // TODO: station::ReadStationFile once the engine reads station files.
-    error = "cannot read the station file " + file;
-    return std::nullopt;
+// The station of `file`, ready to run; the reason when it cannot run.
+std::optional<station::StationFile> ReadLineStation(const std::string& file, std::string& error) {
+    auto read = station::ReadStationFile(file);
+    if (auto* e = std::get_if<station::StationFileError>(&read)) {
+        error = e->message;
+        return std::nullopt;
+    }
+    auto station = std::get<station::StationFile>(std::move(read));
+    if (station.config.ledger.empty()) station.config.ledger = ledger::DefaultLedgerPath();
+    if (const auto problems = station::CheckStationConfig(station.config); !problems.empty()) {
+        error = file + ": " + problems.front();
+        return std::nullopt;
+    }
+    return station;
+}
+
+// The integrated recipe's image, read once and checked against the pin of the file.
+std::variant<std::shared_ptr<const units::ImageSnapshot>, std::string> ReadImage(
+    const station::StationFile& station) {
+    if (station.config.recipe != units::Recipe::Integrated)
+        return std::shared_ptr<const units::ImageSnapshot>();
+    const auto snapshot = units::TakeImageSnapshot(station.config.image, ImageLayout::Integrated);
+    if (!snapshot.image) return std::string(LoadString(snapshot.refusal));
+    if (!station.imageSha256.empty() && snapshot.image->sha256 != station.imageSha256)
+        return station.config.image + " is not the image the station file pins: its SHA-256 is " +
+               snapshot.image->sha256 + ", the file's " + station.imageSha256;
+    return snapshot.image;
 }
 
 }  // namespace
@@ -45,23 +69,19 @@ int RunLineWindow(std::string file, DialogService& service) {
         file = *chosen;
     }
     std::string error;
-    const auto config = ReadLineConfig(file, error);
-    if (!config) {
+    const auto station = ReadLineStation(file, error);
+    if (!station) {
         service.showMessage(error, MessageButtons::Ok, MessageIcon::Error);
         return 2;
     }
-    std::shared_ptr<const units::ImageSnapshot> image;
-    if (config->recipe == units::Recipe::Integrated) {
-        const auto snapshot = units::TakeImageSnapshot(config->image, ImageLayout::Integrated);
-        if (!snapshot.image) {
-            service.showMessage(LoadString(snapshot.refusal), MessageButtons::Ok,
-                                MessageIcon::Error);
-            return 2;
-        }
-        image = snapshot.image;
+    const auto image = ReadImage(*station);
+    if (const auto* refused = std::get_if<std::string>(&image)) {
+        service.showMessage(*refused, MessageButtons::Ok, MessageIcon::Error);
+        return 2;
     }
-    LineWindow window(*config, [&](station::PortListener& listener) {
-        return MakeEngineControl(*config, image, listener);
+    const station::StationConfig& config = station->config;
+    LineWindow window(config, [&](station::PortListener& listener) {
+        return MakeEngineControl(config, std::get<0>(image), listener);
     });
     // A bench's screen is the station's: the window takes all of it.
     window.resize(QApplication::primaryScreen()->availableGeometry().size());

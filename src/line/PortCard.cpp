@@ -1,5 +1,6 @@
 #include "line/PortCard.h"
 
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -52,6 +53,15 @@ QPushButton* CardButton(const QString& text, const char* name, QWidget* parent) 
     // Enter presses a focused card button as Space does, outside a dialog too.
     button->setAutoDefault(true);
     return button;
+}
+
+// Where a label went, short enough for a card: a file by its name (the folder is the
+// station's), a printer by its own.
+QString LabelNote(const std::string& where) {
+    QStringList parts = QString::fromStdString(where).split(QStringLiteral(", "));
+    for (QString& part : parts)
+        if (!part.startsWith(QLatin1String("printer "))) part = QFileInfo(part).fileName();
+    return parts.join(QStringLiteral(", "));
 }
 
 }  // namespace
@@ -185,10 +195,10 @@ void PortCard::display(const PortView& view, Clock::time_point now, bool labelsW
     if (!view.labelError.empty())
         note = tr("No label: %1").arg(QString::fromStdString(view.labelError));
     else if (!view.label.empty())
-        note = tr("Label: %1").arg(QString::fromStdString(view.label));
+        note = tr("Label: %1").arg(LabelNote(view.label));
     cause_->setText(note);
     progressOrNote_->setCurrentIndex(view.canCancel() ? 0 : 1);
-    cause_->setToolTip(note);
+    cause_->setToolTip(view.label.empty() ? note : QString::fromStdString(view.label));
     cause_->setStyleSheet(view.state == station::PortState::Failed || !view.labelError.empty()
                               ? QStringLiteral("color: #c62828;")
                               : QString());

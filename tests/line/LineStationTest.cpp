@@ -152,7 +152,8 @@ TEST_F(LineStation, ReprintFromACardMakesTheLabelAgainAndTheLedgerCountsIt) {
     QTest::keyClick(reprint, Qt::Key_Space);
     EXPECT_TRUE(std::filesystem::is_regular_file(file));
     EXPECT_EQ(rows().at(0).labelPrints, 2u);
-    EXPECT_EQ(Text(window->card("p0"), "cause"), QString::fromStdString("Label: " + file));
+    EXPECT_EQ(Text(window->card("p0"), "cause"),
+              QString::fromStdString("Label: label-" + labels::BareMac(made.mac) + ".pdf"));
 }
 
 // A unit whose recorder stops answering holds its card until a person cancels it.
