@@ -50,7 +50,9 @@ std::optional<PortBoard::Change> PortBoard::apply(const station::PortEvent& even
         view.found = now;
         view.ended.reset();
     }
-    if (ends && before != event.state) view.ended = now;
+    // An already provisioned unit's time stops too, though it is no unit of the shift.
+    const bool stops = ends || event.state == PortState::AlreadyProvisioned;
+    if (stops && before != event.state && view.found && !view.ended) view.ended = now;
     if (event.state == PortState::Waiting || event.state == PortState::Disabled) {
         view.found.reset();
         view.ended.reset();

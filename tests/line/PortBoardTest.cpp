@@ -68,6 +68,9 @@ TEST(PortBoard, AUnitEndsOnceAndItsTimeRunsFromFoundToEnd) {
         {PortState::Waiting, 50s, false, 0s},
         {PortState::Working, 60s, false, 40s},
         {PortState::Failed, 70s, true, 10s},
+        {PortState::Waiting, 80s, false, 0s},
+        {PortState::Found, 90s, false, 10s},
+        {PortState::AlreadyProvisioned, 95s, false, 5s},
     };
     for (const auto& s : steps) {
         const auto change = board.apply(Event(s.state), t0 + s.at);
