@@ -93,7 +93,7 @@ void LineHeader::showLedger(const ledger::LedgerStatus& s) {
     warning_->setToolTip(QString());
     warning_->setText(s.exhausted
                           ? tr("The ledger has no numbers left.")
-                          : tr("Less than a tenth of the ledger is left: %1 numbers.").arg(s.free));
+                          : tr("Less than a tenth of the ledger is left (%1 free).").arg(s.free));
 }
 
 void LineHeader::showLedgerError(const QString& message) {

@@ -35,14 +35,14 @@ class LineStation : public testing::Test {
         argv.insert(argv.end(), more.begin(), more.end());
         return std::make_unique<Background>(argv, dir.file(name + ".out"), dir.file(name + ".err"));
     }
-    void open(const std::vector<int>& ports) {
+    void open(const std::vector<int>& ports, const std::string& ledgerFile = "ledger.sqlite") {
         station::StationConfig config;
         for (std::size_t i = 0; i < ports.size(); ++i)
             config.ports.push_back(
                 {"p" + std::to_string(i),
                  *ParseRecorderAddress("127.0.0.1:" + std::to_string(ports[i]))});
         config.recipe = units::Recipe::Identity;
-        config.ledger = dir.file("ledger.sqlite");
+        config.ledger = dir.file(ledgerFile);
         config.goneAfter = 500ms;
         config.probeEvery = 100ms;
         config.retries = 0;
@@ -134,6 +134,30 @@ TEST_F(LineStation, TheHeaderCountsWhatTheLedgerHolds) {
                                         .arg(QString::fromStdString(ledger::FormatMac48(s.nextMac)))
                                         .arg(s.nextSerial));
     EXPECT_TRUE(window->findChild<QLabel*>("ledgerWarning")->isHidden());
+}
+
+TEST_F(LineStation, TheHeaderWarnsUnderATenthLeftAndWhenNoneIs) {
+    auto opened = ledger::OpenLedger(dir.file("small.sqlite"));
+    ASSERT_TRUE(opened.ok());
+    auto small = std::move(opened).value();
+    ASSERT_FALSE(small->init("0012AB000000", "0012AB000013", 1).failed());  // 20 numbers
+    for (int i = 0; i < 19; ++i) {
+        const auto unit = small->allocate({"127.0.0.1", "identity", "", "", "bench", "", ""});
+        ASSERT_TRUE(unit.ok());
+        ASSERT_FALSE(small->finish(unit.value().id, ledger::Outcome::Done, "done").failed());
+    }
+    const int port = FreePort();
+    open({port}, "small.sqlite");
+    auto* warning = window->findChild<QLabel*>("ledgerWarning");
+    EXPECT_TRUE(warning->isVisible());
+    EXPECT_EQ(warning->text(), "Less than a tenth of the ledger is left (1 free).");
+    EXPECT_EQ(header("ledgerNext"), "0012AB000013, serial 20");
+
+    auto unit = plug(port, "last");
+    ASSERT_EQ(watch("p0", "DONE").back(), "DONE");
+    QTRY_COMPARE(warning->text(), "The ledger has no numbers left.");
+    EXPECT_EQ(header("ledgerNext"), "none");
+    EXPECT_EQ(header("ledgerFree"), "0 free");
 }
 
 TEST_F(LineStation, ReprintFromACardMakesTheLabelAgainAndTheLedgerCountsIt) {
