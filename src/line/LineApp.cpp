@@ -80,9 +80,12 @@ int RunLineWindow(std::string file, DialogService& service) {
         return 2;
     }
     const station::StationConfig& config = station->config;
-    LineWindow window(config, [&](station::PortListener& listener) {
-        return MakeEngineControl(config, std::get<0>(image), listener);
-    });
+    LineWindow window(
+        config,
+        [&](station::PortListener& listener) {
+            return MakeEngineControl(config, std::get<0>(image), listener);
+        },
+        service);
     // A bench's screen is the station's: the window takes all of it.
     window.resize(QApplication::primaryScreen()->availableGeometry().size());
     window.show();

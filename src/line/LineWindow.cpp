@@ -1,5 +1,6 @@
 #include "line/LineWindow.h"
 
+#include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QScrollArea>
@@ -11,6 +12,7 @@
 #include "line/LabelReprint.h"
 #include "line/LineHeader.h"
 #include "line/PortCard.h"
+#include "ui/DialogService.h"
 
 namespace imgdl::line {
 namespace {
@@ -36,9 +38,11 @@ int CardColumns(std::size_t ports) {
     return static_cast<int>(std::clamp<std::size_t>(ports, 1, 4));
 }
 
-LineWindow::LineWindow(station::StationConfig config, const MakeControl& make, QWidget* parent)
+LineWindow::LineWindow(station::StationConfig config, const MakeControl& make,
+                       DialogService& service, QWidget* parent)
     : QWidget(parent),
       config_(std::move(config)),
+      service_(service),
       board_(PortNames(config_)),
       tally_(WallClock::now()) {
     setObjectName(QStringLiteral("lineWindow"));
@@ -94,6 +98,25 @@ LineWindow::LineWindow(station::StationConfig config, const MakeControl& make, Q
 LineWindow::~LineWindow() {
     // The ports' threads end here, while everything they post to is still whole.
     control_.reset();
+}
+
+void LineWindow::closeEvent(QCloseEvent* event) {
+    std::vector<std::string> working;
+    for (std::size_t i = 0; i < board_.size(); ++i)
+        if (board_.port(i).canCancel()) working.push_back(board_.port(i).name);
+    if (!working.empty()) {
+        const std::string question =
+            std::to_string(working.size()) + (working.size() == 1 ? " unit is" : " units are") +
+            " being provisioned. Cancel and close? (Their ledger rows end by the ledger's rule.)";
+        if (service_.showMessage(question, MessageButtons::YesNo, MessageIcon::Question) !=
+            MessageAnswer::Yes) {
+            event->ignore();
+            return;
+        }
+    }
+    control_->stop();
+    for (const auto& port : working) control_->cancel(port);
+    event->accept();
 }
 
 QString LineWindow::start() {

@@ -15,6 +15,10 @@
 
 class QTimer;
 
+namespace imgdl {
+class DialogService;
+}
+
 namespace imgdl::line {
 
 class HourChart;
@@ -28,13 +32,19 @@ class LineWindow : public QWidget, private station::PortListener {
     Q_OBJECT
   public:
     // `config` names the ports, the ledger (the window reads it on a connection of its
-    // own) and where labels go.
-    LineWindow(station::StationConfig config, const MakeControl& make, QWidget* parent = nullptr);
+    // own) and where labels go; `service` asks the person before working units are cut off.
+    LineWindow(station::StationConfig config, const MakeControl& make, DialogService& service,
+               QWidget* parent = nullptr);
     ~LineWindow() override;
 
     // Starts the station; the reason when it could not start.
     QString start();
     PortCard* card(const std::string& port) const;
+
+  protected:
+    // Working units would hold the window's end until their sessions end: they are
+    // cancelled, once the person agrees.
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void portChanged(const station::PortEvent& event) override;  // any thread
@@ -46,6 +56,7 @@ class LineWindow : public QWidget, private station::PortListener {
     void showCard(std::size_t port);
 
     station::StationConfig config_;
+    DialogService& service_;
     PortBoard board_;
     ShiftTally tally_;
     std::unique_ptr<ledger::Ledger> ledger_;

@@ -10,6 +10,7 @@
 #include "labels/LabelData.h"
 #include "ledger/MacRange.h"
 #include "line/EngineControl.h"
+#include "support/RecordingDialogService.h"
 #include "support/TempDir.h"
 
 namespace imgdl::test {
@@ -47,9 +48,12 @@ class LineStation : public testing::Test {
         config.probeEvery = 100ms;
         config.retries = 0;
         config.labels.folder = dir.file("labels");
-        window = std::make_unique<line::LineWindow>(config, [config](station::PortListener& l) {
-            return line::MakeEngineControl(config, nullptr, l);
-        });
+        window = std::make_unique<line::LineWindow>(
+            config,
+            [config](station::PortListener& l) {
+                return line::MakeEngineControl(config, nullptr, l);
+            },
+            service);
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -79,6 +83,7 @@ class LineStation : public testing::Test {
     }
 
     TempDir dir;
+    RecordingDialogService service;
     std::unique_ptr<ledger::Ledger> ledger;
     std::unique_ptr<line::LineWindow> window;
 };
@@ -230,6 +235,23 @@ TEST_F(LineStation, CancelRetryAndDisableFromACardByKeyboard) {
     QTest::keyClick(disable, Qt::Key_Space);
     ASSERT_EQ(watch("p0", "DONE").back(), "DONE");
     EXPECT_EQ(rows().size(), 3u);
+}
+
+TEST_F(LineStation, ClosingWithAStalledUnitCancelsItAndEndsAtOnce) {
+    const int port = FreePort();
+    open({port});
+    auto unit = plug(port, "stalled", {"--script", "stall"});
+    ASSERT_EQ(watch("p0", "WORKING").back(), "WORKING");
+    QTRY_VERIFY(!Text(window->card("p0"), "serial").isEmpty());
+    QTest::qWait(300);  // the payload is out
+    service.answers = {MessageAnswer::Yes};
+    const auto closedAt = std::chrono::steady_clock::now();
+    ASSERT_TRUE(window->close());
+    window.reset();  // the station's threads end here
+    EXPECT_LT(std::chrono::steady_clock::now() - closedAt, 3s);
+    const auto all = rows();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].result, ledger::UnitResult::Uncertain);
 }
 
 TEST_F(LineStation, APausedStationTakesNoUnitAndSaysSoOnItsCards) {

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 
 #include "LineTestSupport.h"
+#include "support/RecordingDialogService.h"
 #include "support/TempDir.h"
 
 namespace imgdl::test {
@@ -20,11 +21,14 @@ class LineWindowTest : public testing::Test {
         auto config = PortsNamed(ports);
         config.ledger = dir.file("ledger.sqlite");
         if (labels) config.labels.folder = dir.file("labels");
-        window = std::make_unique<line::LineWindow>(config, [this](station::PortListener& l) {
-            auto made = std::make_unique<FakeControl>(l);
-            fake = made.get();
-            return made;
-        });
+        window = std::make_unique<line::LineWindow>(
+            config,
+            [this](station::PortListener& l) {
+                auto made = std::make_unique<FakeControl>(l);
+                fake = made.get();
+                return made;
+            },
+            service);
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -45,6 +49,7 @@ class LineWindowTest : public testing::Test {
     }
 
     TempDir dir;
+    RecordingDialogService service;
     std::unique_ptr<line::LineWindow> window;
     FakeControl* fake = nullptr;
 };
@@ -134,6 +139,31 @@ TEST_F(LineWindowTest, PauseAndResumeTheStationFromTheKeyboard) {
     QTest::keyClick(pause, Qt::Key_Space);
     EXPECT_EQ(pause->text(), "Pause");
     EXPECT_EQ(fake->calls, (std::vector<std::string>{"pause", "resume"}));
+}
+
+TEST_F(LineWindowTest, ClosingAsksBeforeWorkingUnitsAreCancelled) {
+    open({"p0", "p1", "p2"});
+    EXPECT_TRUE(window->close()) << "nothing works: nothing to ask";
+    EXPECT_TRUE(service.messages.empty());
+    EXPECT_EQ(fake->calls, std::vector<std::string>{"stop"});
+
+    open({"p0", "p1", "p2"});
+    tell("p0", PortState::Done, "0012AB000001", 2, 100);
+    tell("p1", PortState::Working, "0012AB000002", 3, 40);
+    tell("p2", PortState::Found);
+    settle("p2", "FOUND");
+    service.answers = {MessageAnswer::No};
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(fake->calls.empty());
+    ASSERT_EQ(service.messages.size(), 1u);
+    EXPECT_EQ(service.messages[0].text,
+              "2 units are being provisioned. Cancel and close? (Their "
+              "ledger rows end by the ledger's rule.)");
+    EXPECT_EQ(service.messages[0].buttons, MessageButtons::YesNo);
+    service.answers = {MessageAnswer::Yes};
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(fake->calls, (std::vector<std::string>{"stop", "cancel p1", "cancel p2"}));
 }
 
 TEST_F(LineWindowTest, AStationThatCannotStartSaysWhy) {
