@@ -8,6 +8,7 @@
 #include "app/ProgramIcon.h"
 #include "ui/DialogFont.h"
 #include "ui/DialogWindow.h"
+#include "ui/WindowFit.h"
 
 namespace imgdl {
 
@@ -28,13 +29,14 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(12, 12, 12, 12);
+    auto* body = new QWidget(this);
+    auto* row = new QHBoxLayout(body);
+    row->setContentsMargins(2, 2, 2, 2);
     row->setSpacing(12);
     row->addWidget(icon, 0, Qt::AlignTop);
     row->addWidget(text, 1, Qt::AlignVCenter);
     row->addWidget(ok, 0, Qt::AlignTop);
-    setFixedSize(sizeHint().expandedTo(minimumSize()));
+    SetScreenFittingLayout(*this, body, nullptr);
 }
 
 }  // namespace imgdl

@@ -13,6 +13,7 @@
 #include "session/DownloadProtocol.h"
 #include "session/SessionThread.h"
 #include "session/StageTexts.h"
+#include "ui/WindowFit.h"
 
 namespace imgdl {
 
@@ -56,10 +57,13 @@ void DownloadProgressDialog::buildControls() {
     middle_->setObjectName(QStringLiteral("middleText"));
     bottom_->setObjectName(QStringLiteral("bottomText"));
     bar_->setObjectName(QStringLiteral("progressBar"));
-    auto* layout = new QVBoxLayout(this);
+    auto* body = new QWidget(this);
+    auto* layout = new QVBoxLayout(body);
+    layout->setContentsMargins(0, 0, 0, 0);
     for (QWidget* w : {static_cast<QWidget*>(top_), static_cast<QWidget*>(middle_),
                        static_cast<QWidget*>(bar_), static_cast<QWidget*>(bottom_)})
         layout->addWidget(w);
+    SetScreenFittingLayout(*this, body, nullptr);
     // 176 dialog units wide: a dialog unit is a quarter of the average character width.
     setMinimumWidth(QFontMetrics(font()).averageCharWidth() * 176 / 4);
 }

@@ -16,6 +16,7 @@
 #include "app/IpAddressEdit.h"
 #include "res/StringTable.h"
 #include "ui/MakeWidget.h"
+#include "ui/WindowFit.h"
 
 namespace imgdl {
 namespace {
@@ -92,7 +93,7 @@ void DownloaderDialog::layOutControls() {
     port_->setFixedWidth(targetIp_->sizeHint().width());
     macText_->setMinimumWidth(digitWidth * (kMacTextLength + 3));
     serialNumber_->setMinimumWidth(digitWidth * (kMacTextLength + 3));
-    imagePath_->setMinimumWidth(digitWidth * 36);
+    imagePath_->setMinimumWidth(digitWidth * 24);  // it widens with the window
     browse_->setFixedWidth(metrics.horizontalAdvance(QStringLiteral("...")) + 4 * digitWidth);
     // Some air around the button texts, and both bottom buttons equally tall.
     for (QPushButton* button : {editPtz_, download_, exit_})
@@ -111,12 +112,15 @@ void DownloaderDialog::layOutControls() {
     buttons->addWidget(download_);
     buttons->addWidget(exit_);
 
-    auto* form = new QVBoxLayout(this);
-    form->setSizeConstraint(QLayout::SetFixedSize);
+    auto* body = new QWidget(this);
+    body->setObjectName(QStringLiteral("formBody"));
+    auto* form = new QVBoxLayout(body);
+    form->setContentsMargins(0, 0, 0, 0);
     form->addWidget(title_);
     form->addLayout(target);
     form->addWidget(layOutTypeGroup());
-    form->addLayout(buttons);
+    // Download and Exit stay in sight below the form, which scrolls on a small screen.
+    SetScreenFittingLayout(*this, body, buttons);
 }
 
 // Columns: labels and check boxes | "0x" | the edits | the buttons on the right.

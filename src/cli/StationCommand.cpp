@@ -14,6 +14,7 @@
 #include "CommandSupport.h"
 #include "CommonOptions.h"
 #include "JsonOutput.h"
+#include "StationTable.h"
 #include "common/UnsignedField.h"
 #include "image/ImageLayout.h"
 #include "labels/LabelLayout.h"
@@ -43,7 +44,8 @@ constexpr const char* kStationUsage =
     "--settle seconds (the unit's restart after a write), then waits until the unit has\n"
     "not answered for --gone-after seconds (default 2) before it looks again: a unit left\n"
     "plugged is never provisioned twice. One JSON line per port event on standard output:\n"
-    "{\"port\",\"state\",\"mac\",\"serial\",\"percent\",\"cause\"}, state waiting, found, "
+    "{\"port\",\"state\",\"mac\",\"serial\",\"percent\",\"cause\"} (on a terminal, a live table\n"
+    "instead, unless --json), state waiting, found, "
     "working,\n"
     "done, failed, already-provisioned (the ledger handed out its Ethernet address) or\n"
     "disabled. SIGINT or SIGTERM stops looking for units and lets working ones finish\n"
@@ -257,14 +259,22 @@ int RunStation(const StationArgs& args, const Console& c) {
     }
     if (!args.save.empty()) return SaveStationFile(file, args.save, image, c);
     StopSignals signals;
+    // A person at a terminal gets the table; a script, and --json, the event lines.
+    const bool table = !args.json && ::isatty(fileno(c.out)) == 1;
+    std::vector<std::string> names;
+    for (const auto& p : config.ports) names.push_back(p.name);
     EventPrinter printer(c.out);
-    station::Station line(config, image, printer);
+    PortTable ports(names);
+    station::Station line(config, image,
+                          table ? static_cast<station::PortListener&>(ports) : printer);
     if (const auto e = line.start(); e.failed()) return RefuseWith(c, e.message);
     StationInput input(line, c.err);
     while (!(args.once && line.unitsEnded() >= *args.once)) {
         const bool reading = input.poll(std::chrono::milliseconds(100));
+        if (table) ports.draw(c.out, line.paused());
         if (signals.arrived(std::chrono::milliseconds(reading ? 0 : 100))) break;
     }
+    if (table) ports.draw(c.out, line.paused());
     line.stopLooking();
     // Working units go on to their end, unless a second signal or the bound cancels them;
     // a cancelled unit's row still ends by the ledger's rule.

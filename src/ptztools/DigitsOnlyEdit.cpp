@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QRegularExpressionValidator>
 
+#include "ptztools/SelectAllOnFocus.h"
 #include "ui/DialogService.h"
 
 namespace imgdl {
@@ -14,8 +15,13 @@ bool AllDigits(const QString& text) {
     return true;
 }
 
-// Keys that are not character input here: editing and the dialog's own keys.
+// Keys that are not character input here: editing, the editing shortcuts (Ctrl+A and
+// the clipboard; pasted text is held to digits by the validator) and the dialog's keys.
 bool PassesUnfiltered(const QKeyEvent& event) {
+    for (const QKeySequence::StandardKey shortcut :
+         {QKeySequence::SelectAll, QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste,
+          QKeySequence::Undo, QKeySequence::Redo})
+        if (event.matches(shortcut)) return true;
     switch (event.key()) {
         case Qt::Key_Backspace:
         case Qt::Key_Delete:
@@ -36,6 +42,7 @@ DigitsOnlyEdit::DigitsOnlyEdit(DialogService& service, QWidget* parent)
     // negative or non-numeric number cannot come in by that way either.
     setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
+    SelectAllOnFocus(*this);
 }
 
 void DigitsOnlyEdit::keyPressEvent(QKeyEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 // The Number field: an edit that takes the digits 0 to 9 and backspace; every other
-// typed character (control codes, letters, a minus sign) is dropped with a beep.
+// typed character (control codes, letters, a minus sign) is dropped with a beep, except
+// the editing shortcuts (Ctrl+A and the clipboard's). It selects its text on focus.
 #include <QLineEdit>
 
 namespace imgdl {

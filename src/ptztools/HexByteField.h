@@ -1,6 +1,6 @@
 #pragma once
 // The editor's two-character hexadecimal fields: how a byte is shown, how the text is
-// read back, and the edit itself (at most two characters, letters turned to capitals).
+// read back, and the edit itself (at most two hex digits, letters turned to capitals).
 #include <cstdint>
 
 #include <QString>
@@ -17,7 +17,8 @@ QString FormatHexByte(std::uint8_t value);
 // counts as 0; the low 8 bits of the value are kept. Empty text gives 0.
 std::uint8_t ParseHexByte(const QString& text);
 
-// An edit that accepts at most two characters, typed or pasted, in capitals.
+// An edit that accepts at most two hexadecimal digits, typed or pasted, in capitals, and
+// selects them when it takes the focus.
 QLineEdit* MakeHexByteField(QWidget* parent, const QString& objectName);
 
 }  // namespace imgdl

@@ -118,6 +118,8 @@ void PtzDataEditorDialog::OnCommandSelected(int row) {
     ShowCommand(row);
 }
 
+// Here and in "Apply to all commands" a Yes overwrites edits that cannot be had back:
+// Enter answers No.
 void PtzDataEditorDialog::OnReturnDefault() {
     if (currentOnly_->isChecked()) {
         const auto shown = static_cast<std::size_t>(shownCommand_);
@@ -125,7 +127,7 @@ void PtzDataEditorDialog::OnReturnDefault() {
         ShowCommand(shownCommand_);
         return;
     }
-    if (service_.showMessage(LoadString(IDS_LOSE_MODIFIED), MessageButtons::YesNo) !=
+    if (service_.ask(LoadString(IDS_LOSE_MODIFIED), MessageButtons::YesNo, MessageAnswer::No) !=
         MessageAnswer::Yes)
         return;
     record_ = default_;
@@ -133,8 +135,8 @@ void PtzDataEditorDialog::OnReturnDefault() {
 }
 
 void PtzDataEditorDialog::OnApplyToAll() {
-    if (service_.showMessage(LoadString(IDS_APPLY_ALL_COMMANDS), MessageButtons::YesNo) !=
-        MessageAnswer::Yes)
+    if (service_.ask(LoadString(IDS_APPLY_ALL_COMMANDS), MessageButtons::YesNo,
+                     MessageAnswer::No) != MessageAnswer::Yes)
         return;
     const PtzCommand command = CommandOnScreen();
     for (PtzCommand& each : record_.commands) each = command;

@@ -15,9 +15,12 @@
 #include "ptztools/DigitsOnlyEdit.h"
 #include "ptztools/HexByteField.h"
 #include "ptztools/PtzDataEditorDialog.h"
+#include "ptztools/PtzNameField.h"
 #include "ptztools/PtzParameterFields.h"
+#include "ptztools/SelectAllOnFocus.h"
 #include "ui/DialogFont.h"
 #include "ui/MakeWidget.h"
+#include "ui/WindowFit.h"
 
 namespace imgdl {
 namespace {
@@ -60,7 +63,8 @@ void PtzDataEditorDialog::BuildLayout() {
                                       QStringLiteral("Editing PTZ Protocols"));
     number_ = new DigitsOnlyEdit(service_, protocols);
     number_->setObjectName(QStringLiteral("numberEdit"));
-    name_ = Make<QLineEdit>(protocols, QStringLiteral("nameEdit"));
+    auto* nameField = new PtzNameField(protocols);
+    name_ = &nameField->edit();
     baudRate_ = Make<QLineEdit>(protocols, QStringLiteral("baudRateEdit"));
     parity_ = MakeList(protocols, QStringLiteral("parityList"), kPtzParityTexts);
     dataBits_ = MakeList(protocols, QStringLiteral("dataBitList"), kPtzDataBitsTexts);
@@ -69,14 +73,16 @@ void PtzDataEditorDialog::BuildLayout() {
         number_->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) + 12;
     number_->setFixedWidth(shortEditWidth);
     baudRate_->setFixedWidth(shortEditWidth);
+    SelectAllOnFocus(*baudRate_);
 
     auto* settings = new QGridLayout;
     AddLabeled(*settings, "numberLabel", "Number", number_, 0, 0);
-    AddLabeled(*settings, "nameLabel", "Name", name_, 0, 2, 5);
-    AddLabeled(*settings, "baudRateLabel", "Baud Rate", baudRate_, 1, 0);
-    AddLabeled(*settings, "parityLabel", "Parity", parity_, 1, 2);
-    AddLabeled(*settings, "dataBitLabel", "Data Bit", dataBits_, 1, 4);
-    AddLabeled(*settings, "stopBitLabel", "Stop Bit", stopBits_, 1, 6);
+    AddLabeled(*settings, "nameLabel", "Name", nameField, 0, 2, 5);
+    settings->addWidget(&nameField->hint(), 1, 3, 1, 5);
+    AddLabeled(*settings, "baudRateLabel", "Baud Rate", baudRate_, 2, 0);
+    AddLabeled(*settings, "parityLabel", "Parity", parity_, 2, 2);
+    AddLabeled(*settings, "dataBitLabel", "Data Bit", dataBits_, 2, 4);
+    AddLabeled(*settings, "stopBitLabel", "Stop Bit", stopBits_, 2, 6);
     for (const int column : {3, 5, 7}) settings->setColumnStretch(column, 1);
 
     auto* protocolsLayout = new QVBoxLayout(protocols);
@@ -94,10 +100,7 @@ void PtzDataEditorDialog::BuildLayout() {
     buttons->addWidget(ok_);
     buttons->addWidget(cancel_);
 
-    auto* top = new QVBoxLayout(this);
-    top->addWidget(protocols);
-    top->addLayout(buttons);
-    top->setSizeConstraint(QLayout::SetFixedSize);
+    SetScreenFittingLayout(*this, protocols, buttons);
 }
 
 QLayout* PtzDataEditorDialog::BuildCommandSetRow(QWidget* parent) {

@@ -190,15 +190,20 @@ void PtzImageCreatorDialog::OnLoadDatabase() {
 }
 
 void PtzImageCreatorDialog::OnSaveDatabase() {
+    SaveDatabase();
+}
+
+bool PtzImageCreatorDialog::SaveDatabase() {
     const std::optional<std::string> path =
         chooseFile(PtzDatabaseFileRequest(true), ThePtzCreatorProcessState().lastDatabasePath);
-    if (!path) return;
+    if (!path) return false;
     if (!database_.Save(*path)) {
         service_.showMessage(PtzSaveFailedText(kPtzDatabaseKind, *path));
-        return;
+        return false;
     }
     databaseChanged_ = false;
     ThePtzCreatorProcessState().lastDatabasePath = *path;
+    return true;
 }
 
 void PtzImageCreatorDialog::OnCopyToImage() {
@@ -286,6 +291,18 @@ void PtzImageCreatorDialog::OnSaveImage() {
 }
 
 void PtzImageCreatorDialog::OnClose() {
+    if (databaseChanged_) {
+        switch (service_.ask(kPtzSaveDatabaseText, MessageButtons::SaveDiscardCancel,
+                             MessageAnswer::Cancel)) {
+            case MessageAnswer::Save:
+                if (!SaveDatabase()) return;  // not saved: the work stays on screen
+                break;
+            case MessageAnswer::Discard:
+                break;
+            default:
+                return;
+        }
+    }
     const bool downloadLatest = downloadLatest_->isChecked();
     if (!downloadLatest) latestImagePath_.clear();
     ThePtzCreatorProcessState().downloadLatest = downloadLatest;
@@ -294,7 +311,8 @@ void PtzImageCreatorDialog::OnClose() {
 
 void PtzImageCreatorDialog::reject() {
     if ((databaseChanged_ || imageChanged_) &&
-        service_.showMessage(kPtzUnsavedChangesText, MessageButtons::YesNo) != MessageAnswer::Yes)
+        service_.ask(kPtzUnsavedChangesText, MessageButtons::YesNo, MessageAnswer::No) !=
+            MessageAnswer::Yes)
         return;
     QDialog::reject();
 }

@@ -1,7 +1,8 @@
 #pragma once
 // "PTZ Data Image Creator": keeps a database of PTZ protocols, edits them through the
 // PTZ data editor and assembles up to 36 of them, in the operator's order, into a PTZ
-// image. After "Close" latestImagePath() is the image file to download.
+// image. After "Close" latestImagePath() is the image file to download; "Close" first
+// offers to save a database with unsaved changes.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -39,7 +40,7 @@ class PtzImageCreatorDialog final : public QDialog {
 
   public slots:
     // Escape and the close box: with changes not saved since the last load or save it
-    // first asks whether to close without them; No keeps the dialog open.
+    // first asks whether to close without them; No (the default) keeps the dialog open.
     void reject() override;
 
   private:
@@ -67,6 +68,8 @@ class PtzImageCreatorDialog final : public QDialog {
     std::optional<std::string> chooseFile(FileDialogRequest request, const std::string& current);
     void OnLoadDatabase();
     void OnSaveDatabase();
+    // Asks for a file and saves the database there; false when cancelled or not written.
+    bool SaveDatabase();
     void OnCopyToImage();
     void OnTakeFromImage();
     void OnMoveUp();

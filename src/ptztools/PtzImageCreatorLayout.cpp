@@ -1,6 +1,6 @@
 // The creator's controls: the database list with its buttons on the left, ">>" and
-// "<<" between the lists, the target list with its buttons on the right, and the
-// download-latest check box beside "Close" below.
+// "<<" between the lists, the target list with its buttons on the right, the
+// download-latest check box below them and "Close" under it.
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -13,6 +13,7 @@
 #include "ptztools/PtzImageCreatorDialog.h"
 #include "ui/DialogFont.h"
 #include "ui/MakeWidget.h"
+#include "ui/WindowFit.h"
 
 namespace imgdl {
 namespace {
@@ -25,15 +26,23 @@ QPushButton* MakeButton(QWidget* parent, const QString& objectName, const QStrin
     return button;
 }
 
+// Sixteen entries tall where there is room; on a small screen the lists give up height
+// (down to four entries) before the window has to scroll its buttons away.
+class ProtocolList final : public QListWidget {
+  public:
+    explicit ProtocolList(QWidget* parent) : QListWidget(parent) {
+        const QFontMetrics metrics = fontMetrics();
+        setMinimumSize(metrics.horizontalAdvance(QStringLiteral("[000]New PTZ Protocol(00)")) + 32,
+                       metrics.lineSpacing() * 4);
+    }
+    QSize sizeHint() const override { return {minimumWidth(), fontMetrics().lineSpacing() * 16}; }
+};
+
 QListWidget* MakeProtocolList(QWidget* parent, const QString& objectName, bool sorted) {
-    auto* list = Make<QListWidget>(parent, objectName);
+    auto* list = Make<ProtocolList>(parent, objectName);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     list->setSortingEnabled(sorted);
-    const QFontMetrics metrics = list->fontMetrics();
-    list->setMinimumSize(
-        metrics.horizontalAdvance(QStringLiteral("[000]New PTZ Protocol(00)")) + 32,
-        metrics.lineSpacing() * 16);
     return list;
 }
 
@@ -73,15 +82,18 @@ void PtzImageCreatorDialog::BuildLayout() {
                         QStringLiteral("Select to download image by the lastest saved file"));
     close_ = MakeButton(this, QStringLiteral("closeButton"), QStringLiteral("Close"));
     close_->setDefault(true);
+    // The check box goes with the lists, which scroll on a small screen; "Close" alone
+    // stays in sight, so the window is never wider than the screen for its sake.
+    auto* body = new QWidget(this);
+    auto* form = new QVBoxLayout(body);
+    form->setContentsMargins(0, 0, 0, 0);
+    form->addWidget(frame);
+    form->addWidget(downloadLatest_);
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(downloadLatest_);
     bottom->addStretch(1);
     bottom->addWidget(close_);
 
-    auto* top = new QVBoxLayout(this);
-    top->addWidget(frame);
-    top->addLayout(bottom);
-    top->setSizeConstraint(QLayout::SetFixedSize);
+    SetScreenFittingLayout(*this, body, bottom);
 }
 
 // Each list under its heading with its buttons below it, ">>" and "<<" between them.

@@ -10,9 +10,14 @@ inline constexpr std::string_view kPtzNegativeNumberText =
     "This protocol has a negative number and cannot be used here. Nothing was changed.";
 inline constexpr std::string_view kPtzOutOfMemoryText =
     "There is not enough memory to add the protocol. Nothing was changed.";
-// Asked with Yes and No when Escape or the close box would throw away unsaved work.
+// Asked with Yes and No, No the default, when Escape or the close box would throw away
+// unsaved work.
 inline constexpr std::string_view kPtzUnsavedChangesText =
     "The PTZ DB or the PTZ image has changes that are not saved. Close without saving them?";
+// Asked by "Close" with Save, Discard and Cancel, Cancel the default, while the database
+// has unsaved changes ("Close" hands on the image file, not the image on screen).
+inline constexpr std::string_view kPtzSaveDatabaseText =
+    "The PTZ DB has changes that are not saved. Save them before closing?";
 
 // "Can't load the PTZ DB file.\n<path>" and the like; `what` names the kind of file.
 inline std::string PtzLoadFailedText(std::string_view what, std::string_view path) {

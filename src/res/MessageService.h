@@ -8,10 +8,10 @@
 
 namespace imgdl {
 
-enum class MessageButtons { Ok, YesNo };
+enum class MessageButtons { Ok, YesNo, SaveDiscardCancel };
 // Default: the exclamation icon, as every box whose caller names no icon gets.
 enum class MessageIcon { Default, Information, Question, Error };
-enum class MessageAnswer { Ok, Yes, No };
+enum class MessageAnswer { Ok, Yes, No, Save, Discard, Cancel };
 
 struct FileDialogRequest {
     bool save = false;

@@ -13,11 +13,16 @@ class QtDialogService final : public DialogService {
 
     MessageAnswer showMessage(std::string_view text, MessageButtons buttons, MessageIcon icon,
                               std::string_view details = {}) override;
+    MessageAnswer ask(std::string_view text, MessageButtons buttons,
+                      MessageAnswer defaultAnswer) override;
     std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
     int runModal(QDialog& dialog) override;
     void beep() override;
 
   private:
+    MessageAnswer runBox(std::string_view text, MessageButtons buttons, MessageIcon icon,
+                         std::string_view details, MessageAnswer defaultAnswer);
+
     QWidget* parent_;
 };
 

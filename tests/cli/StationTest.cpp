@@ -395,6 +395,22 @@ TEST_F(StationRun, AStationFileSavedOnceRunsFromAnyFolder) {
     EXPECT_THAT(r.err, testing::HasSubstr("--port and --recipe, or a station FILE"));
 }
 
+// On a terminal (script(1) gives it one) a person sees a table of the ports, not JSON.
+TEST_F(StationRun, OnATerminalTheStationDrawsATable) {
+    if (std::system("command -v script > /dev/null") != 0) GTEST_SKIP() << "no script(1)";
+    const int port = FreePort();
+    auto unit = plug(port, "unit");
+    const std::string command = std::string(IMGDL_PROGRAM) + " station --recipe identity " +
+                                "--once 1 --ledger " + ledger() +
+                                " --port bench-1=127.0.0.1:" + std::to_string(port);
+    const Result r = run("script", "-qefc '" + command + "' /dev/null");
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_THAT(r.out, testing::HasSubstr("PORT"));
+    EXPECT_THAT(r.out, testing::HasSubstr("imgdl station: 1 done, 0 failed"));
+    EXPECT_THAT(r.out, testing::ContainsRegex("bench-1 +done +0012AB000000 +1 "));
+    EXPECT_THAT(r.out, testing::Not(testing::HasSubstr("\"state\"")));
+}
+
 TEST_F(StationRun, ABadConfigurationIsRefusedBeforeAnyUnit) {
     const struct {
         std::string args;

@@ -19,10 +19,6 @@ std::string Text(StringId id) {
     return std::string(LoadString(id));
 }
 
-QString FocusName() {
-    return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
-}
-
 TEST(PtzDataEditorKeys, EnterPressesTheFocusedButton) {
     const struct {
         const char* focus;

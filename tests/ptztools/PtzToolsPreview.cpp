@@ -64,8 +64,7 @@ int main(int argc, char** argv) {
         }
         dialog = std::move(creator);
     }
-    dialog->move(20, 20);
-    dialog->show();
+    dialog->show();  // placed as a dialog places itself
     QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
     return app.exec();
 }

@@ -1,8 +1,13 @@
 #include "PtzToolsTestSupport.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+
+#include <memory>
 
 #include "ptztools/PtzCreatorProcessState.h"
 
@@ -41,6 +46,36 @@ void PressKey(Qt::Key key, Qt::KeyboardModifiers modifiers) {
 
 void TypeKeys(const char* keys) {
     for (const char* k = keys; *k; ++k) QTest::keyClick(QApplication::focusWidget(), *k);
+}
+
+QString FocusName() {
+    return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+}
+
+void TabTo(const char* name) {
+    for (int i = 0; i < 80 && FocusName() != QLatin1String(name); ++i) PressKey(Qt::Key_Tab);
+    EXPECT_EQ(FocusName(), QLatin1String(name));
+}
+
+void PressEnterOnNextBox(QString& text) {
+    // Looks every few milliseconds, as the box comes up inside whatever opens it; gives
+    // up after a few seconds so that it cannot answer a later test's box.
+    auto* timer = new QTimer(qApp);
+    auto deadline = std::make_shared<QDeadlineTimer>(5000);
+    QObject::connect(timer, &QTimer::timeout, [timer, deadline, &text] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        const bool up = box && box->isAncestorOf(QApplication::focusWidget());
+        if (!up && !deadline->hasExpired()) return;
+        timer->stop();
+        timer->deleteLater();
+        if (!up) {
+            ADD_FAILURE() << "no message box came up";
+            return;
+        }
+        text = box->text();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    });
+    timer->start(10);
 }
 
 PtzProtocol Protocol(std::int32_t number, const std::string& name) {

@@ -58,6 +58,13 @@ void ShowActive(QWidget& window);
 // Presses a key, or types text, into whatever has the focus at that moment.
 void PressKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 void TypeKeys(const char* keys);
+// The object name of the widget that has the focus, empty when none has.
+QString FocusName();
+// Presses Tab until the control named `name` has the focus, as a person tabs to it.
+void TabTo(const char* name);
+// Answers the next message box with Enter as a person would, once it is active; `text`
+// receives what it said.
+void PressEnterOnNextBox(QString& text);
 
 // A folder per test; the creator's process-wide values reset before each.
 class PtzToolsFileTest : public ::testing::Test {

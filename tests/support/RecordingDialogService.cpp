@@ -6,9 +6,18 @@ namespace imgdl::test {
 
 MessageAnswer RecordingDialogService::showMessage(std::string_view text, MessageButtons buttons,
                                                   MessageIcon icon, std::string_view details) {
-    messages.push_back({std::string(text), buttons, icon, std::string(details)});
-    if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
-    if (answers.empty()) return MessageAnswer::Yes;
+    return record({std::string(text), buttons, icon, std::string(details), FirstAnswer(buttons)});
+}
+
+MessageAnswer RecordingDialogService::ask(std::string_view text, MessageButtons buttons,
+                                          MessageAnswer defaultAnswer) {
+    return record({std::string(text), buttons, MessageIcon::Default, {}, defaultAnswer});
+}
+
+MessageAnswer RecordingDialogService::record(ShownMessage message) {
+    messages.push_back(std::move(message));
+    if (messages.back().buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+    if (answers.empty()) return messages.back().defaultAnswer;
     const MessageAnswer answer = answers.front();
     answers.pop_front();
     return answer;

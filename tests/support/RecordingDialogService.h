@@ -1,6 +1,7 @@
 #pragma once
 // A DialogService for tests: records every box, file dialog and sub-dialog, and
-// answers from queues the test fills (defaults: OK / Yes, cancel, the dialog's own run).
+// answers from queues the test fills (defaults: the box's default button, cancel, the
+// dialog's own run).
 #include <deque>
 #include <functional>
 #include <optional>
@@ -16,6 +17,7 @@ struct ShownMessage {
     MessageButtons buttons;
     MessageIcon icon;
     std::string details;
+    MessageAnswer defaultAnswer;  // the button Enter presses
 };
 
 class RecordingDialogService : public DialogService {
@@ -23,6 +25,8 @@ class RecordingDialogService : public DialogService {
     MessageAnswer showMessage(std::string_view text, MessageButtons buttons = MessageButtons::Ok,
                               MessageIcon icon = MessageIcon::Default,
                               std::string_view details = {}) override;
+    MessageAnswer ask(std::string_view text, MessageButtons buttons,
+                      MessageAnswer defaultAnswer) override;
     std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
     int runModal(QDialog& dialog) override;
     void beep() override { ++beeps; }
@@ -32,12 +36,17 @@ class RecordingDialogService : public DialogService {
 
     std::vector<ShownMessage> messages;
     std::vector<FileDialogRequest> fileRequests;
-    std::deque<MessageAnswer> answers;                   // for Yes/No boxes; default Yes
+    // Answers to questions; when none is left, the question's default button (Yes for
+    // showMessage's Yes/No boxes).
+    std::deque<MessageAnswer> answers;
     std::deque<std::optional<std::string>> fileAnswers;  // default: cancelled
     // Called for each modal sub-dialog; returns its result. Default: dialog.exec().
     std::deque<std::function<int(QDialog&)>> modalHandlers;
     std::vector<std::string> modalTitles;
     int beeps = 0;
+
+  private:
+    MessageAnswer record(ShownMessage message);
 };
 
 }  // namespace imgdl::test
