@@ -108,7 +108,8 @@ void LineWindow::closeEvent(QCloseEvent* event) {
         const std::string question =
             std::to_string(working.size()) + (working.size() == 1 ? " unit is" : " units are") +
             " being provisioned. Cancel and close? (Their ledger rows end by the ledger's rule.)";
-        if (service_.showMessage(question, MessageButtons::YesNo, MessageIcon::Question) !=
+        // Enter keeps the units working.
+        if (service_.ask(question, MessageButtons::YesNo, MessageAnswer::No) !=
             MessageAnswer::Yes) {
             event->ignore();
             return;

@@ -161,6 +161,7 @@ TEST_F(LineWindowTest, ClosingAsksBeforeWorkingUnitsAreCancelled) {
               "2 units are being provisioned. Cancel and close? (Their "
               "ledger rows end by the ledger's rule.)");
     EXPECT_EQ(service.messages[0].buttons, MessageButtons::YesNo);
+    EXPECT_EQ(service.messages[0].defaultAnswer, MessageAnswer::No);
     service.answers = {MessageAnswer::Yes};
     EXPECT_TRUE(window->close());
     EXPECT_EQ(fake->calls, (std::vector<std::string>{"stop", "cancel p1", "cancel p2"}));
