@@ -8,7 +8,8 @@ foreach(program image-downloader imgdl recorder-sim)
         install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     endif()
 endforeach()
-install(FILES ${imgdl_res}/${imgdl_app_id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${imgdl_res}/${imgdl_app_id}.desktop ${imgdl_res}/image-downloader-line.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${imgdl_res}/${imgdl_app_id}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${imgdl_res}/icons/image-downloader.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

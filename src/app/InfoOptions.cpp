@@ -9,9 +9,13 @@ namespace {
 
 constexpr std::string_view kUsage =
     "Usage: image-downloader [Qt options]\n"
+    "       image-downloader --line [FILE] [Qt options]\n"
     "Writes firmware and PTZ images into a recorder over the local network, in a dialog.\n"
+    "With --line, the production-line window runs the station of the station file FILE\n"
+    "(asked for when not given) instead.\n"
     "\n"
     "Options:\n"
+    "  --line       the production-line window\n"
     "  --help       print this help and exit\n"
     "  --version    print the program's version and exit\n"
     "The standard options of Qt applications (-platform NAME, -style NAME, ...) apply.\n";

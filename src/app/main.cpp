@@ -4,6 +4,7 @@
 
 #include "app/DownloaderApp.h"
 #include "app/InfoOptions.h"
+#include "line/LineApp.h"
 #include "ui/QtDialogService.h"
 
 int main(int argc, char** argv) {
@@ -14,6 +15,8 @@ int main(int argc, char** argv) {
     // Lets the desktop match the window to its entry (and so to its icon and name).
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.imgdl.ImageDownloader"));
     imgdl::QtDialogService service;
+    if (auto file = imgdl::line::LineArgument({argv, static_cast<std::size_t>(argc)}))
+        return imgdl::line::RunLineWindow(std::move(*file), service);
     imgdl::DownloaderApp downloader(service);
     return downloader.run();
 }

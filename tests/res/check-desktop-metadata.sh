@@ -18,10 +18,17 @@ case "$what" in
 desktop)
     need desktop-file-validate desktop-file-utils
     # Hints count too: a second main category puts the entry twice in menus.
-    out=$(desktop-file-validate "$res/$id.desktop" 2>&1)
-    rc=$?
-    [ -n "$out" ] && echo "$out"
-    [ "$rc" -eq 0 ] && [ -z "$out" ] ;;
+    status=0
+    for entry in "$res/$id.desktop" "$res/image-downloader-line.desktop"; do
+        out=$(desktop-file-validate "$entry" 2>&1)
+        rc=$?
+        [ -n "$out" ] && echo "$out"
+        [ "$rc" -eq 0 ] && [ -z "$out" ] || status=1
+    done
+    # The line station's entry opens the line window, not the main dialog.
+    grep -qx 'Exec=image-downloader --line' "$res/image-downloader-line.desktop" ||
+        { echo "image-downloader-line.desktop does not start image-downloader --line"; status=1; }
+    exit $status ;;
 metainfo)
     need appstreamcli appstream
     # --strict fails on warnings and infos as well, not only errors.

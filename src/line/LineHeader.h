@@ -1,0 +1,39 @@
+#pragma once
+// The top of the line window: the ledger's range and what is left of it, the shift's
+// figures, and the station's pause.
+#include <QWidget>
+
+#include "ledger/Ledger.h"
+#include "line/ShiftTally.h"
+
+class QLabel;
+class QPushButton;
+
+namespace imgdl::line {
+
+class LineHeader : public QWidget {
+    Q_OBJECT
+  public:
+    explicit LineHeader(QWidget* parent = nullptr);
+    void showLedger(const ledger::LedgerStatus& status);
+    void showLedgerError(const QString& message);
+    void showFigures(const LineFigures& figures);
+    void showPaused(bool paused);
+
+  Q_SIGNALS:
+    void pauseAsked(bool pause);
+
+  private:
+    QLabel* range_;
+    QLabel* used_;
+    QLabel* free_;
+    QLabel* next_;
+    QLabel* warning_;
+    QLabel* done_;
+    QLabel* perHour_;
+    QLabel* failures_;
+    QPushButton* pause_;
+    bool paused_ = false;
+};
+
+}  // namespace imgdl::line

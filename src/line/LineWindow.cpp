@@ -1,0 +1,191 @@
+#include "line/LineWindow.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QScrollArea>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "ledger/MacRange.h"
+#include "line/HourChart.h"
+#include "line/LabelReprint.h"
+#include "line/LineHeader.h"
+#include "line/PortCard.h"
+#include "ui/DialogService.h"
+
+namespace imgdl::line {
+namespace {
+
+std::vector<std::string> PortNames(const station::StationConfig& config) {
+    std::vector<std::string> names;
+    for (const auto& port : config.ports) names.push_back(port.name);
+    return names;
+}
+
+// The cards' wrapped causes have a fixed height, so the grid's height does not hang on
+// its width. Saying so keeps the scroll area from giving every card its preferred height
+// (and scrolling) where their least height fits.
+class CardGrid final : public QGridLayout {
+  public:
+    using QGridLayout::QGridLayout;
+    bool hasHeightForWidth() const override { return false; }
+};
+
+}  // namespace
+
+int CardColumns(std::size_t ports) {
+    return static_cast<int>(std::clamp<std::size_t>(ports, 1, 4));
+}
+
+LineWindow::LineWindow(station::StationConfig config, const MakeControl& make,
+                       DialogService& service, QWidget* parent)
+    : QWidget(parent),
+      config_(std::move(config)),
+      service_(service),
+      board_(PortNames(config_)),
+      tally_(WallClock::now()) {
+    setObjectName(QStringLiteral("lineWindow"));
+    setWindowTitle(tr("Image Downloader — production line"));
+    header_ = new LineHeader(this);
+    chart_ = new HourChart(this);
+    chart_->setFixedHeight(fontMetrics().height() * 8);
+    auto* top = new QHBoxLayout;
+    top->addWidget(header_, 3);
+    top->addWidget(chart_, 2);
+
+    auto* grid = new QWidget;
+    grid->setObjectName(QStringLiteral("cards"));
+    auto* cardsLayout = new CardGrid(grid);
+    cardsLayout->setContentsMargins(0, 0, 0, 0);
+    const int columns = CardColumns(board_.size());
+    for (std::size_t i = 0; i < board_.size(); ++i) {
+        auto* card = new PortCard(QString::fromStdString(board_.port(i).name), grid);
+        cards_.push_back(card);
+        cardsLayout->addWidget(card, static_cast<int>(i) / columns, static_cast<int>(i) % columns);
+        const std::string name = board_.port(i).name;
+        connect(card, &PortCard::cancelAsked, this, [this, name] { control_->cancel(name); });
+        connect(card, &PortCard::retryAsked, this, [this, name] { control_->retry(name); });
+        connect(card, &PortCard::enableAsked, this,
+                [this, name](bool enabled) { control_->setEnabled(name, enabled); });
+        connect(card, &PortCard::reprintAsked, this, [this, i] { reprint(i); });
+    }
+    for (int c = 0; c < columns; ++c) cardsLayout->setColumnStretch(c, 1);
+    cardsLayout->setRowStretch(cardsLayout->rowCount(), 1);
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("cardScroll"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidget(grid);
+
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(top);
+    column->addWidget(scroll, 1);
+
+    connect(header_, &LineHeader::pauseAsked, this, [this](bool pause) {
+        pause ? control_->pause() : control_->resume();
+        header_->showPaused(control_->paused());
+    });
+    clock_ = new QTimer(this);
+    clock_->setInterval(1000);
+    connect(clock_, &QTimer::timeout, this, &LineWindow::tick);
+    for (std::size_t i = 0; i < board_.size(); ++i) showCard(i);
+    control_ = make(*this);
+    refreshLedger();
+    refreshFigures();
+}
+
+LineWindow::~LineWindow() {
+    // The ports' threads end here, while everything they post to is still whole.
+    control_.reset();
+}
+
+void LineWindow::closeEvent(QCloseEvent* event) {
+    std::vector<std::string> working;
+    for (std::size_t i = 0; i < board_.size(); ++i)
+        if (board_.port(i).canCancel()) working.push_back(board_.port(i).name);
+    if (!working.empty()) {
+        const std::string question =
+            std::to_string(working.size()) + (working.size() == 1 ? " unit is" : " units are") +
+            " being provisioned. Cancel and close? (Their ledger rows end by the ledger's rule.)";
+        // Enter keeps the units working.
+        if (service_.ask(question, MessageButtons::YesNo, MessageAnswer::No) !=
+            MessageAnswer::Yes) {
+            event->ignore();
+            return;
+        }
+    }
+    control_->stop();
+    for (const auto& port : working) control_->cancel(port);
+    event->accept();
+}
+
+QString LineWindow::start() {
+    const std::string error = control_->start();
+    if (!error.empty()) return QString::fromStdString(error);
+    clock_->start();
+    return {};
+}
+
+PortCard* LineWindow::card(const std::string& port) const {
+    const auto i = board_.indexOf(port);
+    return i ? cards_[*i] : nullptr;
+}
+
+void LineWindow::portChanged(const station::PortEvent& event) {
+    // Queued to the window's thread; dropped if the window is gone by then.
+    QMetaObject::invokeMethod(
+        this, [this, event] { apply(event); }, Qt::QueuedConnection);
+}
+
+void LineWindow::apply(const station::PortEvent& event) {
+    const auto change = board_.apply(event, Clock::now());
+    if (!change) return;
+    showCard(change->index);
+    if (!change->unitEnded) return;
+    tally_.unitEnded(event.state == station::PortState::Done, WallClock::now());
+    refreshLedger();
+    refreshFigures();
+}
+
+void LineWindow::showCard(std::size_t i) {
+    cards_[i]->display(board_.port(i), Clock::now(), config_.labels.wanted());
+}
+
+void LineWindow::refreshLedger() {
+    if (!ledger_) {
+        auto opened = ledger::OpenLedger(config_.ledger);
+        if (!opened.ok()) {
+            header_->showLedgerError(QString::fromStdString(opened.error().message));
+            return;
+        }
+        ledger_ = std::move(opened).value();
+    }
+    const auto status = ledger_->status();
+    if (status.ok())
+        header_->showLedger(status.value());
+    else
+        header_->showLedgerError(QString::fromStdString(status.error().message));
+}
+
+void LineWindow::refreshFigures() {
+    const LineFigures figures = tally_.figures(WallClock::now());
+    header_->showFigures(figures);
+    chart_->showHours(figures.hours);
+}
+
+void LineWindow::tick() {
+    for (std::size_t i = 0; i < board_.size(); ++i)
+        if (board_.port(i).canCancel()) showCard(i);
+    refreshFigures();  // the rate falls while nothing ends, and a new hour opens
+}
+
+void LineWindow::reprint(std::size_t i) {
+    const auto mac = ledger::ParseMac48(board_.port(i).mac);
+    if (!mac || !ledger_) return;
+    const Reprint made = ReprintLabel(*ledger_, *mac, config_.labels);
+    board_.setLabel(i, made.where, made.error);
+    showCard(i);
+}
+
+}  // namespace imgdl::line
