@@ -95,10 +95,14 @@ bool Station::rest(std::chrono::milliseconds time) {
     return !changed_.wait_for(lock, time, [this] { return stopping_.load(); });
 }
 
-bool Station::nap(std::chrono::milliseconds time) {
+std::uint64_t Station::controlsSeen() {
+    const std::lock_guard lock(mutex_);
+    return controls_;
+}
+
+bool Station::nap(std::chrono::milliseconds time, std::uint64_t seen) {
     std::unique_lock lock(mutex_);
-    const std::uint64_t before = controls_;
-    changed_.wait_for(lock, time, [&] { return stopping_ || controls_ != before; });
+    changed_.wait_for(lock, time, [&] { return stopping_ || controls_ != seen; });
     return !stopping_;
 }
 
@@ -144,13 +148,14 @@ void Station::label(Port& port, const ledger::Allocation& unit, const units::Uni
 Station::AfterUnit Station::waitUntilGone(Port& port, bool failed) {
     auto lastSeen = std::chrono::steady_clock::now();
     while (!stopping_) {
+        const std::uint64_t seen = controlsSeen();
         if (port.retryAsked.exchange(false) && failed) return AfterUnit::Retry;
         if (!port.enabled) return AfterUnit::Gone;
         if (UnitAnswers(port.config.address, config_.probeEvery))
             lastSeen = std::chrono::steady_clock::now();
         else if (std::chrono::steady_clock::now() - lastSeen >= config_.goneAfter)
             return AfterUnit::Gone;
-        if (!nap(config_.probeEvery)) break;
+        if (!nap(config_.probeEvery, seen)) break;
     }
     return AfterUnit::Stopped;
 }
@@ -209,12 +214,14 @@ void Station::runPort(Port& port) {
     auto nextHoldCheck = std::chrono::steady_clock::now();
     std::string hold;
     while (!stopping_) {
+        // Read before the controls are looked at: a change after this wakes the nap.
+        const std::uint64_t seen = controlsSeen();
         if (!port.enabled) {
             if (port.event.state != PortState::Disabled) {
                 port.event = FreshEvent(port.config.name, PortState::Disabled);
                 emit(port, PortState::Disabled);
             }
-            nap(std::chrono::hours(1));
+            nap(std::chrono::hours(1), seen);
             continue;
         }
         // The interface's state is read once a second, not at every probe.
@@ -224,11 +231,11 @@ void Station::runPort(Port& port) {
         }
         waitingFor(port, paused_ ? "paused" : hold);
         if (paused_ || !hold.empty()) {
-            nap(paused_ ? std::chrono::hours(1) : std::chrono::seconds(1));
+            nap(paused_ ? std::chrono::hours(1) : std::chrono::seconds(1), seen);
             continue;
         }
         if (!UnitAnswers(port.config.address, config_.probeEvery)) {
-            nap(config_.probeEvery);
+            nap(config_.probeEvery, seen);
             continue;
         }
         if (alreadyProvisioned(port)) {

@@ -71,8 +71,10 @@ class Station {
     void waitingFor(Port& port, const std::string& hold);
     // Sleeps `time` unless the station stops looking first; false then.
     bool rest(std::chrono::milliseconds time);
-    // Sleeps `time` unless the station stops or a control changes; false when stopping.
-    bool nap(std::chrono::milliseconds time);
+    // Sleeps `time` unless the station stops or a control changes after `seen` (from
+    // controlsSeen(), read before the controls were looked at); false when stopping.
+    std::uint64_t controlsSeen();
+    bool nap(std::chrono::milliseconds time, std::uint64_t seen);
     void controlChanged();
     Port* find(const std::string& name);
     AfterUnit waitUntilGone(Port& port, bool failed);
