@@ -1,9 +1,15 @@
 #include "station/Probe.h"
 
 #include <ifaddrs.h>
+#include <linux/neighbour.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -69,6 +75,36 @@ std::optional<std::uint64_t> NeighbourMac(const RecorderAddress& address) {
     std::stringstream table;
     table << in.rdbuf();
     return FindNeighbour(table.str(), address.hostText(), address.interfaceName);
+}
+
+bool ForgetNeighbour(const RecorderAddress& address) {
+    if (address.interfaceName.empty()) return true;
+    const unsigned index = ::if_nametoindex(address.interfaceName.c_str());
+    if (index == 0) return false;
+    struct Request {
+        nlmsghdr header;
+        ndmsg neighbour;
+        alignas(NLMSG_ALIGNTO) unsigned char attributes[RTA_SPACE(4)];
+    } request{};
+    request.header.nlmsg_type = RTM_DELNEIGH;
+    request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_ACK;
+    request.neighbour.ndm_family = AF_INET;
+    request.neighbour.ndm_ifindex = static_cast<int>(index);
+    auto* destination = reinterpret_cast<rtattr*>(request.attributes);
+    destination->rta_type = NDA_DST;
+    destination->rta_len = RTA_LENGTH(4);
+    std::memcpy(RTA_DATA(destination), address.ip.data(), 4);  // network order already
+    request.header.nlmsg_len = NLMSG_LENGTH(sizeof(ndmsg)) + RTA_SPACE(4);
+    UniqueFd fd(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
+    if (!fd || ::send(fd.get(), &request, request.header.nlmsg_len, 0) < 0) return false;
+    // The kernel's answer: 0, or an error (no entry is as good as a forgotten one).
+    alignas(nlmsghdr) unsigned char reply[256];
+    const long n = ::recv(fd.get(), reply, sizeof reply, 0);
+    if (n < static_cast<long>(NLMSG_LENGTH(sizeof(nlmsgerr)))) return false;
+    const auto* header = reinterpret_cast<const nlmsghdr*>(reply);
+    if (header->nlmsg_type != NLMSG_ERROR) return false;
+    const int error = -static_cast<const nlmsgerr*>(NLMSG_DATA(header))->error;
+    return error == 0 || error == ENOENT;
 }
 
 std::string PortHold(const RecorderAddress& address) {

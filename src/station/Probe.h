@@ -21,6 +21,12 @@ std::optional<std::uint64_t> NeighbourMac(const RecorderAddress& address);
 std::optional<std::uint64_t> FindNeighbour(std::string_view table, std::string_view ip,
                                            std::string_view device);
 
+// Drops the kernel's neighbour entry of the unit's address on the port's interface, so
+// that the next unit's Ethernet address is learned afresh, never read from the last one's
+// entry. Nothing for a port without an interface; false when the kernel refused
+// (it needs CAP_NET_ADMIN).
+bool ForgetNeighbour(const RecorderAddress& address);
+
 // Why the port's interface cannot reach a unit ("link down on eth1", "no address on
 // eth1", "no interface eth1"); empty when it can, or when the port names no interface.
 std::string PortHold(const RecorderAddress& address);

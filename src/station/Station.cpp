@@ -153,8 +153,10 @@ Station::AfterUnit Station::waitUntilGone(Port& port, bool failed) {
         if (!port.enabled) return AfterUnit::Gone;
         if (UnitAnswers(port.config.address, config_.probeEvery))
             lastSeen = std::chrono::steady_clock::now();
-        else if (std::chrono::steady_clock::now() - lastSeen >= config_.goneAfter)
+        else if (std::chrono::steady_clock::now() - lastSeen >= config_.goneAfter) {
+            ForgetNeighbour(port.config.address);  // the next unit's address is its own
             return AfterUnit::Gone;
+        }
         if (!nap(config_.probeEvery, seen)) break;
     }
     return AfterUnit::Stopped;
@@ -210,6 +212,7 @@ void Station::provision(Port& port) {
 
 void Station::runPort(Port& port) {
     port.event.port = port.config.name;
+    ForgetNeighbour(port.config.address);  // whatever was plugged before the station started
     emit(port, PortState::Waiting);
     auto nextHoldCheck = std::chrono::steady_clock::now();
     std::string hold;

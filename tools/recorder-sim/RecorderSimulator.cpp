@@ -30,7 +30,8 @@ std::string WordName(std::uint32_t word) {
     return text;
 }
 
-UniqueFd Listen(std::uint16_t port, int receiveBuffer, std::uint16_t& boundPort) {
+UniqueFd Listen(std::uint32_t host, std::uint16_t port, int receiveBuffer,
+                std::uint16_t& boundPort) {
     UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!fd) return {};
     const int one = 1;
@@ -39,7 +40,7 @@ UniqueFd Listen(std::uint16_t port, int receiveBuffer, std::uint16_t& boundPort)
         ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_addr.s_addr = htonl(host);
     address.sin_port = htons(port);
     if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return {};
     if (::listen(fd.get(), 4) != 0) return {};
@@ -224,13 +225,14 @@ class RecorderSimulator::Session {
     RecordedSession rec_;
 };
 
-RecorderSimulator::RecorderSimulator(RecorderBehaviour behaviour, std::uint16_t port)
+RecorderSimulator::RecorderSimulator(RecorderBehaviour behaviour, std::uint16_t port,
+                                     std::uint32_t host)
     : behaviour_(std::move(behaviour)) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
     wakeRead_.reset(fds[0]);
     wakeWrite_.reset(fds[1]);
-    listener_ = Listen(port, behaviour_.receiveBuffer, port_);
+    listener_ = Listen(host, port, behaviour_.receiveBuffer, port_);
     if (listener_) thread_ = std::thread([this] { run(); });
 }
 

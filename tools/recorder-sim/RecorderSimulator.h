@@ -54,8 +54,10 @@ struct RecordedSession {
 
 class RecorderSimulator {
   public:
-    // Listens on 127.0.0.1:port (0: an ephemeral port, see port()).
-    explicit RecorderSimulator(RecorderBehaviour behaviour = {}, std::uint16_t port = 0);
+    // Listens on 127.0.0.1:port (0: an ephemeral port, see port()), or on `host` (an IPv4
+    // address in host order) where the caller has made sure no one outside can reach it.
+    explicit RecorderSimulator(RecorderBehaviour behaviour = {}, std::uint16_t port = 0,
+                               std::uint32_t host = 0x7F000001);
     ~RecorderSimulator();
     RecorderSimulator(const RecorderSimulator&) = delete;
     RecorderSimulator& operator=(const RecorderSimulator&) = delete;

@@ -1,8 +1,12 @@
 // recorder-sim: plays a recorder on 127.0.0.1 so that downloads can be tried without a
 // unit. One line per session on standard output; SIGINT or SIGTERM ends it.
+#include <arpa/inet.h>
+#include <sys/stat.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
@@ -20,8 +24,10 @@ namespace {
 constexpr std::string_view kUsage =
     "usage: recorder-sim [--listen 127.0.0.1:PORT] [--count N] [--script MODES]\n"
     "                    [--save-dir DIR] [--incompatible] [--write-delay MS] [--version]\n"
-    "Answers the download protocol like a recorder, on 127.0.0.1 only (default port 5000,\n"
-    "0 for any free ports). Prints one line per session; --save-dir keeps each payload\n"
+    "Answers the download protocol like a recorder, on 127.0.0.1 (default port 5000, 0 for\n"
+    "any free ports); on another address only inside a network namespace of its own (ip\n"
+    "netns exec NS recorder-sim --listen 192.168.0.1:5000), never on a real network.\n"
+    "Prints one line per session; --save-dir keeps each payload\n"
     "received as session-N-COMMAND.bin; --incompatible refuses every firmware version;\n"
     "--write-delay waits MS milliseconds between the two acknowledgements of an image.\n"
     "--count N serves N recorders on consecutive ports from PORT (their lines start with\n"
@@ -31,6 +37,7 @@ constexpr std::string_view kUsage =
     "stop-reading.\n";
 
 struct Options {
+    std::uint32_t host = 0x7F000001;  // 127.0.0.1
     std::uint16_t port = 5000;
     std::string saveDir;
     bool incompatible = false;
@@ -53,14 +60,46 @@ bool ParseNumber(std::string_view text, long max, long& out) {
     return true;
 }
 
-// Only the loopback address is accepted: the simulator is never reachable from outside.
-bool ParseListen(std::string_view text, std::uint16_t& port) {
-    constexpr std::string_view kHost = "127.0.0.1:";
+// True inside a network namespace made with "ip netns add" (it is bound under
+// /run/netns): there an address other than loopback reaches only what the namespace's
+// maker wired to it, never the machine's own networks.
+bool InOwnNetworkNamespace() {
+    struct stat self {};
+    if (::stat("/proc/self/ns/net", &self) != 0) return false;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/run/netns", ec)) {
+        struct stat made {};
+        if (::stat(entry.path().c_str(), &made) == 0 && made.st_ino == self.st_ino &&
+            made.st_dev == self.st_dev)
+            return true;
+    }
+    return false;
+}
+
+// 127.0.0.1:PORT anywhere; another A.B.C.D:PORT only inside a network namespace of its
+// own, so that the simulator is never reachable from a real network.
+bool ParseListen(std::string_view text, std::uint32_t& host, std::uint16_t& port) {
+    const auto colon = text.rfind(':');
     long value = 0;
-    if (text.substr(0, kHost.size()) != kHost) return false;
-    if (!ParseNumber(text.substr(kHost.size()), 65535, value)) return false;
+    if (colon == std::string_view::npos || !ParseNumber(text.substr(colon + 1), 65535, value))
+        return false;
+    in_addr address{};
+    if (::inet_pton(AF_INET, std::string(text.substr(0, colon)).c_str(), &address) != 1)
+        return false;
+    host = ntohl(address.s_addr);
+    if (host != 0x7F000001 && !InOwnNetworkNamespace()) {
+        std::fprintf(stderr,
+                     "recorder-sim: only 127.0.0.1 here; another address only inside a network "
+                     "namespace of its own (ip netns exec)\n");
+        return false;
+    }
     port = static_cast<std::uint16_t>(value);
     return true;
+}
+
+std::string HostText(std::uint32_t host) {
+    return std::to_string(host >> 24) + "." + std::to_string((host >> 16) & 0xFF) + "." +
+           std::to_string((host >> 8) & 0xFF) + "." + std::to_string(host & 0xFF);
 }
 
 enum class Parsed { Run, Bad, Help, Version };
@@ -74,7 +113,7 @@ Parsed ParseArguments(int argc, char** argv, Options& options) {
         if (arg == "--incompatible") {
             options.incompatible = true;
         } else if (arg == "--listen" && hasValue) {
-            if (!ParseListen(argv[++i], options.port)) return Parsed::Bad;
+            if (!ParseListen(argv[++i], options.host, options.port)) return Parsed::Bad;
         } else if (arg == "--count" && hasValue) {
             if (!ParseNumber(argv[++i], kMostRecorders, options.count) || options.count < 1)
                 return Parsed::Bad;
@@ -105,15 +144,16 @@ using Recorders = std::vector<std::unique_ptr<imgdl::sim::RecorderSimulator>>;
 
 // `count` recorders on consecutive ports from `port`; with port 0, from the first of
 // `count` free consecutive ports. Empty when they cannot all listen.
-Recorders Listen(std::uint16_t port, long count, const imgdl::sim::RecorderBehaviour& first) {
+Recorders Listen(std::uint32_t host, std::uint16_t port, long count,
+                 const imgdl::sim::RecorderBehaviour& first) {
     const int attempts = port == 0 ? 50 : 1;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         Recorders recorders;
-        recorders.push_back(std::make_unique<imgdl::sim::RecorderSimulator>(first, port));
+        recorders.push_back(std::make_unique<imgdl::sim::RecorderSimulator>(first, port, host));
         const long base = recorders[0]->port();
         for (long i = 1; i < count && recorders.back()->listening() && base + i <= 65535; ++i)
             recorders.push_back(std::make_unique<imgdl::sim::RecorderSimulator>(
-                first, static_cast<std::uint16_t>(base + i)));
+                first, static_cast<std::uint16_t>(base + i), host));
         if (static_cast<long>(recorders.size()) == count && recorders.back()->listening())
             return recorders;
     }
@@ -193,15 +233,17 @@ int main(int argc, char** argv) {
     base.incompatible = options.incompatible;
     base.writeDelay = std::chrono::milliseconds(options.writeDelayMs);
     SessionReporter reporter(options, base);
-    Recorders recorders = Listen(options.port, options.count, reporter.behaviourOf(0));
+    Recorders recorders =
+        Listen(options.host, options.port, options.count, reporter.behaviourOf(0));
+    const std::string host = HostText(options.host);
     if (recorders.empty()) {
-        std::fprintf(stderr, "recorder-sim: cannot listen on 127.0.0.1:%u (%ld ports)\n",
+        std::fprintf(stderr, "recorder-sim: cannot listen on %s:%u (%ld ports)\n", host.c_str(),
                      options.port, options.count);
         return 1;
     }
     for (auto& recorder : recorders) {
         reporter.watch(*recorder);
-        std::printf("listening on 127.0.0.1:%u\n", recorder->port());
+        std::printf("listening on %s:%u\n", host.c_str(), recorder->port());
     }
     std::fflush(stdout);
     int signal = 0;
