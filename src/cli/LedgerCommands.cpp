@@ -12,6 +12,7 @@
 #include "CommonOptions.h"
 #include "JsonOutput.h"
 #include "LedgerJson.h"
+#include "ReportCommand.h"
 #include "ledger/Ledger.h"
 #include "ledger/MacRange.h"
 #include "ledger/RedactUri.h"
@@ -27,6 +28,8 @@ constexpr const char* kLedgerUsage =
     "       imgdl ledger list   [--ledger L] [--csv | --json]\n"
     "       imgdl ledger settle [--ledger L] [--json]\n"
     "       imgdl ledger settle MAC --as done|void|released --note TEXT [--ledger L]\n"
+    "       imgdl ledger report [--ledger L] [--since T] [--until T] [--station S]\n"
+    "                           [--json | --csv] [--svg FILE]\n"
     "L is an SQLite file or a postgresql:// URI (passwords best kept in ~/.pgpass); by\n"
     "default $XDG_DATA_HOME/imgdl/ledger.sqlite. status warns on standard error when less\n"
     "than a tenth of the range is left. --json prints status as one JSON object and list as\n"
@@ -223,6 +226,7 @@ void AddLedgerCommands(CLI::App& main, Action& chosen) {
         ->type_name("done|void|released");
     settleLeaf.add_option("--note", settle->note)->type_name("TEXT");
     settleLeaf.add_flag("--json", settle->json);
+    AddLedgerReportCommand(ledger, chosen);
 }
 
 }  // namespace imgdl::cli
