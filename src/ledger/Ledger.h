@@ -61,8 +61,7 @@ struct UnitRecord {
     std::string station;
     std::string cause;  // why its session failed, when one did
     std::string port;   // the station's port name that made the row; empty otherwise
-    std::string
-        found;  // UTC "2024-05-01T12:34:56Z" when the station found the unit; empty otherwise
+    std::string found;  // UTC "2024-05-01T12:34:56Z" when the station found the unit; empty otherwise
 };
 
 struct LedgerStatus {
