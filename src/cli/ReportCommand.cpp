@@ -56,7 +56,9 @@ Instant ParseTimeOption(const char* name, const std::string& text) {
 }
 
 void ReadWindow(ReportArgs& a) {
-    a.to = a.until.empty() ? static_cast<Instant>(std::time(nullptr))
+    // The ledger's times are whole seconds: by default the window ends after the current
+    // one, so that a unit that ended a moment ago is in it.
+    a.to = a.until.empty() ? static_cast<Instant>(std::time(nullptr)) + 1
                            : ParseTimeOption("--until", a.until);
     a.from = a.since.empty() ? a.to - kDefaultWindow : ParseTimeOption("--since", a.since);
     if (a.from >= a.to) UsageError("--since must be before --until");
