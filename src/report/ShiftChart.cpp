@@ -14,6 +14,7 @@ constexpr const char* kFailureColour = "#d9534f";
 constexpr double kLeft = 56, kRight = 24, kTop = 76, kBottom = 72;
 constexpr double kPlotHeight = 240;
 constexpr double kLabelWidth = 34;  // "06:00" at 10 px, with a gap
+constexpr double kCharWidth = 6.5;  // a character at 11 px, near enough to place the legend
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Format(const char* format, ...) {
@@ -98,14 +99,18 @@ std::string Heading(const ShiftReport& r, const Geometry& g) {
     std::string window = FormatLocalTime(r.since) + " to " + FormatLocalTime(r.until);
     if (!r.station.empty()) window += ", station " + r.station;
     s += Text(kLeft, 42, "start", 11, window, " fill=\"#444444\"");
-    // The legend, on the right above the plot.
-    const double x = g.width - kRight - 190;
+    // The legend, with the window's totals, right-aligned above the plot.
+    const std::string done = "units done: " + std::to_string(r.total.done);
+    const std::string failed = "failures: " + std::to_string(r.total.failures);
+    const double doneWidth = 17 + kCharWidth * static_cast<double>(done.size()) + 18;
+    const double failedWidth = 17 + kCharWidth * static_cast<double>(failed.size());
+    const double x = g.width - kRight - doneWidth - failedWidth;
     s += Format("<rect x=\"%.1f\" y=\"52\" width=\"12\" height=\"12\" fill=\"%s\"/>\n", x,
                 kDoneColour);
-    s += Text(x + 17, 62, "start", 11, "units done");
-    s += Format("<rect x=\"%.1f\" y=\"52\" width=\"12\" height=\"12\" fill=\"%s\"/>\n", x + 100,
-                kFailureColour);
-    s += Text(x + 117, 62, "start", 11, "failures");
+    s += Text(x + 17, 62, "start", 11, done);
+    s += Format("<rect x=\"%.1f\" y=\"52\" width=\"12\" height=\"12\" fill=\"%s\"/>\n",
+                x + doneWidth, kFailureColour);
+    s += Text(x + doneWidth + 17, 62, "start", 11, failed);
     return s;
 }
 
@@ -143,26 +148,29 @@ std::string Bar(double x, double width, std::uint64_t value, const char* colour,
            "<title>" + Escaped(what) + "</title></rect>\n";
 }
 
-// Hours read "06:00"; below, the date where a day starts and the offset where it
-// changes (and both at the first hour), so the hour the clocks go back reads twice
+// Hours read "06:00"; below, the date under the first hour shown of each day and the
+// offset where it changes (and both at the first hour), so the hour the clocks go back reads twice
 // with two offsets.
 std::string HourLabels(const ShiftReport& r, const Geometry& g) {
     std::string s;
     const auto every = static_cast<std::size_t>(std::ceil(kLabelWidth / g.slot));
     const double base = kTop + kPlotHeight;
     long previousOffset = 0;
+    int shownDay = 0;  // the day of month last written under an hour
     for (std::size_t i = 0; i < r.hours.size(); ++i) {
         const LocalTime l = ToLocal(r.hours[i].start);
         const bool offsetChanged = i == 0 || l.offset != previousOffset;
         previousOffset = l.offset;
         if (i % every != 0 && !offsetChanged) continue;
         const double x = kLeft + g.slot * (static_cast<double>(i) + 0.5);
+        const bool newDay = l.day != shownDay;
+        shownDay = l.day;
         s += Format(
             "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#333333\" "
             "stroke-width=\"1\"/>\n",
             x, base, x, base + 4);
         s += Text(x, base + 16, "middle", 10, Format("%02d:%02d", l.hour, l.minute));
-        if (i == 0 || l.hour == 0)
+        if (newDay)
             s += Text(x, base + 30, "middle", 9, Format("%02d-%02d", l.month, l.day),
                       " fill=\"#444444\"");
         if (offsetChanged) {
