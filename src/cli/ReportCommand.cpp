@@ -32,12 +32,14 @@ constexpr const char* kReportUsage =
     "row), attempts released, units per hour, the median and slowest time per unit,\n"
     "failures by cause; the same per station and per port. T is a local time with its\n"
     "offset, e.g. 2026-12-10T06:00:00+01:00 (or ...Z for UTC); the window is [since,\n"
-    "until), by default the 12 hours before now. --station S counts only S's rows.\n"
+    "until), by default the 12 hours before now, at most 366 days. --station S counts\n"
+    "only S's rows.\n"
     "--json prints one JSON object, --csv one line per scope (total, station, port,\n"
     "hour). --svg FILE also writes a chart of units done and failures per hour.\n"
     "Exit: 0 done, 1 usage, 2 refused.\n";
 
 constexpr Instant kDefaultWindow = 12 * report::kSecondsPerHour;
+constexpr Instant kLongestWindow = 366 * 24 * report::kSecondsPerHour;
 
 struct ReportArgs {
     std::string location;
@@ -62,6 +64,9 @@ void ReadWindow(ReportArgs& a) {
                            : ParseTimeOption("--until", a.until);
     a.from = a.since.empty() ? a.to - kDefaultWindow : ParseTimeOption("--since", a.since);
     if (a.from >= a.to) UsageError("--since must be before --until");
+    // A count per hour of decades (a mistyped year) is no report a person reads.
+    if (a.to - a.from > kLongestWindow)
+        UsageError("--since and --until are more than 366 days apart");
 }
 
 // "45 s", "3 min 05 s", "2 h 07 min".

@@ -157,6 +157,7 @@ TEST_F(ReportCli, ABadTimeOrWindowIsAUsageErrorNamingIt) {
          "--since must be before --until"},
         {"--since 2026-12-10T06:00:00Z --until 2026-12-10T06:00:00Z",
          "--since must be before --until"},
+        {"--since 2025-12-10T06:00:00Z --until 2026-12-11T06:00:01Z", "more than 366 days"},
         {"--json --csv", "--json"},
         {"--since", "--since"},
     };
