@@ -13,6 +13,7 @@ constexpr const char* kDoneColour = "#3b7dd8";
 constexpr const char* kFailureColour = "#d9534f";
 constexpr double kLeft = 56, kRight = 24, kTop = 76, kBottom = 72;
 constexpr double kPlotHeight = 240;
+constexpr double kWidestPlot = 8000;
 constexpr double kLabelWidth = 34;  // "06:00" at 10 px, with a gap
 constexpr double kCharWidth = 6.5;  // a character at 11 px, near enough to place the legend
 
@@ -84,7 +85,9 @@ struct Geometry {
 Geometry Measure(const ShiftReport& r) {
     Geometry g;
     const double n = static_cast<double>(std::max<std::size_t>(1, r.hours.size()));
-    g.slot = std::clamp(960.0 / n, 6.0, 48.0);
+    // Narrower hours for long windows, but never wider than renderers draw (rsvg-convert
+    // stops at 32767 pixels): a year's hours end up thinner than a pixel.
+    g.slot = std::min(std::clamp(960.0 / n, 6.0, 48.0), kWidestPlot / n);
     g.width = std::max(560.0, kLeft + g.slot * n + kRight);
     g.height = kTop + kPlotHeight + kBottom;
     std::uint64_t largest = 0;

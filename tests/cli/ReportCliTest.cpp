@@ -189,16 +189,16 @@ TEST_F(ReportCli, RefusalsPrintNothingOnStandardOutput) {
 
 TEST_F(ReportCli, TheChartIsSvgThatARendererDraws) {
     provisionAShift();
-    // A station name that is markup in XML ends up in the chart's heading.
-    const struct {
-        std::string args;
-    } cases[] = {{""},
-                 {"--station '<b>&amp;\"'"},
-                 {"--since 2026-10-24T12:00:00+02:00 --until 2026-10-25T12:00:00+01:00"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.args);
+    const std::string cases[] = {
+        "",
+        "--station '<b>&amp;\"'",  // markup in XML, in the chart's heading
+        "--since 2026-10-24T12:00:00+02:00 --until 2026-10-25T12:00:00+01:00",  // 25 hours
+        "--since 2025-12-11T06:00:00Z --until 2026-12-12T06:00:00Z",  // the longest window
+    };
+    for (const std::string& args : cases) {
+        SCOPED_TRACE(args);
         const Result r = run("env TZ=Europe/Berlin " IMGDL_PROGRAM,
-                             "ledger report --ledger " + ledger() + " --svg chart.svg " + c.args);
+                             "ledger report --ledger " + ledger() + " --svg chart.svg " + args);
         ASSERT_EQ(r.exit, 0) << r.err;
         const Result root = run("xmllint",
                                 "--xpath 'concat(namespace-uri(/*), \" \", "
