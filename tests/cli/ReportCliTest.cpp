@@ -96,6 +96,34 @@ TEST_F(ReportCli, FiguresOfARealRunMatchTheLedgersRows) {
     EXPECT_EQ(before["windowHours"], 13.0);
 }
 
+TEST_F(ReportCli, AStationRunIsCountedForTheStation) {
+    ASSERT_EQ(imgdl("ledger init --ledger " + ledger() +
+                    " --mac-first 0012AB000000 --mac-last 0012AB0000FF --serial-first 1000")
+                  .exit,
+              0);
+    const int ports[] = {FreePort(), FreePort()};
+    std::vector<std::unique_ptr<Background>> units;
+    for (const int port : ports)
+        units.push_back(std::make_unique<Background>(
+            std::vector<std::string>{RECORDER_SIM_PROGRAM, "--listen",
+                                     "127.0.0.1:" + std::to_string(port)},
+            file(std::to_string(port) + ".out"), file(std::to_string(port) + ".err")));
+    const Result run = imgdl("station --recipe identity --once 2 --ledger " + ledger() +
+                             " --port a=127.0.0.1:" + std::to_string(ports[0]) +
+                             " --port b=127.0.0.1:" + std::to_string(ports[1]));
+    ASSERT_EQ(run.exit, 0) << run.err;
+
+    const json r = report("");
+    EXPECT_EQ(r["done"], 2);
+    EXPECT_EQ(r["failures"], 0);
+    EXPECT_EQ(r["released"], 0);
+    EXPECT_DOUBLE_EQ(r["unitsPerHour"].get<double>(), 2.0 / 12);
+    EXPECT_LE(r["medianSeconds"].get<double>(), r["slowestSeconds"].get<double>());
+    ASSERT_EQ(r["stations"].size(), 1u);
+    EXPECT_EQ(r["stations"][0]["done"], 2);
+    EXPECT_EQ(report("--station " + r["stations"][0]["station"].get<std::string>())["done"], 2);
+}
+
 TEST_F(ReportCli, SummaryAndCsvSayTheSame) {
     provisionAShift();
     const std::string cause = rows[2]["cause"];
