@@ -107,6 +107,16 @@ std::vector<HourCount> Hours(const std::vector<const Row*>& rows, Instant since,
     return hours;
 }
 
+std::vector<Row> RowsOfTheWindow(const std::vector<UnitRecord>& records, Instant since,
+                                 Instant until, std::string_view station) {
+    std::vector<Row> rows;
+    for (const UnitRecord& u : records) {
+        if (!station.empty() && u.station != station) continue;
+        if (auto row = ReadRow(u); row && row->at >= since && row->at < until) rows.push_back(*row);
+    }
+    return rows;
+}
+
 }  // namespace
 
 ShiftReport BuildShiftReport(const std::vector<ledger::UnitRecord>& records, Instant since,
@@ -116,12 +126,7 @@ ShiftReport BuildShiftReport(const std::vector<ledger::UnitRecord>& records, Ins
     report.since = since;
     report.until = until;
     report.station = station;
-    std::vector<Row> read;
-    read.reserve(records.size());
-    for (const UnitRecord& u : records) {
-        if (!station.empty() && u.station != station) continue;
-        if (auto row = ReadRow(u); row && row->at >= since && row->at < until) read.push_back(*row);
-    }
+    const std::vector<Row> read = RowsOfTheWindow(records, since, until, station);
     std::vector<const Row*> rows;
     for (const Row& row : read) rows.push_back(&row);
 
