@@ -27,25 +27,45 @@ std::string Format(const char* format, ...) {
     return text;
 }
 
+// The length of the UTF-8 sequence that starts `text` at `i`, 0 when it is not one.
+std::size_t Utf8Length(const std::string& text, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    const std::size_t length = lead < 0x80                    ? 1
+                               : lead >= 0xC2 && lead <= 0xDF ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
+    if (length == 0 || i + length > text.size()) return 0;
+    for (std::size_t k = 1; k < length; ++k)
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    return length;
+}
+
+// Text as XML character data. A station's name comes from whatever the ledger or the
+// command line held: control characters and bytes that are not UTF-8 would make the
+// whole document unreadable, so they read as '?'.
 std::string Escaped(const std::string& text) {
     std::string out;
-    for (const char ch : text) {
-        switch (ch) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += ch;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8Length(text, i);
+        const char ch = text[i];
+        if (length == 0 || (length == 1 && static_cast<unsigned char>(ch) < 0x20)) {
+            out += '?';
+            ++i;
+            continue;
         }
+        if (ch == '&')
+            out += "&amp;";
+        else if (ch == '<')
+            out += "&lt;";
+        else if (ch == '>')
+            out += "&gt;";
+        else if (ch == '"')
+            out += "&quot;";
+        else
+            out.append(text, i, length);
+        i += length;
     }
     return out;
 }

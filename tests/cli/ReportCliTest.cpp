@@ -220,6 +220,7 @@ TEST_F(ReportCli, TheChartIsSvgThatARendererDraws) {
     const std::string cases[] = {
         "",
         "--station '<b>&amp;\"'",  // markup in XML, in the chart's heading
+        "--station \"$(printf 'a\\001\\377\\303\\274b')\"",  // a control, not UTF-8, ü
         "--since 2026-10-24T12:00:00+02:00 --until 2026-10-25T12:00:00+01:00",  // 25 hours
         "--since 2025-12-11T06:00:00Z --until 2026-12-12T06:00:00Z",  // the longest window
     };
