@@ -13,11 +13,11 @@ namespace {
 
 using ledger::UnitResult;
 using nlohmann::json;
+using test::HandRow;
 using test::Row;
-using test::RowSpec;
 
 report::ShiftReport TwoStations() {
-    const RowSpec specs[] = {
+    const HandRow handRows[] = {
         {1, UnitResult::Done, "2026-12-10T06:00:00Z", "2026-12-10T06:01:00Z", "", "s2", "b"},
         {2, UnitResult::Done, "2026-12-10T06:00:00Z", "2026-12-10T06:00:30Z", "", "s1", "a"},
         {3, UnitResult::Failed, "2026-12-10T06:10:00Z", "2026-12-10T06:10:05Z", "x, \"y\"", "s2",
@@ -25,7 +25,7 @@ report::ShiftReport TwoStations() {
         {4, UnitResult::Done, "2026-12-10T07:00:00Z", "2026-12-10T07:02:00Z", "", "s1"},
     };
     std::vector<ledger::UnitRecord> rows;
-    for (const RowSpec& s : specs) rows.push_back(Row(s));
+    for (const HandRow& s : handRows) rows.push_back(Row(s));
     return report::BuildShiftReport(rows, *report::ParseIsoTime("2026-12-10T06:00:00Z"),
                                     *report::ParseIsoTime("2026-12-10T08:00:00Z"));
 }

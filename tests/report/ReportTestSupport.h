@@ -31,7 +31,7 @@ class TimeZone {
     std::optional<std::string> before_;
 };
 
-struct RowSpec {
+struct HandRow {
     std::uint64_t mac = 0;
     ledger::UnitResult result = ledger::UnitResult::Done;
     const char* started = "";
@@ -42,7 +42,7 @@ struct RowSpec {
     const char* found = "";
 };
 
-inline ledger::UnitRecord Row(const RowSpec& s) {
+inline ledger::UnitRecord Row(const HandRow& s) {
     ledger::UnitRecord u;
     u.mac = s.mac;
     u.serial = static_cast<std::uint32_t>(s.mac & 0xFFFF);

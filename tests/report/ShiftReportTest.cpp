@@ -11,8 +11,8 @@ namespace imgdl::report {
 namespace {
 
 using ledger::UnitResult;
+using test::HandRow;
 using test::Row;
-using test::RowSpec;
 using test::TimeZone;
 using testing::ElementsAre;
 
@@ -43,10 +43,10 @@ void ExpectFigures(const ShiftFigures& f, const Expected& e) {
     EXPECT_DOUBLE_EQ(f.unitsPerHour, e.perHour);
 }
 
-ShiftReport Build(const std::vector<RowSpec>& specs, const char* since, const char* until,
+ShiftReport Build(const std::vector<HandRow>& handRows, const char* since, const char* until,
                   std::string_view station = {}) {
     std::vector<ledger::UnitRecord> rows;
-    for (const RowSpec& s : specs) rows.push_back(Row(s));
+    for (const HandRow& s : handRows) rows.push_back(Row(s));
     return BuildShiftReport(rows, *ParseIsoTime(since), *ParseIsoTime(until), station);
 }
 
@@ -55,7 +55,7 @@ struct FigureCase {
     const char* zone;
     const char* since;
     const char* until;
-    std::vector<RowSpec> rows;
+    std::vector<HandRow> rows;
     Expected expected;
     std::size_t hours;
 };
@@ -265,7 +265,7 @@ TEST(ShiftReport, HoursStartOnTheLocalHourBeforeTheWindowAndCountOnlyItsRows) {
     EXPECT_DOUBLE_EQ(r.total.unitsPerHour, 1 / 1.5);
 }
 
-const std::vector<RowSpec> kTwoStations = {
+const std::vector<HandRow> kTwoStations = {
     {A, kDone, "2026-12-10T06:00:00Z", "2026-12-10T06:00:30Z", "", "s1", "p1"},
     {B, kDone, "2026-12-10T06:10:00Z", "2026-12-10T06:10:50Z", "", "s1", "p1"},
     {C, kFailed, "2026-12-10T06:20:00Z", "2026-12-10T06:20:05Z", "connect", "s1", "p2"},
