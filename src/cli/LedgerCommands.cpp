@@ -13,6 +13,7 @@
 #include "JsonOutput.h"
 #include "LabelCommand.h"
 #include "LedgerJson.h"
+#include "ReportCommand.h"
 #include "ledger/Ledger.h"
 #include "ledger/MacRange.h"
 #include "ledger/RedactUri.h"
@@ -30,6 +31,8 @@ constexpr const char* kLedgerUsage =
     "       imgdl ledger settle MAC --as done|void|released --note TEXT [--ledger L]\n"
     "       imgdl ledger label  MAC|--serial N|--since T [--out FILE] [--print PRINTER]\n"
     "                           [--layout FILE] [--force] [--ledger L]\n"
+    "       imgdl ledger report [--ledger L] [--since T] [--until T] [--station S]\n"
+    "                           [--json | --csv] [--svg FILE]\n"
     "L is an SQLite file or a postgresql:// URI (passwords best kept in ~/.pgpass); by\n"
     "default $XDG_DATA_HOME/imgdl/ledger.sqlite. status warns on standard error when less\n"
     "than a tenth of the range is left. --json prints status as one JSON object and list as\n"
@@ -246,6 +249,7 @@ void AddLedgerCommands(CLI::App& main, Action& chosen) {
     settleLeaf.add_flag("--json", settle->json);
 
     AddLabelCommand(ledger, chosen);
+    AddLedgerReportCommand(ledger, chosen);
 }
 
 }  // namespace imgdl::cli

@@ -72,7 +72,7 @@ class CommandLineTest : public testing::Test {
 
 TEST_F(CommandLineTest, EveryOptionIsInTheHelpOfItsCommand) {
     ASSERT_EQ(leaves_.size(),
-              16u);  // probe, station, and the commands of send, ptz, ledger, provision
+              17u);  // probe, station, and the commands of send, ptz, ledger, provision
     for (const Leaf& leaf : leaves_) {
         const std::string help = HelpText(*leaf.app);
         EXPECT_THAT(help, testing::HasSubstr("imgdl " + leaf.path)) << leaf.path;

@@ -18,7 +18,7 @@ folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
 cd "$folder" || exit 1
 mkdir sub
-touch a.pdb b.bin c.txt d.img sub/e.pdb
+touch a.pdb b.bin c.txt d.img sub/e.pdb sub/f.svg
 
 # line typed (Tab at its end; a trailing blank starts a new word) | expected, sorted
 cases=(
@@ -43,12 +43,17 @@ cases=(
     "imgdl ptz build a.pdb 3 -o |b.bin sub"
     "imgdl probe --|--help --integrated --json --verbose"
     "imgdl probe --integrated |a.pdb b.bin c.txt d.img sub"
-    "imgdl ledger |--help init label list settle status"
+    "imgdl ledger |--help init label list report settle status"
     "imgdl ledger label 0012AB000000 --|--force --layout --ledger --out --print --serial --since"
     "imgdl ledger label 0012AB000000 --out |sub"
     "imgdl station --label-folder |sub"
     "imgdl station |a.pdb b.bin c.txt d.img sub"
     "imgdl station --label-|--label-folder --label-layout --label-print"
+    "imgdl ledger report --|--csv --json --ledger --since --station --svg --until"
+    "imgdl ledger report --s|--since --station --svg"
+    "imgdl ledger report --since |"
+    "imgdl ledger report --svg |sub"
+    "imgdl ledger report --svg sub/|sub/f.svg"
     "imgdl ledger settle 0012AB000000 --as |done released void"
     "imgdl ledger list --|--csv --json --ledger"
     "imgdl ledger init --mac-|--mac-first --mac-last"
