@@ -129,6 +129,9 @@ class Ledger {
     virtual LedgerError checkWritable() = 0;
     // Every unit row, oldest first.
     virtual LedgerResult<std::vector<UnitRecord>> list() = 0;
+    // The rows that ended at `utc` ("2024-05-01T12:34:56Z") or later, and those without an
+    // end that started then or later: a shift's rows, without reading the whole ledger.
+    virtual LedgerResult<std::vector<UnitRecord>> listSince(std::string_view utc) = 0;
     // The newest row that holds `mac` (any result but released), or nothing.
     virtual LedgerResult<std::optional<UnitRecord>> unitHolding(std::uint64_t mac) = 0;
 };

@@ -344,6 +344,21 @@ class SqlLedger final : public Ledger {
         return units;
     }
 
+    LedgerResult<std::vector<UnitRecord>> listSince(std::string_view utc) override {
+        if (LedgerError e = ready(); e.failed()) return e;
+        std::vector<SqlRow> rows;
+        const SqlValue since[] = {std::string(utc)};
+        if (LedgerError e = c_->exec(
+                std::string(kUnitColumns) + " WHERE coalesce(ended, started) >= $1 ORDER BY id",
+                since, &rows);
+            e.failed())
+            return e;
+        std::vector<UnitRecord> units(rows.size());
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (LedgerError e = ParseUnitRow(rows[i], units[i]); e.failed()) return e;
+        return units;
+    }
+
     LedgerResult<std::optional<UnitRecord>> unitHolding(std::uint64_t mac) override {
         if (LedgerError e = ready(); e.failed()) return e;
         std::vector<SqlRow> rows;

@@ -44,7 +44,7 @@ LineWindow::LineWindow(station::StationConfig config, const MakeControl& make,
       config_(std::move(config)),
       service_(service),
       board_(PortNames(config_)),
-      tally_(WallClock::now()) {
+      tally_(WallClock::now(), ledger::StationName()) {
     setObjectName(QStringLiteral("lineWindow"));
     setWindowTitle(tr("Image Downloader — production line"));
     header_ = new LineHeader(this);
@@ -143,7 +143,6 @@ void LineWindow::apply(const station::PortEvent& event) {
     if (!change) return;
     showCard(change->index);
     if (!change->unitEnded) return;
-    tally_.unitEnded(event.state == station::PortState::Done, WallClock::now());
     refreshLedger();
     refreshFigures();
 }
@@ -166,6 +165,8 @@ void LineWindow::refreshLedger() {
         header_->showLedger(status.value());
     else
         header_->showLedgerError(QString::fromStdString(status.error().message));
+    if (auto rows = ledger_->listSince(tally_.since()); rows.ok())
+        tally_.setRows(std::move(rows).value());
 }
 
 void LineWindow::refreshFigures() {

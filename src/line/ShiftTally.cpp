@@ -1,56 +1,31 @@
 #include "line/ShiftTally.h"
 
-#include <time.h>
-
 #include <algorithm>
-#include <cstdio>
+
+#include "common/UtcTime.h"
+#include "report/ShiftReport.h"
 
 namespace imgdl::line {
-namespace {
 
-using std::chrono::hours;
-
-// The start of the local hour that holds `t` (whole-hour time zones; a half-hour zone
-// would only shift the bars' labels).
-WallClock::time_point HourStart(WallClock::time_point t) {
-    const std::time_t seconds = WallClock::to_time_t(t);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    const auto intoHour = std::chrono::minutes(local.tm_min) + std::chrono::seconds(local.tm_sec);
-    return std::chrono::floor<std::chrono::seconds>(t) - intoHour;
-}
-
-std::string HourLabel(WallClock::time_point t) {
-    const std::time_t seconds = WallClock::to_time_t(t);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[8];
-    std::snprintf(text, sizeof text, "%02d:00", local.tm_hour);
-    return text;
-}
-
-}  // namespace
-
-void ShiftTally::unitEnded(bool done, WallClock::time_point when) {
-    ended_.push_back({done, when});
-}
+ShiftTally::ShiftTally(WallClock::time_point start, std::string station)
+    : start_(std::chrono::floor<std::chrono::seconds>(start).time_since_epoch().count()),
+      sinceText_(UtcText(start)),
+      station_(std::move(station)) {}
 
 LineFigures ShiftTally::figures(WallClock::time_point now) const {
+    const std::int64_t until =
+        std::max(start_, std::chrono::floor<std::chrono::seconds>(now).time_since_epoch().count()) +
+        1;  // the ledger's times are whole seconds: a unit ended this second counts
+    const report::ShiftReport shift = report::BuildShiftReport(rows_, start_, until, station_);
     LineFigures f;
-    const auto first = HourStart(start_);
-    for (auto hour = first; hour <= now; hour += hours(1))
-        f.hours.push_back(HourBar{HourLabel(hour), 0, 0});
-    if (f.hours.empty()) f.hours.push_back(HourBar{HourLabel(first), 0, 0});
-    for (const Ended& e : ended_) {
-        const auto slot = std::clamp<long>(
-            std::chrono::duration_cast<hours>(e.when - first).count(), 0, f.hours.size() - 1);
-        (e.done ? f.done : f.failures) += 1;
-        (e.done ? f.hours[slot].done : f.hours[slot].failures) += 1;
-    }
+    f.done = shift.total.done;
+    f.failures = shift.total.failures;
     // Within the first hour, the units so far: a rate from minutes would promise far more
     // than the hour will hold.
-    const double shiftHours = std::chrono::duration<double>(now - start_).count() / 3600;
-    f.unitsPerHour = f.done / std::max(shiftHours, 1.0);
+    const double hours = static_cast<double>(until - start_) / report::kSecondsPerHour;
+    f.unitsPerHour = hours < 1 ? static_cast<double>(f.done) : shift.total.unitsPerHour;
+    for (const report::HourCount& h : shift.hours)
+        f.hours.push_back({report::FormatLocalTime(h.start).substr(11, 5), h.done, h.failures});
     return f;
 }
 

@@ -1,12 +1,13 @@
 #pragma once
 // The shift's figures the window's header and chart show: units done, failures, units per
-// hour, and both per clock hour. Counted here from the station's events for now; once the
-// report module that counts them from the ledger is in the tree, this class is the one
-// place that changes (its figures keep this shape).
+// hour, and both per clock hour, from the ledger's rows through the report module, so that
+// they are the figures imgdl ledger report gives for this station since the window opened.
 #include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "ledger/Ledger.h"
 
 namespace imgdl::line {
 
@@ -25,17 +26,17 @@ struct LineFigures {
 
 class ShiftTally {
   public:
-    explicit ShiftTally(WallClock::time_point start) : start_(start) {}
-    void unitEnded(bool done, WallClock::time_point when);
+    ShiftTally(WallClock::time_point start, std::string station);
+    // The UTC text the shift's rows are read from (Ledger::listSince).
+    const std::string& since() const { return sinceText_; }
+    void setRows(std::vector<ledger::UnitRecord> rows) { rows_ = std::move(rows); }
     LineFigures figures(WallClock::time_point now) const;
 
   private:
-    struct Ended {
-        bool done;
-        WallClock::time_point when;
-    };
-    WallClock::time_point start_;
-    std::vector<Ended> ended_;
+    std::int64_t start_;  // seconds since the epoch
+    std::string sinceText_;
+    std::string station_;
+    std::vector<ledger::UnitRecord> rows_;
 };
 
 }  // namespace imgdl::line

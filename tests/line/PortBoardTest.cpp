@@ -2,6 +2,7 @@
 // which actions a person may take in each state, and the shift's figures.
 #include <gtest/gtest.h>
 
+#include "common/UtcTime.h"
 #include "line/PortBoard.h"
 #include "line/ShiftTally.h"
 
@@ -94,18 +95,33 @@ TEST(PortBoard, ElapsedReadsAsAClock) {
         EXPECT_EQ(line::FormatElapsed(std::chrono::seconds(c.seconds)), c.text) << c.seconds;
 }
 
-TEST(ShiftTally, CountsUnitsPerHourOfTheShift) {
+// A unit row of this station that ended at `when`.
+ledger::UnitRecord Ended(bool done, line::WallClock::time_point when,
+                         const std::string& station = "bench") {
+    ledger::UnitRecord row;
+    static std::uint64_t mac = 0x0012AB000000;
+    row.mac = mac++;
+    row.result = done ? ledger::UnitResult::Done : ledger::UnitResult::Failed;
+    row.started = UtcText(when - 10s);
+    row.ended = UtcText(when);
+    row.station = station;
+    return row;
+}
+
+TEST(ShiftTally, TheReportsFiguresOfThisStationSinceTheShiftStarted) {
     // At a whole local hour plus 30 minutes, whatever the zone (whole-hour zones).
-    const auto start = std::chrono::floor<std::chrono::hours>(line::WallClock::now()) + 30min;
-    line::ShiftTally tally(start);
-    tally.unitEnded(true, start + 5min);
-    tally.unitEnded(true, start + 20min);
-    tally.unitEnded(false, start + 25min);
-    tally.unitEnded(true, start + 40min);  // the next clock hour
+    const line::WallClock::time_point start =
+        std::chrono::floor<std::chrono::hours>(line::WallClock::now()) + 30min;
+    line::ShiftTally tally(start, "bench");
+    EXPECT_EQ(tally.since(), UtcText(start));
+    tally.setRows({Ended(true, start - 5min),  // before the shift
+                   Ended(true, start + 5min), Ended(true, start + 20min),
+                   Ended(false, start + 25min), Ended(true, start + 26min, "other bench"),
+                   Ended(true, start + 40min)});  // the next clock hour
     const auto f = tally.figures(start + 2h);
     EXPECT_EQ(f.done, 3u);
     EXPECT_EQ(f.failures, 1u);
-    EXPECT_DOUBLE_EQ(f.unitsPerHour, 1.5);
+    EXPECT_NEAR(f.unitsPerHour, 1.5, 0.001);
     ASSERT_EQ(f.hours.size(), 3u);  // the start's hour, the next, and the one now is in
     EXPECT_EQ(f.hours[0].done, 2u);
     EXPECT_EQ(f.hours[0].failures, 1u);
@@ -116,12 +132,11 @@ TEST(ShiftTally, CountsUnitsPerHourOfTheShift) {
     EXPECT_NE(f.hours[0].label, f.hours[1].label);
 
     // Within the first hour: the units so far, not minutes stretched to an hour.
-    line::ShiftTally early(start);
-    early.unitEnded(true, start + 1min);
-    early.unitEnded(true, start + 2min);
+    line::ShiftTally early(start, "bench");
+    early.setRows({Ended(true, start + 1min), Ended(true, start + 2min)});
     EXPECT_DOUBLE_EQ(early.figures(start + 10min).unitsPerHour, 2);
 
-    const auto empty = line::ShiftTally(start).figures(start);
+    const auto empty = line::ShiftTally(start, "bench").figures(start);
     EXPECT_EQ(empty.done, 0u);
     EXPECT_EQ(empty.unitsPerHour, 0);
     EXPECT_EQ(empty.hours.size(), 1u);
