@@ -224,6 +224,19 @@ TEST_P(LedgerSettle, TheUnitHoldingAMacIsItsNewestRowNotReleased) {
     EXPECT_FALSE(ledger_->unitHolding(kFirst + 40).value());
 }
 
+// A shift's rows: those that ended since a time, and those without an end started since.
+TEST_P(LedgerSettle, RowsSinceATimeAreTheShiftsRows) {
+    const Allocation done = allocate(), open = allocate();
+    ASSERT_FALSE(ledger_->finish(done.id, Outcome::Done, "").failed());
+    ASSERT_FALSE(ledger_->markUncertain(open.id, "payload started").failed());
+    const auto all = ledger_->listSince("2000-01-01T00:00:00Z");
+    ASSERT_TRUE(all.ok()) << all.error().message;
+    ASSERT_EQ(all.value().size(), 2u);
+    EXPECT_EQ(all.value()[0].id, done.id);
+    EXPECT_EQ(all.value()[1].result, UnitResult::Uncertain);
+    EXPECT_TRUE(ledger_->listSince("2999-01-01T00:00:00Z").value().empty());
+}
+
 // A row no program of this line could have written is an error, never read as allocated.
 TEST_P(LedgerSettle, AnUnknownResultIsAnError) {
     allocate();
