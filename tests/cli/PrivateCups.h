@@ -66,8 +66,10 @@ class PrivateCups {
         while (std::chrono::steady_clock::now() < giveUp) {
             std::error_code ec;
             for (const auto& entry : std::filesystem::directory_iterator(kOut, ec))
+                // Whole once its trailer is written: cups-pdf writes it as it goes.
                 if (entry.path().filename().string().find(part) != std::string::npos &&
-                    entry.path().extension() == ".pdf" && entry.file_size(ec) > 0) {
+                    entry.path().extension() == ".pdf" &&
+                    ReadText(entry.path().string()).find("%%EOF") != std::string::npos) {
                     printed_.push_back(entry.path());
                     return entry.path();
                 }
