@@ -41,7 +41,8 @@ std::optional<WallTime> ParseDateTime(std::string_view& text, bool secondsOption
     const char before[6] = {0, '-', '-', 'T', ':', ':'};
     for (int i = 0; i < 6; ++i) {
         if (i == 5 && secondsOptional && (text.empty() || text.front() != ':')) break;
-        if (before[i] && !Take(text, before[i])) return std::nullopt;
+        if (before[i] && !Take(text, before[i]) && !(i == 3 && Take(text, 't')))
+            return std::nullopt;
         const auto value = Digits(text, width[i]);
         if (!value) return std::nullopt;
         field[i] = *value;
@@ -49,7 +50,7 @@ std::optional<WallTime> ParseDateTime(std::string_view& text, bool secondsOption
     using namespace std::chrono;
     const year_month_day date{year{field[0]}, month{static_cast<unsigned>(field[1])},
                               day{static_cast<unsigned>(field[2])}};
-    if (!date.ok() || field[3] > 23 || field[4] > 59 || field[5] > 60) return std::nullopt;
+    if (!date.ok() || field[3] > 23 || field[4] > 59 || field[5] > 59) return std::nullopt;
     return sys_days{date} + hours{field[3]} + minutes{field[4]} + seconds{field[5]};
 }
 
@@ -64,7 +65,7 @@ std::optional<WallTime> ParseUtcText(std::string_view text) {
 std::optional<WallTime> ParseIsoTime(std::string_view text) {
     const auto time = ParseDateTime(text, true);
     if (!time) return std::nullopt;
-    if (text == "Z") return time;
+    if (text == "Z" || text == "z") return time;
     const bool east = text.starts_with('+');
     if (!Take(text, '+') && !Take(text, '-')) return std::nullopt;
     const auto h = Digits(text, 2);

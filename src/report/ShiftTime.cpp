@@ -3,119 +3,21 @@
 #include <cstdio>
 #include <ctime>
 
+#include "common/UtcTime.h"
+
 namespace imgdl::report {
-namespace {
 
-// Days from 1970-01-01 to the given proleptic Gregorian date (H. Hinnant's days_from_civil),
-// so no conversion depends on the process's time zone.
-std::int64_t DaysFromCivil(int year, int month, int day) {
-    const std::int64_t y = year - (month <= 2 ? 1 : 0);
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yearOfEra = y - era * 400;
-    const std::int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
-int DaysInMonth(int year, int month) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[month - 1];
-}
-
-// Reads fixed-width decimal fields and single separators off the front of a text.
-class Cursor {
-  public:
-    explicit Cursor(std::string_view text) : text_(text) {}
-    std::optional<int> digits(std::size_t count) {
-        if (text_.size() < count) return std::nullopt;
-        int value = 0;
-        for (std::size_t i = 0; i < count; ++i) {
-            if (text_[i] < '0' || text_[i] > '9') return std::nullopt;
-            value = value * 10 + (text_[i] - '0');
-        }
-        text_.remove_prefix(count);
-        return value;
-    }
-    bool skip(char ch) {
-        if (text_.empty() || text_.front() != ch) return false;
-        text_.remove_prefix(1);
-        return true;
-    }
-    bool atEnd() const { return text_.empty(); }
-
-  private:
-    std::string_view text_;
-};
-
-struct Fields {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-};
-
-// YYYY-MM-DDTHH:MM[:SS], checked field by field; the cursor stops after it.
-std::optional<Fields> ReadDateTime(Cursor& in, bool secondsRequired) {
-    Fields f;
-    const auto year = in.digits(4);
-    if (!year || !in.skip('-')) return std::nullopt;
-    const auto month = in.digits(2);
-    if (!month || !in.skip('-')) return std::nullopt;
-    const auto day = in.digits(2);
-    if (!day || !(in.skip('T') || in.skip('t'))) return std::nullopt;
-    const auto hour = in.digits(2);
-    if (!hour || !in.skip(':')) return std::nullopt;
-    const auto minute = in.digits(2);
-    if (!minute) return std::nullopt;
-    std::optional<int> second = 0;
-    if (in.skip(':'))
-        second = in.digits(2);
-    else if (secondsRequired)
-        return std::nullopt;
-    if (!second) return std::nullopt;
-    f = {*year, *month, *day, *hour, *minute, *second};
-    if (f.month < 1 || f.month > 12 || f.day < 1 || f.day > DaysInMonth(f.year, f.month) ||
-        f.hour > 23 || f.minute > 59 || f.second > 59)
-        return std::nullopt;
-    return f;
-}
-
-Instant ToInstant(const Fields& f) {
-    return DaysFromCivil(f.year, f.month, f.day) * 86400 + f.hour * 3600 + f.minute * 60 + f.second;
-}
-
-// Z, or +HH:MM, +HHMM, -HH:MM ...: seconds east of UTC.
-std::optional<int> ReadOffset(Cursor& in) {
-    if (in.skip('Z') || in.skip('z')) return 0;
-    int sign = 0;
-    if (in.skip('+'))
-        sign = 1;
-    else if (in.skip('-'))
-        sign = -1;
-    else
-        return std::nullopt;
-    const auto hours = in.digits(2);
-    if (!hours) return std::nullopt;
-    in.skip(':');
-    const auto minutes = in.digits(2);
-    if (!minutes || *hours > 23 || *minutes > 59) return std::nullopt;
-    return sign * (*hours * 3600 + *minutes * 60);
-}
-
-}  // namespace
-
+// The ledger's times and a person's, read once for every program here.
 std::optional<Instant> ParseLedgerTime(std::string_view text) {
-    Cursor in(text);
-    const auto fields = ReadDateTime(in, true);
-    if (!fields || !in.skip('Z') || !in.atEnd()) return std::nullopt;
-    return ToInstant(*fields);
+    const auto time = imgdl::ParseUtcText(text);
+    if (!time) return std::nullopt;
+    return time->time_since_epoch().count();
 }
 
 std::optional<Instant> ParseIsoTime(std::string_view text) {
-    Cursor in(text);
-    const auto fields = ReadDateTime(in, false);
-    if (!fields) return std::nullopt;
-    const auto offset = ReadOffset(in);
-    if (!offset || !in.atEnd()) return std::nullopt;
-    return ToInstant(*fields) - *offset;
+    const auto time = imgdl::ParseIsoTime(text);
+    if (!time) return std::nullopt;
+    return time->time_since_epoch().count();
 }
 
 LocalTime ToLocal(Instant t) {
