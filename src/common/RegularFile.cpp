@@ -67,4 +67,14 @@ std::optional<std::vector<std::uint8_t>> ReadRegularFile(const std::filesystem::
     return bytes;
 }
 
+SmallTextFile ReadSmallTextFile(const std::string& path, std::uint64_t largest,
+                                const std::string& what) {
+    const OpenedFile file = OpenRegularFileForReading(path);
+    if (file.failure == OpenFailure::NotRegularFile) return {{}, path + ": not a regular file"};
+    if (file.size > largest) return {{}, path + ": too big for " + what};
+    const auto bytes = ReadRegularFile(path);
+    if (!file || !bytes) return {{}, path + ": cannot be read"};
+    return {std::string(bytes->begin(), bytes->end()), {}};
+}
+
 }  // namespace imgdl

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "common/UniqueFd.h"
@@ -35,5 +36,14 @@ inline OpenedFile OpenRegularFileForReading(const std::filesystem::path& path) {
 // The whole contents of a regular file; nothing when it cannot be opened, is not a
 // regular file, or a read fails.
 std::optional<std::vector<std::uint8_t>> ReadRegularFile(const std::filesystem::path& path);
+
+// A small settings file a person wrote: its text, or why not ("PATH: not a regular
+// file", "PATH: too big for WHAT", "PATH: cannot be read").
+struct SmallTextFile {
+    std::string text;
+    std::string error;  // empty when `text` is the file's
+};
+SmallTextFile ReadSmallTextFile(const std::string& path, std::uint64_t largest,
+                                const std::string& what);
 
 }  // namespace imgdl

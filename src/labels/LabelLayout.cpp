@@ -126,14 +126,9 @@ std::variant<LabelLayout, LayoutError> ParseLabelLayout(std::string_view text,
 }
 
 std::variant<LabelLayout, LayoutError> ReadLabelLayout(const std::string& path) {
-    const OpenedFile file = OpenRegularFileForReading(path);
-    if (file.failure == OpenFailure::NotRegularFile)
-        return LayoutError{path + ": not a regular file"};
-    if (file.size > 64 * 1024) return LayoutError{path + ": too big for a label layout"};
-    const auto bytes = ReadRegularFile(path);
-    if (!file || !bytes) return LayoutError{path + ": cannot be read"};
-    return ParseLabelLayout(
-        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), path);
+    const SmallTextFile file = ReadSmallTextFile(path, 64 * 1024, "a label layout");
+    if (!file.error.empty()) return LayoutError{file.error};
+    return ParseLabelLayout(file.text, path);
 }
 
 }  // namespace imgdl::labels

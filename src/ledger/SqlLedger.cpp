@@ -332,31 +332,11 @@ class SqlLedger final : public Ledger {
         return s;
     }
 
-    LedgerResult<std::vector<UnitRecord>> list() override {
-        if (LedgerError e = ready(); e.failed()) return e;
-        std::vector<SqlRow> rows;
-        if (LedgerError e = c_->exec(std::string(kUnitColumns) + " ORDER BY id", {}, &rows);
-            e.failed())
-            return e;
-        std::vector<UnitRecord> units(rows.size());
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            if (LedgerError e = ParseUnitRow(rows[i], units[i]); e.failed()) return e;
-        return units;
-    }
+    LedgerResult<std::vector<UnitRecord>> list() override { return units(" ORDER BY id", {}); }
 
     LedgerResult<std::vector<UnitRecord>> listSince(std::string_view utc) override {
-        if (LedgerError e = ready(); e.failed()) return e;
-        std::vector<SqlRow> rows;
         const SqlValue since[] = {std::string(utc)};
-        if (LedgerError e = c_->exec(
-                std::string(kUnitColumns) + " WHERE coalesce(ended, started) >= $1 ORDER BY id",
-                since, &rows);
-            e.failed())
-            return e;
-        std::vector<UnitRecord> units(rows.size());
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            if (LedgerError e = ParseUnitRow(rows[i], units[i]); e.failed()) return e;
-        return units;
+        return units(" WHERE coalesce(ended, started) >= $1 ORDER BY id", since);
     }
 
     LedgerResult<std::optional<UnitRecord>> unitHolding(std::uint64_t mac) override {
@@ -376,6 +356,20 @@ class SqlLedger final : public Ledger {
     }
 
   private:
+    // The unit rows `where` (a WHERE and ORDER BY clause) picks.
+    LedgerResult<std::vector<UnitRecord>> units(std::string_view where,
+                                                std::span<const SqlValue> params) {
+        if (LedgerError e = ready(); e.failed()) return e;
+        std::vector<SqlRow> rows;
+        if (LedgerError e = c_->exec(std::string(kUnitColumns) + std::string(where), params, &rows);
+            e.failed())
+            return e;
+        std::vector<UnitRecord> found(rows.size());
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (LedgerError e = ParseUnitRow(rows[i], found[i]); e.failed()) return e;
+        return found;
+    }
+
     // Once per connection: the ledger's schema is one this binary knows, migrated to the
     // current version when it is older. A newer one is refused and left untouched.
     LedgerError ready() {

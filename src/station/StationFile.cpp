@@ -187,14 +187,9 @@ std::variant<StationFile, StationFileError> ParseStationFile(std::string_view te
 }
 
 std::variant<StationFile, StationFileError> ReadStationFile(const std::string& path) {
-    const OpenedFile file = OpenRegularFileForReading(path);
-    if (file.failure == OpenFailure::NotRegularFile)
-        return StationFileError{path + ": not a regular file"};
-    if (file.size > 1024 * 1024) return StationFileError{path + ": too big for a station file"};
-    const auto bytes = ReadRegularFile(path);
-    if (!file || !bytes) return StationFileError{path + ": cannot be read"};
-    return ParseStationFile(
-        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), path);
+    const SmallTextFile file = ReadSmallTextFile(path, 1024 * 1024, "a station file");
+    if (!file.error.empty()) return StationFileError{file.error};
+    return ParseStationFile(file.text, path);
 }
 
 std::string FormatStationFile(const StationFile& file, const std::string& path) {
