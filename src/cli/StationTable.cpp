@@ -14,10 +14,8 @@ std::size_t TerminalWidth(std::FILE* out) {
 
 std::string Elapsed(std::chrono::steady_clock::duration time) {
     const auto s = std::chrono::duration_cast<std::chrono::seconds>(time).count();
-    char text[16];
-    std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(s / 60),
-                  static_cast<long long>(s % 60));
-    return text;
+    const std::string seconds = std::to_string(s % 60);
+    return std::to_string(s / 60) + (seconds.size() < 2 ? ":0" : ":") + seconds;
 }
 
 }  // namespace
