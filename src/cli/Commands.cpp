@@ -23,7 +23,7 @@ constexpr const char* kMainUsage =
     "  ledger init|status|list ...    the MAC and serial number ledger of a line\n"
     "  provision integrated|identity ... --target HOST[:PORT]...\n"
     "                                 write the ledger's next identities into units\n"
-    "  station --port NAME=ADDRESS... --recipe identity|integrated ...\n"
+    "  station --port NAME=ADDRESS... --recipe app|integrated|identity|app+identity ...\n"
     "                                 provision every unit plugged into a station's ports\n"
     "  --version                      print the program's version\n"
     "Run 'imgdl COMMAND --help' for the options of a command.\n";

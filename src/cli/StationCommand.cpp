@@ -28,7 +28,8 @@ namespace {
 
 constexpr const char* kStationUsage =
     "usage: imgdl station [FILE] --port NAME=A.B.C.D[:PORT][%INTERFACE] [--port ...]\n"
-    "                     --recipe identity|integrated [--image FILE] [--ledger L]\n"
+    "                     --recipe app|integrated|identity|app+identity\n"
+    "                     [--image FILE] [--ledger L]\n"
     "                     [--settle S] [--gone-after S] [--once N] [--json]\n"
     "                     [--retries N] [--connect-timeout S] [--ack-timeout S]\n"
     "                     [--write-timeout S] [--ledger-timeout S]\n"
@@ -86,7 +87,7 @@ void Override(station::StationFile& file, const StationArgs& a) {
     const auto given = [&a](const char* name) { return a.given.count(name) > 0; };
     if (given("--port")) c.ports = o.ports;
     if (given("--recipe"))
-        c.recipe = a.recipe == "integrated" ? units::Recipe::Integrated : units::Recipe::Identity;
+        c.recipe = units::ParseRecipe(a.recipe).value_or(units::Recipe::Identity);
     if (given("--image")) {
         c.image = o.image;
         file.imageSha256.clear();  // the file pinned its own image, not this one
@@ -250,8 +251,9 @@ int RunStation(const StationArgs& args, const Console& c) {
     if (const auto problems = station::CheckStationConfig(config); !problems.empty())
         return RefuseWith(c, problems.front());
     std::shared_ptr<const units::ImageSnapshot> image;
-    if (config.recipe == units::Recipe::Integrated) {
-        const auto snapshot = units::TakeImageSnapshot(config.image, ImageLayout::Integrated);
+    if (units::RecipeSendsImage(config.recipe)) {
+        const auto snapshot =
+            units::TakeImageSnapshot(config.image, units::RecipeImageLayout(config.recipe));
         if (!snapshot.image) return Refuse(c, snapshot.refusal);
         if (const std::string e = PinMismatch(file, *snapshot.image); !e.empty())
             return RefuseWith(c, e);
@@ -319,7 +321,7 @@ void AddStationCommand(CLI::App& main, Action& chosen) {
         ->type_name("NAME=ADDRESS");
     leaf.add_option("FILE", o->file);
     leaf.add_option("--save", o->save)->type_name("FILE");
-    leaf.add_option("--recipe", o->recipe)->check(CLI::IsMember({"identity", "integrated"}));
+    leaf.add_option("--recipe", o->recipe)->check(CLI::IsMember({"app", "integrated", "identity", "app+identity"}));
     leaf.add_option("--image", config.image)->type_name("FILE");
     AddLedgerOption(leaf, config.ledger);
     leaf.add_option_function<std::string>("--settle",
@@ -372,8 +374,8 @@ void AddStationCommand(CLI::App& main, Action& chosen) {
                 if (leaf.count(name) > 0) o->given.insert(name);
             if (o->file.empty() && (o->config.ports.empty() || o->recipe.empty()))
                 UsageError("a station needs --port and --recipe, or a station FILE");
-            if (o->file.empty() && o->recipe == "integrated" && o->config.image.empty())
-                UsageError("the integrated recipe needs --image FILE");
+            if (o->file.empty() && o->recipe != "identity" && o->config.image.empty())
+                UsageError("the " + o->recipe + " recipe needs --image FILE");
         },
         [o](const Console& c) { return RunStation(*o, c); });
 }

@@ -32,12 +32,13 @@ std::optional<station::StationFile> ReadLineStation(const std::string& file, std
     return station;
 }
 
-// The integrated recipe's image, read once and checked against the pin of the file.
+// The recipe's image, read once and checked against the pin of the file.
 std::variant<std::shared_ptr<const units::ImageSnapshot>, std::string> ReadImage(
     const station::StationFile& station) {
-    if (station.config.recipe != units::Recipe::Integrated)
-        return std::shared_ptr<const units::ImageSnapshot>();
-    const auto snapshot = units::TakeImageSnapshot(station.config.image, ImageLayout::Integrated);
+    const units::Recipe recipe = station.config.recipe;
+    if (!units::RecipeSendsImage(recipe)) return std::shared_ptr<const units::ImageSnapshot>();
+    const auto snapshot =
+        units::TakeImageSnapshot(station.config.image, units::RecipeImageLayout(recipe));
     if (!snapshot.image) return std::string(LoadString(snapshot.refusal));
     if (!station.imageSha256.empty() && snapshot.image->sha256 != station.imageSha256)
         return station.config.image + " is not the image the station file pins: its SHA-256 is " +

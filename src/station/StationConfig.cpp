@@ -44,8 +44,9 @@ std::vector<std::string> CheckStationConfig(const StationConfig& config) {
         if (!addresses.insert(p.address.text()).second)
             problems.push_back("two ports reach " + p.address.text());
     }
-    if (config.recipe == units::Recipe::Integrated && config.image.empty())
-        problems.push_back("the integrated recipe needs an image");
+    if (units::RecipeSendsImage(config.recipe) && config.image.empty())
+        problems.push_back("the " + std::string(units::RecipeName(config.recipe)) +
+                           " recipe needs an image");
     if (config.ledger.empty()) problems.push_back("the station needs a ledger");
     return problems;
 }

@@ -33,7 +33,7 @@ struct StationLabels {
 struct StationConfig {
     std::vector<StationPort> ports;
     units::Recipe recipe = units::Recipe::Identity;
-    std::string image;   // integrated recipe
+    std::string image;   // the recipes that send an image
     std::string ledger;  // SQLite file or postgresql:// URI
     // After a unit is done, the time it takes to restart, before its absence is looked for.
     std::chrono::milliseconds settle{0};

@@ -58,9 +58,11 @@ class Reader {
         if (key == "port") return port(value);
         if (!seen_.insert(std::string(key)).second) return std::string(key) + " is given twice";
         if (key == "recipe") {
-            if (value != "identity" && value != "integrated")
-                return "recipe must be identity or integrated, got '" + std::string(value) + "'";
-            c.recipe = value == "identity" ? units::Recipe::Identity : units::Recipe::Integrated;
+            const auto recipe = units::ParseRecipe(value);
+            if (!recipe)
+                return std::string("recipe must be one of ") + units::kRecipeNames + ", got '" +
+                       std::string(value) + "'";
+            c.recipe = *recipe;
             return {};
         }
         if (key == "image") {

@@ -164,9 +164,34 @@ class UnitRun {
 
 }  // namespace
 
+namespace {
+constexpr std::pair<Recipe, std::string_view> kRecipes[] = {
+    {Recipe::App, "app"},
+    {Recipe::Integrated, "integrated"},
+    {Recipe::Identity, "identity"},
+    {Recipe::AppThenIdentity, "app+identity"},
+};
+}  // namespace
+
 std::string_view RecipeName(Recipe recipe) {
-    return recipe == Recipe::Integrated ? "integrated" : "identity";
+    for (const auto& [r, name] : kRecipes)
+        if (r == recipe) return name;
+    return {};
 }
+
+std::optional<Recipe> ParseRecipe(std::string_view name) {
+    for (const auto& [r, text] : kRecipes)
+        if (text == name) return r;
+    return std::nullopt;
+}
+
+bool RecipeSendsImage(Recipe recipe) { return recipe != Recipe::Identity; }
+
+ImageLayout RecipeImageLayout(Recipe recipe) {
+    return recipe == Recipe::Integrated ? ImageLayout::Integrated : ImageLayout::Application;
+}
+
+bool RecipeGivesNumbers(Recipe recipe) { return recipe != Recipe::App; }
 
 std::string_view UnitStateName(UnitState state) {
     switch (state) {

@@ -20,14 +20,24 @@
 namespace imgdl::units {
 
 enum class Recipe {
-    Integrated,  // the identity patched into the image as it goes out
-    Identity,    // the MAC address and serial number alone
+    App,              // an application image; the unit gets no numbers
+    Integrated,       // the identity patched into the image as it goes out
+    Identity,         // the MAC address and serial number alone
+    AppThenIdentity,  // an application image, then, once the unit is back, its identity
 };
-std::string_view RecipeName(Recipe recipe);  // "integrated", "identity"
+// "app", "integrated", "identity", "app+identity"
+std::string_view RecipeName(Recipe recipe);
+std::optional<Recipe> ParseRecipe(std::string_view name);
+inline constexpr const char* kRecipeNames = "app|integrated|identity|app+identity";
+// Whether the recipe sends an image, and which layout that image has.
+bool RecipeSendsImage(Recipe recipe);
+ImageLayout RecipeImageLayout(Recipe recipe);
+// Whether the unit gets a MAC address and serial number from the ledger.
+bool RecipeGivesNumbers(Recipe recipe);
 
 struct UnitPlan {
     Recipe recipe = Recipe::Identity;
-    std::shared_ptr<const ImageSnapshot> image;  // Integrated only
+    std::shared_ptr<const ImageSnapshot> image;  // the recipes that send an image
     std::string station;                         // recorded in every row
     int retries = 0;                             // further connects after a refused one
     SessionTimeouts timeouts;
