@@ -32,6 +32,7 @@ struct Allocation {
     std::int64_t id = 0;  // the unit row, for release/finish/markUncertain
     std::uint64_t mac = 0;
     std::uint32_t serial = 0;
+    bool numbered = true;  // false: a row without numbers (mac and serial mean nothing)
 };
 
 enum class UnitResult { Allocated, Done, Failed, Uncertain, Released, Void };
@@ -53,6 +54,7 @@ struct UnitRecord {
     std::int64_t id = 0;
     std::uint64_t mac = 0;
     std::uint32_t serial = 0;
+    bool numbered = true;  // false: the unit was given no numbers (mac and serial are 0)
     std::string target;
     std::string kind;
     std::string imageSha256;
@@ -81,6 +83,7 @@ struct LedgerStatus {
     bool low = false;  // less than a tenth of the range is left
     std::uint64_t allocated = 0, done = 0, failed = 0, uncertain = 0, released = 0;  // rows
     std::uint64_t voided = 0;
+    std::uint64_t unnumbered = 0;  // rows of units given no numbers, not counted above
 };
 
 class Ledger {
@@ -96,6 +99,9 @@ class Ledger {
     // numbers are handed out again first, lowest first; otherwise the one after the
     // highest ever handed out. Exhausted: nothing is recorded.
     virtual LedgerResult<Allocation> allocate(const AllocationRequest& request) = 0;
+    // The row of a unit that gets no numbers (an application image alone), "allocated"
+    // without a MAC or serial; release, markUncertain and finish end it as any other.
+    virtual LedgerResult<Allocation> recordUnnumbered(const AllocationRequest& request) = 0;
     // The session failed before the payload's first byte was sent: the numbers go back to
     // the pool; the row stays, as "released", for the history. Only from "allocated".
     virtual LedgerError release(std::int64_t id, std::string_view message,

@@ -4,8 +4,9 @@
 // ledger_range: one row (id 1) with the range, the first serial and next_slot, the
 //   number of slots ever handed out. Slot k is MAC mac_first + k with serial
 //   serial_first + k. Every allocation locks this row, which orders the writers.
-// unit: one row per allocation. A slot is held by at most one row that is not
-//   "released" (the partial unique index makes the database itself refuse a second).
+// unit: one row per unit; a unit given numbers holds a slot, one sent an image alone
+//   none. A slot is held by at most one row that is not "released" (the partial unique
+//   index makes the database itself refuse a second).
 //   Released rows stay for the history; their slot is free again unless a later row
 //   holds it.
 #include <string>
@@ -19,7 +20,8 @@ namespace imgdl::ledger {
 // unit's result (unit_event), and row_version: a NOT NULL column without default, so that
 // binaries that predate version 2 cannot add a row to a version-2 ledger.
 // 3: where a station found the unit (port, found) and how many labels it was given.
-inline constexpr int kSchemaVersion = 3;
+// 4: rows without numbers (slot, mac and serial null): units that were sent an image alone.
+inline constexpr int kSchemaVersion = 4;
 
 inline std::string CreateRangeTable() {
     return "CREATE TABLE ledger_range ("
@@ -38,9 +40,9 @@ inline constexpr const char* kResultCheck =
 inline std::string CreateUnitTable(const SqlDialect& d) {
     return "CREATE TABLE unit (" + std::string(d.idColumn) +
            ","
-           " slot BIGINT NOT NULL,"
-           " mac TEXT NOT NULL,"
-           " serial BIGINT NOT NULL,"
+           " slot BIGINT,"
+           " mac TEXT,"
+           " serial BIGINT,"
            " target TEXT NOT NULL,"
            " kind TEXT NOT NULL,"
            " image_sha256 TEXT NOT NULL,"
@@ -75,47 +77,58 @@ inline constexpr const char* kCreateHeldIndex =
     "CREATE UNIQUE INDEX unit_held_slot ON unit (slot) WHERE result <> 'released'";
 inline constexpr const char* kCreateSlotIndex = "CREATE INDEX unit_slot ON unit (slot)";
 
-// From version 1 to 2. SQLite cannot change a CHECK: the table is built again under its
-// name, in its newest shape, rows and ids kept; `rebuilt` says so.
-inline std::vector<std::string> MigrateFromVersion1(const SqlDialect& d, bool& rebuilt) {
+// Where SQLite cannot change a column in place (a CHECK, a NOT NULL): the unit table is
+// built again under its name, in its newest shape, rows and ids kept.
+inline std::vector<std::string> RebuildUnitTable(int version, const SqlDialect& d) {
+    std::string columns =
+        "id, slot, mac, serial, target, kind, image_sha256, image_version, station, started,"
+        " ended, result, message, cause, row_version";
+    std::string values = columns;
+    if (version < 2)
+        values.replace(values.find("cause, row_version"), std::string("cause, row_version").size(),
+                       "'', 2");
+    if (version >= 3) {
+        columns += ", port, found, label_prints";
+        values += ", port, found, label_prints";
+    }
+    return {"DROP INDEX unit_held_slot",
+            "DROP INDEX unit_slot",
+            "ALTER TABLE unit RENAME TO unit_before",
+            CreateUnitTable(d),
+            "INSERT INTO unit (" + columns + ") SELECT " + values + " FROM unit_before",
+            "DROP TABLE unit_before",
+            kCreateHeldIndex,
+            kCreateSlotIndex};
+}
+
+// The same changes where the database alters columns in place.
+inline std::vector<std::string> AlterUnitTable(int version) {
     std::vector<std::string> steps;
-    rebuilt = !d.alterChecks;
-    if (d.alterChecks) {
+    if (version < 2)
         steps = {"ALTER TABLE unit DROP CONSTRAINT unit_result_check",
                  std::string("ALTER TABLE unit ADD CONSTRAINT unit_result_check CHECK (") +
                      kResultCheck + ")",
                  "ALTER TABLE unit ADD COLUMN cause TEXT NOT NULL DEFAULT ''",
                  "ALTER TABLE unit ADD COLUMN row_version INTEGER NOT NULL DEFAULT 2",
                  "ALTER TABLE unit ALTER COLUMN row_version DROP DEFAULT"};
-    } else {
-        const std::string columns =
-            "id, slot, mac, serial, target, kind, image_sha256, image_version, station, "
-            "started, ended, result, message";
-        steps = {"DROP INDEX unit_held_slot",
-                 "DROP INDEX unit_slot",
-                 "ALTER TABLE unit RENAME TO unit_version1",
-                 CreateUnitTable(d),
-                 "INSERT INTO unit (" + columns + ", cause, row_version) SELECT " + columns +
-                     ", '', 2 FROM unit_version1",
-                 "DROP TABLE unit_version1",
-                 kCreateHeldIndex,
-                 kCreateSlotIndex};
-    }
-    steps.push_back(CreateEventTable(d));
-    return steps;
-}
-
-// From any older version to this one, in one transaction.
-inline std::vector<std::string> MigrateFrom(int version, const SqlDialect& d) {
-    std::vector<std::string> steps;
-    bool rebuilt = false;
-    if (version < 2) steps = MigrateFromVersion1(d, rebuilt);
-    if (version < 3 && !rebuilt)
+    if (version < 3)
         for (const char* step : {"ALTER TABLE unit ADD COLUMN port TEXT NOT NULL DEFAULT ''",
                                  "ALTER TABLE unit ADD COLUMN found TEXT",
                                  "ALTER TABLE unit ADD COLUMN label_prints INTEGER NOT NULL"
                                  " DEFAULT 0"})
             steps.emplace_back(step);
+    if (version < 4)
+        for (const char* column : {"slot", "mac", "serial"})
+            steps.push_back("ALTER TABLE unit ALTER COLUMN " + std::string(column) +
+                            " DROP NOT NULL");
+    return steps;
+}
+
+// From any older version to this one, in one transaction.
+inline std::vector<std::string> MigrateFrom(int version, const SqlDialect& d) {
+    std::vector<std::string> steps =
+        d.alterChecks ? AlterUnitTable(version) : RebuildUnitTable(version, d);
+    if (version < 2) steps.push_back(CreateEventTable(d));
     steps.push_back("UPDATE ledger_range SET schema_version = " + std::to_string(kSchemaVersion) +
                     " WHERE id = 1");
     return steps;

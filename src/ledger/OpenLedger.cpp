@@ -14,13 +14,20 @@ bool IsPostgresUri(std::string_view location) {
     return location.starts_with("postgresql://") || location.starts_with("postgres://");
 }
 
-LedgerResult<std::unique_ptr<Ledger>> OpenLedger(std::string_view location, LedgerHooks hooks,
-                                                 WaitLimits limits) {
+LedgerResult<std::unique_ptr<BatchLedger>> OpenBatchLedger(std::string_view location,
+                                                           LedgerHooks hooks, WaitLimits limits) {
     if (location.empty()) return Fail(LedgerErrc::Unavailable, "no ledger location given");
     auto connection = IsPostgresUri(location) ? ConnectPostgres(location, limits)
                                               : ConnectSqlite(std::string(location), limits);
     if (!connection.ok()) return connection.error();
     return MakeSqlLedger(std::move(connection).value(), std::move(hooks));
+}
+
+LedgerResult<std::unique_ptr<Ledger>> OpenLedger(std::string_view location, LedgerHooks hooks,
+                                                 WaitLimits limits) {
+    auto opened = OpenBatchLedger(location, std::move(hooks), std::move(limits));
+    if (!opened.ok()) return opened.error();
+    return std::unique_ptr<Ledger>(std::move(opened).value());
 }
 
 std::string DefaultLedgerPath() {

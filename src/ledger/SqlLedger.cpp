@@ -65,10 +65,13 @@ constexpr std::string_view kUnitColumns =
 // One row of kUnitColumns; a value no program of this line writes is an error.
 LedgerError ParseUnitRow(const SqlRow& r, UnitRecord& u) {
     std::int64_t serial = 0, prints = 0;
-    const auto mac = ParseMac48(ToText(r[1]));
+    u.numbered = r[1].has_value() || r[2].has_value();
+    const auto mac = u.numbered ? ParseMac48(ToText(r[1])) : std::optional<std::uint64_t>(0);
     const auto result = ParseResult(ToText(r[9]));
-    if (!Number(r[0], u.id) || !mac || !Number(r[2], serial) || serial < 0 || serial > UINT32_MAX ||
-        !Number(r[15], prints) || prints < 0 || prints > UINT32_MAX)
+    const bool serialOk =
+        !u.numbered || (Number(r[2], serial) && serial >= 0 && serial <= UINT32_MAX);
+    if (!Number(r[0], u.id) || !mac || !serialOk || !Number(r[15], prints) || prints < 0 ||
+        prints > UINT32_MAX)
         return Malformed("unit row " + ToText(r[0]));
     if (!result)
         return Malformed("unit row " + ToText(r[0]) + " has the result '" + ToText(r[9]) + "'");
@@ -99,12 +102,19 @@ struct Range {
     std::uint64_t size() const { return macLast - macFirst + 1; }
 };
 
-// Rolls back unless committed, on every path out of an operation.
+// Rolls back unless committed, on every path out of an operation. Inside a batch (one
+// transaction around many operations) it is a savepoint: an operation that fails leaves
+// the others of its batch as they were.
 class Transaction {
   public:
-    explicit Transaction(SqlConnection& c) : c_(c) {}
+    Transaction(SqlConnection& c, bool nested) : c_(c), nested_(nested) {}
     ~Transaction() {
-        if (open_) c_.exec("ROLLBACK");
+        if (!open_) return;
+        if (!nested_) {
+            c_.exec("ROLLBACK");
+        } else if (!c_.exec("ROLLBACK TO operation").failed()) {
+            c_.exec("RELEASE operation");
+        }
     }
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
@@ -112,18 +122,21 @@ class Transaction {
     // A write transaction takes the database's write lock at once, so that two writers
     // never both read the same next slot.
     LedgerError begin(bool write) {
-        LedgerError e = c_.exec(write ? c_.dialect().beginWrite : "BEGIN");
+        LedgerError e = c_.exec(nested_ ? "SAVEPOINT operation"
+                                : write ? c_.dialect().beginWrite
+                                        : "BEGIN");
         open_ = !e.failed();
         return e;
     }
     LedgerError commit() {
-        LedgerError e = c_.exec("COMMIT");
+        LedgerError e = c_.exec(nested_ ? "RELEASE operation" : "COMMIT");
         open_ = e.failed();
         return e;
     }
 
   private:
     SqlConnection& c_;
+    bool nested_;
     bool open_ = false;
 };
 
@@ -131,7 +144,7 @@ constexpr std::string_view kLowestFreed =
     "SELECT min(r.slot) FROM unit r WHERE r.result = 'released' AND NOT EXISTS"
     " (SELECT 1 FROM unit h WHERE h.slot = r.slot AND h.result <> 'released')";
 
-class SqlLedger final : public Ledger {
+class SqlLedger final : public BatchLedger {
   public:
     SqlLedger(std::unique_ptr<SqlConnection> c, LedgerHooks hooks)
         : c_(std::move(c)), hooks_(std::move(hooks)) {}
@@ -140,7 +153,7 @@ class SqlLedger final : public Ledger {
                      std::uint64_t serialFirst) override {
         if (LedgerError e = ValidateRange(macFirst, macLast, serialFirst); e.failed()) return e;
         if (LedgerError e = c_->open(true); e.failed()) return e;
-        Transaction t(*c_);
+        Transaction t(*c_, batch_);
         if (LedgerError e = t.begin(true); e.failed()) return e;
         std::vector<SqlRow> rows;
         if (LedgerError e = c_->exec(c_->dialect().rangeExists, {}, &rows); e.failed()) return e;
@@ -165,7 +178,7 @@ class SqlLedger final : public Ledger {
 
     LedgerResult<Allocation> allocate(const AllocationRequest& request) override {
         if (LedgerError e = ready(); e.failed()) return e;
-        Transaction t(*c_);
+        Transaction t(*c_, batch_);
         if (LedgerError e = t.begin(true); e.failed()) return e;
         Range range;
         if (LedgerError e = readRange(true, range); e.failed()) return e;
@@ -185,35 +198,43 @@ class SqlLedger final : public Ledger {
         Allocation a;
         a.mac = range.macFirst + *slot;
         a.serial = static_cast<std::uint32_t>(range.serialFirst + *slot);
-        const SqlValue row[] = {static_cast<std::int64_t>(*slot),
-                                FormatMac48(a.mac),
-                                std::int64_t{a.serial},
-                                request.target,
-                                request.kind,
-                                request.imageSha256,
-                                request.imageVersion,
-                                request.station,
-                                NowText(),
-                                request.port,
-                                request.found.empty() ? SqlValue{} : SqlValue{request.found},
-                                std::int64_t{kSchemaVersion}};
-        std::vector<SqlRow> id;
         if (LedgerError e =
-                c_->exec("INSERT INTO unit (slot, mac, serial, target, kind, image_sha256,"
-                         " image_version, station, started, port, found, row_version, result,"
-                         " message, cause) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11,"
-                         " $12, 'allocated', '', '')"
-                         " RETURNING id",
-                         row, &id);
-            e.failed())
-            return e;
-        if (id.empty() || !Number(id[0][0], a.id)) return Malformed("the new unit's id");
-        if (LedgerError e = record(a.id, std::nullopt, UnitResult::Allocated, "", request.station);
+                insertUnit(request, SqlValue{static_cast<std::int64_t>(*slot)},
+                           SqlValue{FormatMac48(a.mac)}, SqlValue{std::int64_t{a.serial}}, a.id);
             e.failed())
             return e;
         if (hooks_.beforeAllocationCommit) hooks_.beforeAllocationCommit();
         if (LedgerError e = t.commit(); e.failed()) return e;
         return a;
+    }
+
+    LedgerResult<Allocation> recordUnnumbered(const AllocationRequest& request) override {
+        if (LedgerError e = ready(); e.failed()) return e;
+        Transaction t(*c_, batch_);
+        if (LedgerError e = t.begin(true); e.failed()) return e;
+        Allocation a;
+        a.numbered = false;
+        if (LedgerError e = insertUnit(request, {}, {}, {}, a.id); e.failed()) return e;
+        if (LedgerError e = t.commit(); e.failed()) return e;
+        return a;
+    }
+
+    LedgerError beginBatch() override {
+        if (LedgerError e = ready(); e.failed()) return e;
+        if (LedgerError e = c_->exec(c_->dialect().beginWrite); e.failed()) return e;
+        batch_ = true;
+        return {};
+    }
+
+    LedgerError endBatch(bool commit) override {
+        batch_ = false;
+        if (commit) {
+            LedgerError e = c_->exec("COMMIT");
+            if (!e.failed()) return e;
+            c_->exec("ROLLBACK");
+            return e;
+        }
+        return c_->exec("ROLLBACK");
     }
 
     LedgerError release(std::int64_t id, std::string_view message,
@@ -236,7 +257,7 @@ class SqlLedger final : public Ledger {
     LedgerError settle(std::uint64_t mac, SettleAs as, std::string_view note,
                        std::string_view who) override {
         if (LedgerError e = ready(); e.failed()) return e;
-        Transaction t(*c_);
+        Transaction t(*c_, batch_);
         if (LedgerError e = t.begin(true); e.failed()) return e;
         std::vector<SqlRow> rows;
         const SqlValue key[] = {FormatMac48(mac)};
@@ -271,7 +292,7 @@ class SqlLedger final : public Ledger {
 
     LedgerResult<std::uint32_t> countLabelPrint(std::int64_t id) override {
         if (LedgerError e = ready(); e.failed()) return e;
-        Transaction t(*c_);
+        Transaction t(*c_, batch_);
         if (LedgerError e = t.begin(true); e.failed()) return e;
         const SqlValue key[] = {id};
         std::vector<SqlRow> rows;
@@ -291,7 +312,7 @@ class SqlLedger final : public Ledger {
 
     LedgerError checkWritable() override {
         if (LedgerError e = ready(); e.failed()) return e;
-        Transaction t(*c_);  // rolled back: the write is only tried
+        Transaction t(*c_, batch_);  // rolled back: the write is only tried
         LedgerError e = t.begin(true);
         if (!e.failed()) e = c_->exec("UPDATE ledger_range SET next_slot = next_slot WHERE id = 1");
         if (e.failed())
@@ -302,7 +323,7 @@ class SqlLedger final : public Ledger {
     LedgerResult<LedgerStatus> status() override {
         if (LedgerError e = ready(); e.failed()) return e;
         // One snapshot for the range and the counts.
-        Transaction t(*c_);
+        Transaction t(*c_, batch_);
         if (LedgerError e = t.begin(false); e.failed()) return e;
         Range range;
         if (LedgerError e = readRange(false, range); e.failed()) return e;
@@ -312,12 +333,20 @@ class SqlLedger final : public Ledger {
         s.serialFirst = range.serialFirst;
         s.size = range.size();
         std::vector<SqlRow> rows;
-        if (LedgerError e =
-                c_->exec("SELECT result, count(*) FROM unit GROUP BY result", {}, &rows);
+        if (LedgerError e = c_->exec(
+                "SELECT result, slot IS NULL, count(*) FROM unit GROUP BY result, slot IS NULL", {},
+                &rows);
             e.failed())
             return e;
-        for (const SqlRow& r : rows)
-            if (LedgerError e = countRows(s, ToText(r[0]), ToInt(r[1])); e.failed()) return e;
+        for (const SqlRow& r : rows) {
+            // PostgreSQL answers a truth value as t or f, SQLite as 1 or 0.
+            const std::string unnumbered = ToText(r[1]);
+            if (unnumbered == "t" || unnumbered == "1") {
+                s.unnumbered += static_cast<std::uint64_t>(ToInt(r[2]));
+                continue;
+            }
+            if (LedgerError e = countRows(s, ToText(r[0]), ToInt(r[2])); e.failed()) return e;
+        }
         s.used = s.allocated + s.done + s.failed + s.uncertain + s.voided;
         s.free = s.size - s.used;
         std::optional<std::uint64_t> slot;
@@ -356,6 +385,35 @@ class SqlLedger final : public Ledger {
     }
 
   private:
+    // A new unit row, "allocated", and the first line of its history; its id to `id`.
+    LedgerError insertUnit(const AllocationRequest& request, SqlValue slot, SqlValue mac,
+                           SqlValue serial, std::int64_t& id) {
+        const SqlValue row[] = {std::move(slot),
+                                std::move(mac),
+                                std::move(serial),
+                                request.target,
+                                request.kind,
+                                request.imageSha256,
+                                request.imageVersion,
+                                request.station,
+                                NowText(),
+                                request.port,
+                                request.found.empty() ? SqlValue{} : SqlValue{request.found},
+                                std::int64_t{kSchemaVersion}};
+        std::vector<SqlRow> made;
+        if (LedgerError e =
+                c_->exec("INSERT INTO unit (slot, mac, serial, target, kind, image_sha256,"
+                         " image_version, station, started, port, found, row_version, result,"
+                         " message, cause) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11,"
+                         " $12, 'allocated', '', '')"
+                         " RETURNING id",
+                         row, &made);
+            e.failed())
+            return e;
+        if (made.empty() || !Number(made[0][0], id)) return Malformed("the new unit's id");
+        return record(id, std::nullopt, UnitResult::Allocated, "", request.station);
+    }
+
     // The unit rows `where` (a WHERE and ORDER BY clause) picks.
     LedgerResult<std::vector<UnitRecord>> units(std::string_view where,
                                                 std::span<const SqlValue> params) {
@@ -375,7 +433,7 @@ class SqlLedger final : public Ledger {
     LedgerError ready() {
         if (LedgerError e = c_->open(false); e.failed()) return e;
         if (ready_) return {};
-        Transaction t(*c_);
+        Transaction t(*c_, batch_);
         if (LedgerError e = t.begin(true); e.failed()) return e;
         std::vector<SqlRow> rows;
         if (LedgerError e =
@@ -441,7 +499,7 @@ class SqlLedger final : public Ledger {
     LedgerError change(std::int64_t id, UnitResult to, std::string_view message,
                        std::string_view cause, std::string_view allowedFrom) {
         if (LedgerError e = ready(); e.failed()) return e;
-        Transaction t(*c_);
+        Transaction t(*c_, batch_);
         if (LedgerError e = t.begin(true); e.failed()) return e;
         std::vector<SqlRow> before;
         const SqlValue key[] = {id};
@@ -506,6 +564,7 @@ class SqlLedger final : public Ledger {
     std::unique_ptr<SqlConnection> c_;
     LedgerHooks hooks_;
     bool ready_ = false;
+    bool batch_ = false;  // operations are savepoints of the batch's transaction
 };
 
 }  // namespace
@@ -528,8 +587,8 @@ std::string_view UnitResultName(UnitResult result) {
     return "allocated";
 }
 
-std::unique_ptr<Ledger> MakeSqlLedger(std::unique_ptr<SqlConnection> connection,
-                                      LedgerHooks hooks) {
+std::unique_ptr<BatchLedger> MakeSqlLedger(std::unique_ptr<SqlConnection> connection,
+                                           LedgerHooks hooks) {
     return std::make_unique<SqlLedger>(std::move(connection), std::move(hooks));
 }
 

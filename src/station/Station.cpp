@@ -4,7 +4,7 @@
 
 #include "common/UtcTime.h"
 #include "labels/UnitLabels.h"
-
+#include "ledger/GroupLedger.h"
 #include "ledger/MacRange.h"
 #include "station/Probe.h"
 
@@ -44,8 +44,8 @@ struct Station::Port : units::UnitObserver {
 
     Station& station;
     StationPort config;
-    std::unique_ptr<ledger::Ledger> ledger;
-    PortEvent event;  // only the port's thread touches it
+    std::shared_ptr<ledger::Ledger> ledger;  // the station's one connection
+    PortEvent event;                         // only the port's thread touches it
     std::atomic<bool> enabled{true};
     std::atomic<bool> retryAsked{false};
     std::mutex cancelMutex;
@@ -71,12 +71,10 @@ Station::~Station() {
 }
 
 ledger::LedgerError Station::start() {
-    const ledger::WaitLimits waits{config_.ledgerWait, {}};
-    for (auto& port : ports_) {
-        auto opened = ledger::OpenLedger(config_.ledger, {}, waits);
-        if (!opened.ok()) return opened.error();
-        port->ledger = std::move(opened).value();
-    }
+    // One connection for every port: the ports' changes commit together.
+    auto opened = ledger::OpenGroupLedger(config_.ledger, {config_.ledgerWait, {}});
+    if (!opened.ok()) return opened.error();
+    for (auto& port : ports_) port->ledger = opened.value();
     if (auto e = ports_.front()->ledger->checkWritable(); e.failed()) return e;
     for (auto& port : ports_) port->thread = std::thread([this, &p = *port] { runPort(p); });
     return {};

@@ -1,8 +1,9 @@
 #pragma once
 // A production-line station: every port looks for a unit, provisions the one it finds
-// with the station's recipe, waits for it to leave, and looks again. One thread and one
-// ledger connection per port, so that a hung unit never holds another port. No Qt: the
-// station window and imgdl station drive the same engine.
+// with the station's recipe, waits for it to leave, and looks again. One thread per port,
+// so that a hung unit never holds another port, and one ledger connection for them all,
+// whose changes commit together. No Qt: the station window and imgdl station drive the
+// same engine.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -34,7 +35,7 @@ class Station {
     Station(const Station&) = delete;
     Station& operator=(const Station&) = delete;
 
-    // Opens every port's ledger connection, then starts the ports. Nothing starts when a
+    // Opens the ledger connection, then starts the ports. Nothing starts when a
     // connection cannot be opened.
     ledger::LedgerError start();
     // Ports stop looking for units; a unit already working goes on to its end.

@@ -4,6 +4,7 @@
 
 #include "LedgerTestSupport.h"
 #include "ledger/Ledger.h"
+#include "ledger/LedgerSchema.h"
 #include "ledger/MacRange.h"
 #include "support/PgServer.h"
 
@@ -163,7 +164,8 @@ TEST_P(LedgerSettle, AVersion1LedgerIsMigratedAndANewerOneRefused) {
         EXPECT_FALSE(ledger.settle(kFirst + 1, SettleAs::Void, "checked", "tester").failed());
     }
     // A ledger written by a newer program: refused, and left as it is.
-    ASSERT_TRUE(RunOn(old, "UPDATE ledger_range SET schema_version = 4"));
+    ASSERT_TRUE(RunOn(
+        old, "UPDATE ledger_range SET schema_version = " + std::to_string(kSchemaVersion + 1)));
     auto opened = OpenLedger(old.location());
     ASSERT_TRUE(opened.ok());
     const auto refused =
@@ -171,7 +173,8 @@ TEST_P(LedgerSettle, AVersion1LedgerIsMigratedAndANewerOneRefused) {
     ASSERT_FALSE(refused.ok());
     EXPECT_NE(refused.error().message.find("newer"), std::string::npos) << refused.error().message;
     EXPECT_FALSE(opened.value()->list().ok());
-    ASSERT_TRUE(RunOn(old, "UPDATE ledger_range SET schema_version = 3"));
+    ASSERT_TRUE(
+        RunOn(old, "UPDATE ledger_range SET schema_version = " + std::to_string(kSchemaVersion)));
     auto again = OpenLedger(old.location());
     ASSERT_TRUE(again.ok());
     EXPECT_EQ(again.value()->list().value().size(), 3u);
@@ -206,6 +209,11 @@ TEST_P(LedgerSettle, AVersion2LedgerGainsPortsAndLabelCounts) {
     EXPECT_EQ(row(found.value().id).port, "left");
     EXPECT_EQ(row(found.value().id).found, "2026-12-10T08:00:00Z");
     EXPECT_EQ(row(found.value().id).labelPrints, 0u);
+    // ... and, once migrated, rows without numbers.
+    const auto unnumbered =
+        ledger_->recordUnnumbered({"127.0.0.1:5000", "app", "", "", "s", "", ""});
+    ASSERT_TRUE(unnumbered.ok()) << unnumbered.error().message;
+    EXPECT_FALSE(row(unnumbered.value().id).numbered);
 }
 
 // Which unit holds a MAC: the newest row that is not released.

@@ -270,8 +270,8 @@ TEST_P(LedgerTest, StatusCountsAndWarnsBelowATenth) {
 
 TEST_P(LedgerTest, ListShowsEveryField) {
     initWith(16);
-    const AllocationRequest request{"127.0.0.1:5001", "integrated", std::string(64, 'a'), "1.2.3",
-                                    "line-2", "", ""};
+    const AllocationRequest request{
+        "127.0.0.1:5001", "integrated", std::string(64, 'a'), "1.2.3", "line-2", "", ""};
     const auto a = ledger_->allocate(request);
     ASSERT_TRUE(a.ok()) << a.error().message;
     ASSERT_FALSE(
@@ -293,6 +293,40 @@ TEST_P(LedgerTest, ListShowsEveryField) {
     EXPECT_EQ(u.started.size(), 20u) << u.started;  // 2024-05-01T12:34:56Z
     EXPECT_EQ(u.ended.size(), 20u) << u.ended;
     EXPECT_LE(u.started, u.ended);
+}
+
+// A unit sent an image alone has a row of its own, with no numbers: it never takes or
+// holds a slot, and the counts of numbers leave it out.
+TEST_P(LedgerTest, UnnumberedRowsHoldNoNumbers) {
+    initWith(4);
+    AllocationRequest app = Unit();
+    app.kind = "app";
+    const auto done = ledger_->recordUnnumbered(app), broken = ledger_->recordUnnumbered(app),
+               refused = ledger_->recordUnnumbered(app);
+    ASSERT_TRUE(done.ok() && broken.ok() && refused.ok()) << done.error().message;
+    EXPECT_FALSE(done.value().numbered);
+    ASSERT_FALSE(ledger_->markUncertain(done.value().id, "payload started").failed());
+    ASSERT_FALSE(ledger_->finish(done.value().id, Outcome::Done, "").failed());
+    ASSERT_FALSE(ledger_->finish(broken.value().id, Outcome::Failed, "cut").failed());
+    ASSERT_FALSE(ledger_->release(refused.value().id, "refused").failed());
+    EXPECT_EQ(Slot(allocate()), 0u);
+
+    const LedgerStatus s = status();
+    EXPECT_EQ(s.used, 1u);
+    EXPECT_EQ(s.free, 3u);
+    EXPECT_EQ(s.done, 0u);
+    EXPECT_EQ(s.released, 0u);
+    EXPECT_EQ(s.unnumbered, 3u);
+    EXPECT_EQ(s.nextMac, kFirst + 1);
+    const auto rows = ledger_->list();
+    ASSERT_TRUE(rows.ok()) << rows.error().message;
+    ASSERT_EQ(rows.value().size(), 4u);
+    EXPECT_FALSE(rows.value()[0].numbered);
+    EXPECT_EQ(rows.value()[0].mac, 0u);
+    EXPECT_EQ(rows.value()[0].result, UnitResult::Done);
+    EXPECT_EQ(rows.value()[0].kind, "app");
+    EXPECT_TRUE(rows.value()[3].numbered);
+    EXPECT_FALSE(ledger_->unitHolding(0).value());
 }
 
 TEST_P(LedgerTest, AnotherConnectionSeesTheSameLedger) {
