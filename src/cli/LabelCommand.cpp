@@ -54,7 +54,7 @@ std::variant<std::vector<UnitRecord>, std::string> ChooseUnits(const std::vector
         const WallTime since = *ParseIsoTime(a.since);
         std::vector<UnitRecord> done;
         for (const UnitRecord& u : rows)
-            if (u.result == UnitResult::Done)
+            if (u.result == UnitResult::Done && u.numbered)  // a label shows the numbers
                 if (const auto ended = ParseUtcText(u.ended); ended && *ended >= since)
                     done.push_back(u);
         return done;
@@ -64,11 +64,12 @@ std::variant<std::vector<UnitRecord>, std::string> ChooseUnits(const std::vector
     if (!a.mac.empty()) {
         const std::uint64_t mac = *ParseMac48(a.mac);
         named = "MAC " + FormatMac48(mac);
-        unit = UnitHolding(rows, [mac](const UnitRecord& u) { return u.mac == mac; });
+        unit = UnitHolding(rows, [mac](const UnitRecord& u) { return u.numbered && u.mac == mac; });
     } else {
         const std::uint32_t serial = *ParseSerial(a.serial);
         named = "serial " + a.serial;
-        unit = UnitHolding(rows, [serial](const UnitRecord& u) { return u.serial == serial; });
+        unit = UnitHolding(
+            rows, [serial](const UnitRecord& u) { return u.numbered && u.serial == serial; });
     }
     if (!unit) return "no unit holds " + named;
     if (unit->result != UnitResult::Done && !a.force)

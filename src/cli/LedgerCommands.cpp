@@ -102,6 +102,8 @@ int Status(Ledger& ledger, const LedgerArgs& a, const Console& c) {
                  ", allocated %" PRIu64 "), released %" PRIu64 "\n",
                  s.used, s.done, s.failed, s.uncertain, s.allocated, s.released);
     std::fprintf(c.out, "free: %" PRIu64 "\n", s.free);
+    if (s.unnumbered)
+        std::fprintf(c.out, "units without numbers (an image alone): %" PRIu64 "\n", s.unnumbered);
     if (s.exhausted)
         std::fprintf(c.out, "next: none, the range is used up\n");
     else
@@ -124,7 +126,10 @@ std::string CsvField(const std::string& text) {
 }
 
 void PrintRow(const UnitRecord& u, bool csv, std::FILE* out) {
-    const std::string mac = FormatMac48(u.mac), serial = std::to_string(u.serial);
+    // A unit sent an image alone has no numbers: "-" in the table, empty in CSV.
+    const std::string none = csv ? "" : "-";
+    const std::string mac = u.numbered ? FormatMac48(u.mac) : none;
+    const std::string serial = u.numbered ? std::to_string(u.serial) : none;
     const std::string result(UnitResultName(u.result));
     if (!csv) {
         std::fprintf(out, "%s %s %s %s %s %s %s %s %s %s\n", mac.c_str(), serial.c_str(),

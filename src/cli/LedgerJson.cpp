@@ -31,6 +31,7 @@ json LedgerStatusJson(const ledger::LedgerStatus& s, const std::string& shownLoc
             {"uncertain", s.uncertain},
             {"allocated", s.allocated},
             {"released", s.released},
+            {"unnumbered", s.unnumbered},
             {"free", s.free},
             {"next", next},
             {"low", s.low}};
@@ -38,8 +39,8 @@ json LedgerStatusJson(const ledger::LedgerStatus& s, const std::string& shownLoc
 
 json UnitRecordJson(const ledger::UnitRecord& u) {
     return {{"id", u.id},
-            {"mac", ledger::FormatMac48(u.mac)},
-            {"serial", u.serial},
+            {"mac", u.numbered ? json(ledger::FormatMac48(u.mac)) : json(nullptr)},
+            {"serial", u.numbered ? json(u.serial) : json(nullptr)},
             {"result", std::string(ledger::UnitResultName(u.result))},
             {"target", u.target},
             {"kind", u.kind},

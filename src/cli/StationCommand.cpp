@@ -321,7 +321,8 @@ void AddStationCommand(CLI::App& main, Action& chosen) {
         ->type_name("NAME=ADDRESS");
     leaf.add_option("FILE", o->file);
     leaf.add_option("--save", o->save)->type_name("FILE");
-    leaf.add_option("--recipe", o->recipe)->check(CLI::IsMember({"app", "integrated", "identity", "app+identity"}));
+    leaf.add_option("--recipe", o->recipe)
+        ->check(CLI::IsMember({"app", "integrated", "identity", "app+identity"}));
     leaf.add_option("--image", config.image)->type_name("FILE");
     AddLedgerOption(leaf, config.ledger);
     leaf.add_option_function<std::string>("--settle",

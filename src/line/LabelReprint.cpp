@@ -14,7 +14,7 @@ Reprint ReprintLabel(ledger::Ledger& ledger, std::uint64_t mac,
     const auto& all = rows.value();
     // The newest done row of that MAC: its label count is the one the reprint goes on.
     const auto row = std::find_if(all.rbegin(), all.rend(), [mac](const ledger::UnitRecord& r) {
-        return r.mac == mac && r.result == ledger::UnitResult::Done;
+        return r.numbered && r.mac == mac && r.result == ledger::UnitResult::Done;
     });
     if (row == all.rend()) return {{}, "the ledger holds no done unit of that MAC"};
     labels::LabelOutput output{{}, labels.printer};

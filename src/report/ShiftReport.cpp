@@ -31,13 +31,16 @@ bool IsFailure(UnitResult r) {
     return r == UnitResult::Failed || r == UnitResult::Uncertain || r == UnitResult::Void;
 }
 
-// The newest row of each MAC among `rows` (oldest first), in the order they came.
+// The newest row of each MAC among `rows` (oldest first), in the order they came; a unit
+// sent an image alone has no MAC and is a unit of its own.
 std::vector<const Row*> NewestPerMac(const std::vector<const Row*>& rows) {
     std::unordered_map<std::uint64_t, std::size_t> newest;
-    for (std::size_t i = 0; i < rows.size(); ++i) newest[rows[i]->record->mac] = i;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i]->record->numbered) newest[rows[i]->record->mac] = i;
     std::vector<const Row*> units;
     for (std::size_t i = 0; i < rows.size(); ++i)
-        if (newest[rows[i]->record->mac] == i) units.push_back(rows[i]);
+        if (!rows[i]->record->numbered || newest[rows[i]->record->mac] == i)
+            units.push_back(rows[i]);
     return units;
 }
 

@@ -61,6 +61,7 @@ Station::Station(StationConfig config, std::shared_ptr<const units::ImageSnapsho
     plan_.station = ledger::StationName();
     plan_.retries = config_.retries;
     plan_.timeouts = config_.timeouts;
+    plan_.restartWait = config_.settle;
     for (const StationPort& p : config_.ports) ports_.push_back(std::make_unique<Port>(*this, p));
 }
 
@@ -196,14 +197,14 @@ void Station::provision(Port& port) {
         const std::lock_guard lock(port.cancelMutex);
         port.cancel.reset();
     }
-    if (outcome.unit) {
+    if (outcome.unit && outcome.unit->numbered) {
         port.event.mac = ledger::FormatMac48(outcome.unit->mac);
         port.event.serial = outcome.unit->serial;
     }
     port.event.cause = outcome.done() ? "" : outcome.message;
     if (!outcome.cause.text.empty()) port.event.cause += " (" + outcome.cause.text + ")";
     if (!outcome.ledgerError.empty()) port.event.cause += "; ledger: " + outcome.ledgerError;
-    if (outcome.done() && outcome.unit && config_.labels.wanted())
+    if (outcome.done() && outcome.unit && outcome.unit->numbered && config_.labels.wanted())
         label(port, *outcome.unit, origin);
     emit(port, outcome.done() ? PortState::Done : PortState::Failed);
 }

@@ -47,6 +47,11 @@ std::vector<std::string> CheckStationConfig(const StationConfig& config) {
     if (units::RecipeSendsImage(config.recipe) && config.image.empty())
         problems.push_back("the " + std::string(units::RecipeName(config.recipe)) +
                            " recipe needs an image");
+    // Its identity must reach the unit once it is back from its restart, not before.
+    if (config.recipe == units::Recipe::AppThenIdentity && config.settle.count() == 0)
+        problems.push_back(
+            "the app+identity recipe needs a settle time: how long the unit takes to restart "
+            "after its image");
     if (config.ledger.empty()) problems.push_back("the station needs a ledger");
     return problems;
 }

@@ -1,6 +1,7 @@
 #include "units/UnitFlow.h"
 
 #include <array>
+#include <thread>
 #include <vector>
 
 #include "flows/RecorderLock.h"
@@ -64,34 +65,86 @@ class UnitRun {
             out_.message = RefusalMessage(target_, *refusal);
             return out_;
         }
-        const auto allocated = ledger_.allocate(
-            {target_.text(), std::string(RecipeName(plan_.recipe)),
-             plan_.image ? plan_.image->sha256 : "", plan_.image ? plan_.image->versionText : "",
-             plan_.station, origin_.port, origin_.found});
-        if (!allocated.ok()) {
-            out_.message = allocated.error().message;
-            return out_;
-        }
-        out_.unit = allocated.value();
-        out_.state = UnitState::Allocated;
-        observer_.allocated(*out_.unit);
-        const MacAddress mac = ParseMacAddress(ledger::FormatMac48(out_.unit->mac));
-        if (plan_.recipe == Recipe::Integrated) {
-            if (!session(CMD_FIRMWARE_VERSION,
-                         SmallPayload(EncodeVersionPayload(plan_.image->version)), false))
-                return out_;
-            session(CMD_INTEGRATED_IMAGE, IntegratedPayload(plan_.image, mac, out_.unit->serial),
-                    true);
-        } else {
-            session(CMD_MAC_AND_SERIAL,
-                    SmallPayload(EncodeMacAndSerialPayload(mac, out_.unit->serial)), true);
+        if (!openRow()) return out_;
+        switch (plan_.recipe) {
+            case Recipe::Integrated:
+                if (versionChecked())
+                    session(CMD_INTEGRATED_IMAGE,
+                            IntegratedPayload(plan_.image, mac(), out_.unit->serial), true);
+                break;
+            case Recipe::Identity:
+                identity();
+                break;
+            case Recipe::App:
+                if (versionChecked()) session(CMD_APPLICATION_IMAGE, ImagePayload(), true);
+                break;
+            case Recipe::AppThenIdentity:
+                if (versionChecked() && session(CMD_APPLICATION_IMAGE, ImagePayload(), false) &&
+                    restarted())
+                    identity();
+                break;
         }
         return out_;
     }
 
   private:
-    // One session; true when it ended well. The row follows its end.
-    bool session(std::uint32_t command, SessionPayload payload, bool carriesIdentity) {
+    // The unit's row: its numbers from the ledger, or a row without any.
+    bool openRow() {
+        const ledger::AllocationRequest request{target_.text(),
+                                                std::string(RecipeName(plan_.recipe)),
+                                                plan_.image ? plan_.image->sha256 : "",
+                                                plan_.image ? plan_.image->versionText : "",
+                                                plan_.station,
+                                                origin_.port,
+                                                origin_.found};
+        const bool numbered = RecipeGivesNumbers(plan_.recipe);
+        const auto opened =
+            numbered ? ledger_.allocate(request) : ledger_.recordUnnumbered(request);
+        if (!opened.ok()) {
+            out_.message = opened.error().message;
+            return false;
+        }
+        out_.unit = opened.value();
+        out_.state = UnitState::Allocated;
+        if (numbered) observer_.allocated(*out_.unit);
+        return true;
+    }
+
+    MacAddress mac() const { return ParseMacAddress(ledger::FormatMac48(out_.unit->mac)); }
+
+    SessionPayload ImagePayload() const {
+        SessionPayload payload;
+        payload.bytes = plan_.image->bytes;
+        payload.owner = plan_.image;
+        return payload;
+    }
+
+    bool versionChecked() {
+        return session(CMD_FIRMWARE_VERSION,
+                       SmallPayload(EncodeVersionPayload(plan_.image->version)), false);
+    }
+
+    void identity() {
+        session(CMD_MAC_AND_SERIAL,
+                SmallPayload(EncodeMacAndSerialPayload(mac(), out_.unit->serial)), true);
+    }
+
+    // The unit restarts after writing its image: its identity waits for it to be back.
+    bool restarted() {
+        observer_.restarting(plan_.restartWait);
+        const auto cancel = observer_.sessionCancel();
+        const bool waited = cancel ? cancel->sleepFor(plan_.restartWait)
+                                   : (std::this_thread::sleep_for(plan_.restartWait), true);
+        if (waited) return true;
+        out_.message = "cancelled while the unit restarted";
+        endFailed();
+        return false;
+    }
+
+  private:
+    // One session; true when it ended well. The row follows its end; `last` is the unit's
+    // last session, whose payload is the one the row answers for.
+    bool session(std::uint32_t command, SessionPayload payload, bool last) {
         DownloadJob job;
         job.command = command;
         job.target = target_;
@@ -99,12 +152,12 @@ class UnitRun {
         job.timeouts = plan_.timeouts;
         job.window = observer_.sessionSink(command);
         job.cancel = observer_.sessionCancel();
-        if (carriesIdentity) job.beforePayload = [this](std::string& why) { return mark(why); };
+        if (last) job.beforePayload = [this](std::string& why) { return mark(why); };
         const SessionOutcome outcome = RunWithConnectRetries(
             job, plan_.retries,
             [this](std::chrono::milliseconds wait) { observer_.retrying(target_, wait); });
         if (outcome.error == 0) {
-            if (carriesIdentity) finishDone();
+            if (last) finishDone();
             return true;
         }
         out_.cause = outcome.cause;
@@ -115,7 +168,12 @@ class UnitRun {
     }
 
     // The explicit step before the payload: the row becomes uncertain, or nothing is sent.
+    // A row without numbers has nothing to hold: only the start of its payload is noted.
     bool mark(std::string& why) {
+        if (!out_.unit->numbered) {
+            marked_ = true;
+            return true;
+        }
         const auto e = ledger_.markUncertain(out_.unit->id, "payload started");
         if (!e.failed()) {
             marked_ = true;
@@ -131,7 +189,10 @@ class UnitRun {
         if (e.failed()) {
             // The recorder has its identity; the row stays uncertain, never released.
             out_.ledgerError = e.message;
-            out_.message = "the unit received its identity, but the ledger could not record it";
+            out_.message =
+                out_.unit->numbered
+                    ? "the unit received its identity, but the ledger could not record it"
+                    : "the unit received its image, but the ledger could not record it";
             return;
         }
         out_.state = UnitState::Done;
@@ -140,6 +201,15 @@ class UnitRun {
     void endFailed() {
         const std::string& text = out_.message;
         const std::string& cause = out_.cause.text;
+        if (marked_ && !out_.unit->numbered) {
+            // Part of an image may be in the unit; there are no numbers to hold.
+            if (const auto e = ledger_.finish(out_.unit->id, ledger::Outcome::Failed, text, cause);
+                e.failed())
+                out_.ledgerError = e.message;
+            else
+                out_.state = UnitState::Failed;
+            return;
+        }
         if (marked_) {
             // Already uncertain; the cause goes into the row.
             if (const auto e = ledger_.markUncertain(out_.unit->id, text, cause); e.failed())
@@ -185,13 +255,17 @@ std::optional<Recipe> ParseRecipe(std::string_view name) {
     return std::nullopt;
 }
 
-bool RecipeSendsImage(Recipe recipe) { return recipe != Recipe::Identity; }
+bool RecipeSendsImage(Recipe recipe) {
+    return recipe != Recipe::Identity;
+}
 
 ImageLayout RecipeImageLayout(Recipe recipe) {
     return recipe == Recipe::Integrated ? ImageLayout::Integrated : ImageLayout::Application;
 }
 
-bool RecipeGivesNumbers(Recipe recipe) { return recipe != Recipe::App; }
+bool RecipeGivesNumbers(Recipe recipe) {
+    return recipe != Recipe::App;
+}
 
 std::string_view UnitStateName(UnitState state) {
     switch (state) {
@@ -203,6 +277,8 @@ std::string_view UnitStateName(UnitState state) {
             return "released";
         case UnitState::Uncertain:
             return "uncertain";
+        case UnitState::Failed:
+            return "failed";
         case UnitState::Allocated:
             return "allocated";
     }

@@ -41,6 +41,8 @@ struct UnitPlan {
     std::string station;                         // recorded in every row
     int retries = 0;                             // further connects after a refused one
     SessionTimeouts timeouts;
+    // An image then identity: the unit's restart after its image, before the identity.
+    std::chrono::milliseconds restartWait{0};
 };
 
 // What a front end is told while a unit runs; called on the unit's thread.
@@ -49,6 +51,8 @@ class UnitObserver {
     virtual ~UnitObserver() = default;
     // The unit's numbers, as soon as the ledger has handed them out.
     virtual void allocated(const ledger::Allocation&) {}
+    // The unit restarts after its image; its identity follows after `wait`.
+    virtual void restarting(std::chrono::milliseconds /*wait*/) {}
     // A connect failed; the session starts again after `wait`.
     virtual void retrying(const RecorderAddress&, std::chrono::milliseconds /*wait*/) {}
     // Where the session of `command` reports its stages and progress; may be null.
@@ -59,10 +63,11 @@ class UnitObserver {
 
 // What the unit's row says at the end.
 enum class UnitState {
-    NotAllocated,  // no numbers were handed out
+    NotAllocated,  // no row was made
     Done,          // the recorder confirmed the write and the row says so
     Released,      // nothing of the identity left; the numbers go back to the pool
     Uncertain,     // the payload may have reached the recorder; the numbers stay held
+    Failed,        // a unit without numbers whose image broke off
     Allocated,     // a ledger write failed before anything was sent: held until settled
 };
 std::string_view UnitStateName(UnitState state);

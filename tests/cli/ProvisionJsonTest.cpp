@@ -45,6 +45,7 @@ TEST_F(ProvisionJson, UnitLinesStatusAndListAgree) {
                               {"uncertain", 0},
                               {"allocated", 0},
                               {"released", 0},
+                              {"unnumbered", 0},
                               {"free", 10},
                               {"next", {{"mac", "0012AB000000"}, {"serial", 1000}}},
                               {"low", false}}));

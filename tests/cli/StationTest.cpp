@@ -15,6 +15,7 @@
 #include "Background.h"
 #include "CliTestSupport.h"
 #include "JsonTestSupport.h"
+#include "TestImage.h"
 #include "common/Sha256.h"
 #include "common/UtcTime.h"
 #include "station/Probe.h"
@@ -127,7 +128,8 @@ TEST(StationFiles, MistakesNameTheirLine) {
         const char* text;
         const char* error;
     } cases[] = {
-        {"recipe = app", "s:1: recipe must be identity or integrated"},
+        {"recipe = apps",
+         "s:1: recipe must be one of app|integrated|identity|app+identity, got 'apps'"},
         {"\nsettle = soon", "s:2: settle must be a number of seconds"},
         {"gone-after = 0", "s:1: gone-after must be a number of seconds"},
         {"port = p1 192.168.0.1", "s:1: a port is NAME=A.B.C.D"},
@@ -411,6 +413,76 @@ TEST_F(StationRun, OnATerminalTheStationDrawsATable) {
     EXPECT_THAT(r.out, testing::Not(testing::HasSubstr("\"state\"")));
 }
 
+// The recipes that send an application image: the sessions each unit's recorder saw and
+// the row the unit left, when all goes well and when a session breaks off. A unit sent the
+// image alone has a row without numbers; one that also gets its identity keeps its numbers
+// only once the identity's payload has begun.
+TEST_F(StationRun, ApplicationRecipesLeaveTheRowTheirUnitEarned) {
+    testimage::WriteFile(file("app.bin"), testimage::BuildApplicationImage({}));
+    const struct {
+        const char* recipe;
+        const char* script;    // the recorder's sessions, in order
+        const char* sessions;  // the commands it saw
+        const char* result;    // the unit's row
+    } cases[] = {
+        {"app", "ok", "CMD_FIRMWARE_VERSION CMD_APPLICATION_IMAGE", "done"},
+        {"app", "ok,close-between-acks", "CMD_FIRMWARE_VERSION CMD_APPLICATION_IMAGE", "failed"},
+        {"app", "incompatible", "CMD_FIRMWARE_VERSION", "released"},
+        {"app+identity", "ok", "CMD_FIRMWARE_VERSION CMD_APPLICATION_IMAGE CMD_MAC_AND_SERIAL",
+         "done"},
+        {"app+identity", "ok,close-between-acks", "CMD_FIRMWARE_VERSION CMD_APPLICATION_IMAGE",
+         "released"},
+        {"app+identity", "ok,ok,close-between-acks",
+         "CMD_FIRMWARE_VERSION CMD_APPLICATION_IMAGE CMD_MAC_AND_SERIAL", "uncertain"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string name = "case" + std::to_string(n++), book = file(name + ".sqlite");
+        SCOPED_TRACE(std::string(c.recipe) + " " + c.script);
+        ASSERT_EQ(imgdl("ledger init --ledger " + book +
+                        " --mac-first 0012ab000000 --mac-last 0012AB0000FF --serial-first 1")
+                      .exit,
+                  0);
+        const int port = FreePort();
+        std::filesystem::create_directories(file(name));
+        Background unit({RECORDER_SIM_PROGRAM, "--listen", "127.0.0.1:" + std::to_string(port),
+                         "--script", c.script, "--save-dir", file(name)},
+                        file(name + ".out"), file(name + ".err"));
+        const bool done = std::string(c.result) == "done";
+        const Result r = imgdl("station --recipe " + std::string(c.recipe) + " --image " +
+                               file("app.bin") + " --settle 0.2 --once 1 --ledger " + book +
+                               " --port u=127.0.0.1:" + std::to_string(port));
+        EXPECT_EQ(r.exit, done ? 0 : 3) << r.err;
+        const json last = json::parse(SplitLines(r.out).back());
+        EXPECT_EQ(last["state"], done ? "done" : "failed") << r.out;
+
+        std::string seen;
+        for (const auto& line : SplitLines(ReadText(file(name + ".out"))))
+            if (line.starts_with("CMD_"))
+                seen += (seen.empty() ? "" : " ") + line.substr(0, line.find(' '));
+        EXPECT_EQ(seen, c.sessions);
+        const auto rows = SplitLines(imgdl("ledger list --json --ledger " + book).out);
+        ASSERT_EQ(rows.size(), 1u) << imgdl("ledger list --json --ledger " + book).out;
+        const json row = json::parse(rows[0]);
+        EXPECT_EQ(row["result"], c.result) << rows[0];
+        EXPECT_EQ(row["kind"], c.recipe);
+        const bool numbered = std::string(c.recipe) != "app";
+        EXPECT_EQ(row["mac"].is_null(), !numbered) << rows[0];
+        EXPECT_EQ(last["mac"].is_null(), !numbered) << r.out;
+        if (numbered && std::string(c.sessions).ends_with("CMD_MAC_AND_SERIAL")) {
+            EXPECT_THAT(ReadText(file(name + ".out")),
+                        testing::HasSubstr("mac=" + row["mac"].get<std::string>()));
+        }
+        if (done) {  // the image whole, as the file holds it
+            std::string image;
+            for (const auto& saved : std::filesystem::directory_iterator(file(name)))
+                if (saved.path().string().ends_with("CMD_APPLICATION_IMAGE.bin"))
+                    image = ReadText(saved.path().string());
+            EXPECT_TRUE(image == ReadText(file("app.bin"))) << image.size() << " bytes received";
+        }
+    }
+}
+
 TEST_F(StationRun, ABadConfigurationIsRefusedBeforeAnyUnit) {
     const struct {
         std::string args;
@@ -429,6 +501,13 @@ TEST_F(StationRun, ABadConfigurationIsRefusedBeforeAnyUnit) {
         EXPECT_EQ(r.exit, c.exit) << c.args << r.err;
         EXPECT_EQ(r.out, "") << c.args;
     }
+    // An identity sent before the unit is back from its image's restart would be lost.
+    testimage::WriteFile(file("app.bin"), testimage::BuildApplicationImage({}));
+    const Result r = imgdl("station --ledger " + ledger() + " --recipe app+identity --image " +
+                               file("app.bin") + " --port a=127.0.0.1:9",
+                           10);
+    EXPECT_EQ(r.exit, 2);
+    EXPECT_THAT(r.err, testing::HasSubstr("needs a settle time"));
 }
 
 }  // namespace

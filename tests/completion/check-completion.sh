@@ -25,7 +25,7 @@ cases=(
     "imgdl pr|probe provision"
     "imgdl |--help --version ledger probe provision ptz send station"
     "imgdl station --rec|--recipe"
-    "imgdl station --recipe |identity integrated"
+    "imgdl station --recipe |app app+identity identity integrated"
     "imgdl send |--help app identity integrated ptz"
     "imgdl send app |a.pdb b.bin c.txt d.img sub"
     "imgdl send app d.img --|--ack-timeout --connect-timeout --json --log --retries --target --trace --verbose --write-timeout"
