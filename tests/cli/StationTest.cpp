@@ -365,6 +365,32 @@ TEST_F(StationRun, ASecondSignalCancelsAWorkingUnitAndItsRowEndsByTheRule) {
     EXPECT_THAT(rows[1], testing::HasSubstr("cancelled"));
 }
 
+// Between an image and the identity the unit restarts; a cancel then ends the wait at
+// once, and the numbers go back: nothing of the identity was sent.
+TEST_F(StationRun, ACancelWhileTheUnitRestartsReleasesItsNumbers) {
+    testimage::WriteFile(file("app.bin"), testimage::BuildApplicationImage({}));
+    const int port = FreePort();
+    auto unit = plug(port, "unit");
+    Background station(
+        {IMGDL_PROGRAM, "station", "--recipe", "app+identity", "--image", file("app.bin"),
+         "--settle", "60", "--ledger", ledger(), "--port", "p=127.0.0.1:" + std::to_string(port)},
+        file("station.out"), file("station.err"));
+    const auto imageSent = [&] {
+        return ReadText(file("unit.out")).find("CMD_APPLICATION_IMAGE") != std::string::npos;
+    };
+    for (int i = 0; i < 200 && !imageSent(); ++i) std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(imageSent()) << ReadText(file("station.err"));
+    ::kill(station.pid(), SIGINT);
+    std::this_thread::sleep_for(200ms);
+    ::kill(station.pid(), SIGINT);
+    EXPECT_EQ(station.wait(5s), 3) << ReadText(file("station.err"));
+    EXPECT_EQ(ReadText(file("unit.out")).find("CMD_MAC_AND_SERIAL"), std::string::npos);
+    const auto rows = SplitLines(imgdl("ledger list --csv --ledger " + ledger()).out);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(SplitWords(rows[1], ',')[3], "released");
+    EXPECT_THAT(rows[1], testing::HasSubstr("restarted"));
+}
+
 // A set-up saved once, run from anywhere; options on the line win over the file.
 TEST_F(StationRun, AStationFileSavedOnceRunsFromAnyFolder) {
     const int port = FreePort();
