@@ -239,7 +239,7 @@ void ProbeCost(const Options& o, const std::string& dir) {
     std::printf("probing: %d empty ports for %d s took %.3f s of CPU, %.3f%% of a core\n", o.ports,
                 o.probeSeconds, used, 100 * used / o.probeSeconds);
     std::printf(
-        "memory: %ld KiB for %d idle ports (ledger connection and thread each), "
+        "memory: %ld KiB for %d idle ports (a thread each, one ledger connection), "
         "%.0f KiB a port\n",
         after - before, o.ports, double(after - before) / o.ports);
 
