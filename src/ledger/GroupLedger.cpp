@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <semaphore>
 #include <thread>
 
 #include "ledger/SqlLedger.h"
@@ -16,7 +17,7 @@ struct Job {
     std::function<LedgerError(BatchLedger&)> run;
     bool batched = false;  // a change that may share its transaction with others
     LedgerError result;
-    bool done = false;
+    std::binary_semaphore done{0};  // wakes its caller alone, not every waiting port
 };
 
 class GroupLedger final : public Ledger {
@@ -107,11 +108,13 @@ class GroupLedger final : public Ledger {
     }
 
     LedgerError submit(std::function<LedgerError(Ledger&)> run, bool batch) {
-        Job job{[&run](BatchLedger& l) { return run(l); }, batch, {}, false};
-        std::unique_lock lock(mutex_);
-        queue_.push_back(&job);
-        wake_.notify_all();
-        finished_.wait(lock, [&] { return job.done; });
+        Job job{[&run](BatchLedger& l) { return run(l); }, batch, {}};
+        {
+            const std::lock_guard lock(mutex_);
+            queue_.push_back(&job);
+        }
+        wake_.notify_one();
+        job.done.acquire();
         return job.result;
     }
 
@@ -124,9 +127,8 @@ class GroupLedger final : public Ledger {
             taken.swap(queue_);
             lock.unlock();
             runAll(taken);
+            for (Job* job : taken) job->done.release();
             lock.lock();
-            for (Job* job : taken) job->done = true;
-            finished_.notify_all();
         }
     }
 
@@ -153,7 +155,7 @@ class GroupLedger final : public Ledger {
 
     std::unique_ptr<BatchLedger> inner_;
     std::mutex mutex_;
-    std::condition_variable wake_, finished_;
+    std::condition_variable wake_;
     std::deque<Job*> queue_;
     bool stopping_ = false;
     std::thread thread_;  // last: it starts once everything above is there
