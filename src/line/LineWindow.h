@@ -22,6 +22,8 @@ class DialogService;
 namespace imgdl::line {
 
 class HourChart;
+class LedgerReader;
+struct LedgerRead;
 class LineHeader;
 class PortCard;
 
@@ -49,7 +51,7 @@ class LineWindow : public QWidget, private station::PortListener {
   private:
     void portChanged(const station::PortEvent& event) override;  // any thread
     void apply(const station::PortEvent& event);                 // the window's thread
-    void refreshLedger();
+    void showLedgerRead(const LedgerRead& read);
     void refreshFigures();
     void tick();
     void reprint(std::size_t port);
@@ -59,7 +61,8 @@ class LineWindow : public QWidget, private station::PortListener {
     DialogService& service_;
     PortBoard board_;
     ShiftTally tally_;
-    std::unique_ptr<ledger::Ledger> ledger_;
+    LedgerReader* ledger_;     // the window's reads, off its thread
+    int sinceLedgerRead_ = 0;  // seconds
     LineHeader* header_;
     HourChart* chart_;
     std::vector<PortCard*> cards_;
