@@ -12,6 +12,7 @@
 #include "line/LedgerReader.h"
 #include "line/LineHeader.h"
 #include "line/PortCard.h"
+#include "line/StationForm.h"
 #include "ui/DialogService.h"
 
 namespace imgdl::line {
@@ -45,12 +46,12 @@ int CardColumns(std::size_t ports) {
 }
 
 LineWindow::LineWindow(station::StationConfig config, const MakeControl& make,
-                       DialogService& service, QWidget* parent)
+                       DialogService& service, WallClock::time_point shiftStart, QWidget* parent)
     : QWidget(parent),
       config_(std::move(config)),
       service_(service),
       board_(PortNames(config_)),
-      tally_(WallClock::now(), ledger::StationName()) {
+      tally_(shiftStart, ledger::StationName()) {
     setObjectName(QStringLiteral("lineWindow"));
     setWindowTitle(tr("Image Downloader — production line"));
     header_ = new LineHeader(this);
@@ -92,6 +93,7 @@ LineWindow::LineWindow(station::StationConfig config, const MakeControl& make,
         pause ? control_->pause() : control_->resume();
         header_->showPaused(control_->paused());
     });
+    connect(header_, &LineHeader::setupAsked, this, &LineWindow::openSetup);
     clock_ = new QTimer(this);
     clock_->setInterval(1000);
     connect(clock_, &QTimer::timeout, this, &LineWindow::tick);
@@ -145,6 +147,39 @@ QString LineWindow::start() {
 PortCard* LineWindow::card(const std::string& port) const {
     const auto i = board_.indexOf(port);
     return i ? cards_[*i] : nullptr;
+}
+
+void LineWindow::setStationFile(std::string path, station::StationFile file) {
+    path_ = std::move(path);
+    file_ = std::move(file);
+    header_->offerSetup(!path_.empty());
+}
+
+std::string LineWindow::busyPorts() const {
+    std::string ports;
+    for (std::size_t i = 0; i < board_.size(); ++i)
+        if (board_.port(i).canCancel()) ports += (ports.empty() ? "" : ", ") + board_.port(i).name;
+    if (ports.empty()) return {};
+    return "A unit is being provisioned on " + ports +
+           ": save once it is done (no new unit starts while this form is open).";
+}
+
+void LineWindow::openSetup() {
+    if (path_.empty()) return;
+    // No unit starts while the set-up changes; the station restarts from the saved file,
+    // so it is saved only while no unit works.
+    const bool wasPaused = control_->paused();
+    control_->pause();
+    header_->showPaused(true);
+    StationForm form(
+        path_, file_, service_, [this] { return busyPorts(); }, this);
+    if (service_.runModal(form) == QDialog::Accepted) {
+        file_ = form.saved();
+        Q_EMIT setupSaved();
+        return;
+    }
+    if (!wasPaused) control_->resume();
+    header_->showPaused(control_->paused());
 }
 
 void LineWindow::portChanged(const station::PortEvent& event) {

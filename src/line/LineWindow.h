@@ -12,6 +12,7 @@
 #include "line/ShiftTally.h"
 #include "line/StationControl.h"
 #include "station/Station.h"
+#include "station/StationFile.h"
 
 class QTimer;
 
@@ -35,13 +36,20 @@ class LineWindow : public QWidget, private station::PortListener {
   public:
     // `config` names the ports, the ledger (the window reads it on a connection of its
     // own) and where labels go; `service` asks the person before working units are cut off.
+    // The shift's figures count from `shiftStart`, kept across a restart of the station.
     LineWindow(station::StationConfig config, const MakeControl& make, DialogService& service,
-               QWidget* parent = nullptr);
+               WallClock::time_point shiftStart = WallClock::now(), QWidget* parent = nullptr);
     ~LineWindow() override;
 
     // Starts the station; the reason when it could not start.
     QString start();
     PortCard* card(const std::string& port) const;
+    // The station runs from `file`, read from `path`: the window offers to edit it.
+    void setStationFile(std::string path, station::StationFile file);
+
+  Q_SIGNALS:
+    // The station file was saved from the window: the station is to restart from it.
+    void setupSaved();
 
   protected:
     // Working units would hold the window's end until their sessions end: they are
@@ -56,8 +64,13 @@ class LineWindow : public QWidget, private station::PortListener {
     void tick();
     void reprint(std::size_t port);
     void showCard(std::size_t port);
+    void openSetup();
+    // Why the set-up cannot change now: the ports working a unit; empty when none is.
+    std::string busyPorts() const;
 
     station::StationConfig config_;
+    std::string path_;  // the station file, when the station runs from one
+    station::StationFile file_;
     DialogService& service_;
     PortBoard board_;
     ShiftTally tally_;
