@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace imgdl::line {
 namespace {
@@ -33,13 +34,12 @@ PortRowsEditor::PortRowsEditor(QWidget* parent) : QWidget(parent) {
     rowsLayout_->setContentsMargins(0, 0, 0, 0);
     rowsLayout_->setSpacing(2);
     rowsLayout_->addStretch();
-    auto* scroll = new QScrollArea(this);
-    scroll->setObjectName(QStringLiteral("portRows"));
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidget(rows);
-    // A bench's ports at a glance; a line of many scrolls.
-    scroll->setMinimumHeight(fontMetrics().height() * 5);
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName(QStringLiteral("portRows"));
+    scroll_->setWidgetResizable(true);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidget(rows);
+    scroll_->setMinimumHeight(fontMetrics().height() * 5);
 
     auto* heading = new QHBoxLayout;
     heading->addWidget(new QLabel(tr("Name"), this), 2);
@@ -55,8 +55,18 @@ PortRowsEditor::PortRowsEditor(QWidget* parent) : QWidget(parent) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->addLayout(heading);
-    column->addWidget(scroll, 1);
+    column->addWidget(scroll_, 1);
     column->addWidget(add_, 0, Qt::AlignLeft);
+}
+
+QSize PortRowsEditor::sizeHint() const {
+    constexpr std::size_t kRowsShown = 8;
+    QSize hint = QWidget::sizeHint();
+    if (rows_.empty()) return hint;
+    const int row = rows_.front().widget->sizeHint().height() + rowsLayout_->spacing();
+    const int rows = row * static_cast<int>(std::min(rows_.size(), kRowsShown));
+    hint.rheight() += std::max(0, rows - scroll_->sizeHint().height());
+    return hint;
 }
 
 void PortRowsEditor::setPorts(const std::vector<PortDraft>& ports) {

@@ -8,6 +8,7 @@
 
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class QVBoxLayout;
 
 namespace imgdl::line {
@@ -18,6 +19,8 @@ class PortRowsEditor : public QWidget {
     explicit PortRowsEditor(QWidget* parent = nullptr);
     void setPorts(const std::vector<PortDraft>& ports);
     std::vector<PortDraft> ports() const;
+    // Room for the rows (eight at most, then they scroll), not a scroll area's default.
+    QSize sizeHint() const override;
 
   private:
     struct Row {
@@ -29,6 +32,7 @@ class PortRowsEditor : public QWidget {
     // Row i's widgets named for it, and the Tab order as the rows stand.
     void renumber();
 
+    QScrollArea* scroll_;
     QVBoxLayout* rowsLayout_;
     QPushButton* add_;
     std::vector<Row> rows_;

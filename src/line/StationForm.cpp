@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <filesystem>
 
@@ -110,16 +111,23 @@ StationForm::StationForm(std::string path, station::StationFile file, DialogServ
     imageRow->addWidget(choose);
     auto* timings = new QHBoxLayout;
     timings->addWidget(settle_);
-    timings->addWidget(new QLabel(tr("gone after"), this));
+    auto* goneLabel = new QLabel(tr("&gone after"), this);
+    goneLabel->setBuddy(goneAfter_);
+    timings->addWidget(goneLabel);
     timings->addWidget(goneAfter_);
     timings->addStretch();
     auto* form = new QFormLayout;
     form->addRow(tr("&Recipe:"), recipe_);
-    form->addRow(tr("&Image:"), imageRow);
+    // A row of a layout gets no buddy of its own: its label is given one, for Alt+I.
+    auto* imageLabel = new QLabel(tr("&Image:"), this);
+    imageLabel->setBuddy(image_);
+    form->addRow(imageLabel, imageRow);
     form->addRow(QString(), imageSha256_);
     form->addRow(tr("&Ledger:"), ledger_);
     form->addRow(QString(), ledgerNote);
-    form->addRow(tr("&Settle:"), timings);
+    auto* settleLabel = new QLabel(tr("Se&ttle:"), this);
+    settleLabel->setBuddy(settle_);
+    form->addRow(settleLabel, timings);
     auto* column = new QVBoxLayout(this);
     column->addWidget(new QLabel(tr("Ports:"), this));
     column->addWidget(ports_, 1);
@@ -132,6 +140,10 @@ StationForm::StationForm(std::string path, station::StationFile file, DialogServ
     connect(buttons, &QDialogButtonBox::accepted, this, &StationForm::save);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     showImageSha256();
+    // The ports' rows as they need, within the screen: a dialog's own size would be two
+    // thirds of it at most.
+    if (const QScreen* shown = screen())
+        resize(sizeHint().boundedTo(shown->availableGeometry().size() * 0.95));
 }
 
 StationDraft StationForm::draft() const {

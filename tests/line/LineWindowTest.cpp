@@ -297,6 +297,7 @@ TEST_F(LineWindowTest, EightPortsFitTheScreenAtBothScalesAndMoreScroll) {
         std::vector<std::string> names;
         for (int i = 0; i < c.ports; ++i) names.push_back("port-" + std::to_string(i + 1));
         open(names);
+        window->setStationFile(dir.file("bench.station"), {});  // its Set-up button too
         // The widest a card gets: the longest word and a long cause.
         for (const auto& name : names) {
             tell(name, PortState::AlreadyProvisioned, "0012AB000001", 4294967295u);
