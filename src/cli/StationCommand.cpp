@@ -55,7 +55,8 @@ constexpr const char* kStationUsage =
     "Standard input takes commands, a line each: cancel PORT (its session ends within a\n"
     "second), retry PORT (a failed unit still plugged), disable PORT, enable PORT, pause,\n"
     "resume. A waiting event has \"hold\" when something keeps the port from looking:\n"
-    "paused, link down, no address on its interface.\n"
+    "paused, link down, no address on its interface. A working event has \"stage\", the\n"
+    "session its percent is of: version check, image or identity.\n"
     "--once N ends after N units have ended. --label-folder and --label-print make the label\n"
     "of every unit done (label-MAC.pdf in DIR, a job on PRINTER; see imgdl ledger label); the\n"
     "done event then has \"label\" (where it went) or \"labelError\" (the unit stays done:\n"
@@ -145,6 +146,7 @@ class EventPrinter final : public station::PortListener {
             {"percent", e.percent},
             {"cause", e.cause.empty() ? nlohmann::json(nullptr) : nlohmann::json(e.cause)}};
         if (!e.hold.empty()) line["hold"] = e.hold;
+        if (!e.stage.empty()) line["stage"] = e.stage;
         if (e.state == station::PortState::Done && (!e.label.empty() || !e.labelError.empty())) {
             line["label"] = e.label.empty() ? nlohmann::json(nullptr) : nlohmann::json(e.label);
             line["labelError"] =

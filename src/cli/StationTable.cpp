@@ -41,6 +41,7 @@ std::string PortTable::line(const Row& row, std::chrono::steady_clock::time_poin
     const bool busy = e.state == station::PortState::Working;
     std::string state(station::PortStateName(e.state));
     if (!e.hold.empty()) state += " (" + e.hold + ")";
+    if (busy && !e.stage.empty()) state += ": " + e.stage;
     char text[512];
     std::snprintf(text, sizeof text, "%-12.12s %-22.22s %-12s %-10s %4s %6s  %s", e.port.c_str(),
                   state.c_str(), e.mac.empty() ? "-" : e.mac.c_str(),

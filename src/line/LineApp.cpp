@@ -16,7 +16,7 @@
 namespace imgdl::line {
 namespace {
 
-// The station of `file`, ready to run; the reason when it cannot run.
+// The station of `file` as the file has it; the reason when it cannot run.
 std::optional<station::StationFile> ReadLineStation(const std::string& file, std::string& error) {
     auto read = station::ReadStationFile(file);
     if (auto* e = std::get_if<station::StationFileError>(&read)) {
@@ -24,7 +24,6 @@ std::optional<station::StationFile> ReadLineStation(const std::string& file, std
         return std::nullopt;
     }
     auto station = std::get<station::StationFile>(std::move(read));
-    if (station.config.ledger.empty()) station.config.ledger = ledger::DefaultLedgerPath();
     if (const auto problems = station::CheckStationConfig(station.config); !problems.empty()) {
         error = file + ": " + problems.front();
         return std::nullopt;
@@ -69,32 +68,45 @@ int RunLineWindow(std::string file, DialogService& service) {
         if (!chosen) return 0;
         file = *chosen;
     }
-    std::string error;
-    const auto station = ReadLineStation(file, error);
-    if (!station) {
-        service.showMessage(error, MessageButtons::Ok, MessageIcon::Error);
-        return 2;
+    // The station runs until the window closes, or again from its file once the window
+    // saved a new set-up.
+    const auto shiftStart = WallClock::now();
+    for (;;) {
+        std::string error;
+        const auto station = ReadLineStation(file, error);
+        if (!station) {
+            service.showMessage(error, MessageButtons::Ok, MessageIcon::Error);
+            return 2;
+        }
+        const auto image = ReadImage(*station);
+        if (const auto* refused = std::get_if<std::string>(&image)) {
+            service.showMessage(*refused, MessageButtons::Ok, MessageIcon::Error);
+            return 2;
+        }
+        station::StationConfig config = station->config;
+        if (config.ledger.empty()) config.ledger = ledger::DefaultLedgerPath();
+        LineWindow window(
+            config,
+            [&](station::PortListener& listener) {
+                return MakeEngineControl(config, std::get<0>(image), listener);
+            },
+            service, shiftStart);
+        window.setStationFile(file, *station);
+        bool restart = false;
+        QObject::connect(&window, &LineWindow::setupSaved, &window, [&restart] {
+            restart = true;
+            QApplication::quit();
+        });
+        // A bench's screen is the station's: the window takes all of it.
+        window.resize(QApplication::primaryScreen()->availableGeometry().size());
+        window.show();
+        if (const QString refused = window.start(); !refused.isEmpty()) {
+            service.showMessage(refused.toStdString(), MessageButtons::Ok, MessageIcon::Error);
+            return 2;
+        }
+        const int status = QApplication::exec();
+        if (!restart) return status;
     }
-    const auto image = ReadImage(*station);
-    if (const auto* refused = std::get_if<std::string>(&image)) {
-        service.showMessage(*refused, MessageButtons::Ok, MessageIcon::Error);
-        return 2;
-    }
-    const station::StationConfig& config = station->config;
-    LineWindow window(
-        config,
-        [&](station::PortListener& listener) {
-            return MakeEngineControl(config, std::get<0>(image), listener);
-        },
-        service);
-    // A bench's screen is the station's: the window takes all of it.
-    window.resize(QApplication::primaryScreen()->availableGeometry().size());
-    window.show();
-    if (const QString refused = window.start(); !refused.isEmpty()) {
-        service.showMessage(refused.toStdString(), MessageButtons::Ok, MessageIcon::Error);
-        return 2;
-    }
-    return QApplication::exec();
 }
 
 }  // namespace imgdl::line

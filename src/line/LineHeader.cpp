@@ -53,6 +53,12 @@ LineHeader::LineHeader(QWidget* parent) : QWidget(parent) {
     pause_->setObjectName(QStringLiteral("pause"));
     pause_->setAutoDefault(true);
     connect(pause_, &QPushButton::clicked, this, [this] { Q_EMIT pauseAsked(!paused_); });
+    setup_ = new QPushButton(tr("&Set-up…"), this);
+    setup_->setObjectName(QStringLiteral("setup"));
+    setup_->setToolTip(tr("Edit the station file: ports, recipe, image, ledger, timings"));
+    setup_->setAutoDefault(true);
+    setup_->hide();
+    connect(setup_, &QPushButton::clicked, this, &LineHeader::setupAsked);
 
     auto* ledgerForm = new QFormLayout;
     ledgerForm->addRow(tr("Range:"), range_);
@@ -73,7 +79,10 @@ LineHeader::LineHeader(QWidget* parent) : QWidget(parent) {
     shiftForm->addRow(tr("Failures:"), failures_);
     auto* shiftColumn = new QVBoxLayout;
     shiftColumn->addLayout(shiftForm);
-    shiftColumn->addWidget(pause_);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(pause_);
+    buttons->addWidget(setup_);
+    shiftColumn->addLayout(buttons);
     shiftColumn->addStretch();
 
     auto* row = new QHBoxLayout(this);
@@ -106,6 +115,10 @@ void LineHeader::showFigures(const LineFigures& f) {
     done_->setText(QString::number(f.done));
     perHour_->setText(QString::number(f.unitsPerHour, 'f', 1));
     failures_->setText(QString::number(f.failures));
+}
+
+void LineHeader::offerSetup(bool offered) {
+    setup_->setVisible(offered);
 }
 
 void LineHeader::showPaused(bool paused) {

@@ -19,9 +19,12 @@ class LineHeader : public QWidget {
     void showLedgerError(const QString& message);
     void showFigures(const LineFigures& figures);
     void showPaused(bool paused);
+    // The set-up's button, for a station that runs from a file.
+    void offerSetup(bool offered);
 
   Q_SIGNALS:
     void pauseAsked(bool pause);
+    void setupAsked();
 
   private:
     QLabel* range_;
@@ -33,6 +36,7 @@ class LineHeader : public QWidget {
     QLabel* perHour_;
     QLabel* failures_;
     QPushButton* pause_;
+    QPushButton* setup_;
     bool paused_ = false;
 };
 

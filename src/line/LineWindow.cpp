@@ -9,9 +9,10 @@
 
 #include "ledger/MacRange.h"
 #include "line/HourChart.h"
-#include "line/LabelReprint.h"
+#include "line/LedgerReader.h"
 #include "line/LineHeader.h"
 #include "line/PortCard.h"
+#include "line/StationForm.h"
 #include "ui/DialogService.h"
 
 namespace imgdl::line {
@@ -34,17 +35,23 @@ class CardGrid final : public QGridLayout {
 
 }  // namespace
 
+// The figures are read again this often while no unit ends, so a ledger that failed
+// comes back on its own and other stations' units count.
+constexpr int kLedgerEvery = 30;  // seconds
+// A read unanswered this long is said in the header, while the window goes on.
+constexpr auto kLedgerSlow = std::chrono::seconds(3);
+
 int CardColumns(std::size_t ports) {
     return static_cast<int>(std::clamp<std::size_t>(ports, 1, 4));
 }
 
 LineWindow::LineWindow(station::StationConfig config, const MakeControl& make,
-                       DialogService& service, QWidget* parent)
+                       DialogService& service, WallClock::time_point shiftStart, QWidget* parent)
     : QWidget(parent),
       config_(std::move(config)),
       service_(service),
       board_(PortNames(config_)),
-      tally_(WallClock::now(), ledger::StationName()) {
+      tally_(shiftStart, ledger::StationName()) {
     setObjectName(QStringLiteral("lineWindow"));
     setWindowTitle(tr("Image Downloader — production line"));
     header_ = new LineHeader(this);
@@ -86,12 +93,22 @@ LineWindow::LineWindow(station::StationConfig config, const MakeControl& make,
         pause ? control_->pause() : control_->resume();
         header_->showPaused(control_->paused());
     });
+    connect(header_, &LineHeader::setupAsked, this, &LineWindow::openSetup);
     clock_ = new QTimer(this);
     clock_->setInterval(1000);
     connect(clock_, &QTimer::timeout, this, &LineWindow::tick);
     for (std::size_t i = 0; i < board_.size(); ++i) showCard(i);
+    ledger_ = new LedgerReader(
+        config_.ledger, tally_.since(), [this](LedgerRead read) { showLedgerRead(read); },
+        [this](ReprintDone done) {
+            // The port may hold another unit by now: its card is not this label's.
+            if (board_.port(done.port).mac != ledger::FormatMac48(done.mac)) return;
+            board_.setLabel(done.port, done.made.where, done.made.error);
+            showCard(done.port);
+        },
+        this);
     control_ = make(*this);
-    refreshLedger();
+    ledger_->refresh();
     refreshFigures();
 }
 
@@ -132,6 +149,39 @@ PortCard* LineWindow::card(const std::string& port) const {
     return i ? cards_[*i] : nullptr;
 }
 
+void LineWindow::setStationFile(std::string path, station::StationFile file) {
+    path_ = std::move(path);
+    file_ = std::move(file);
+    header_->offerSetup(!path_.empty());
+}
+
+std::string LineWindow::busyPorts() const {
+    std::string ports;
+    for (std::size_t i = 0; i < board_.size(); ++i)
+        if (board_.port(i).canCancel()) ports += (ports.empty() ? "" : ", ") + board_.port(i).name;
+    if (ports.empty()) return {};
+    return "A unit is being provisioned on " + ports +
+           ": save once it is done (no new unit starts while this form is open).";
+}
+
+void LineWindow::openSetup() {
+    if (path_.empty()) return;
+    // No unit starts while the set-up changes; the station restarts from the saved file,
+    // so it is saved only while no unit works.
+    const bool wasPaused = control_->paused();
+    control_->pause();
+    header_->showPaused(true);
+    StationForm form(
+        path_, file_, service_, [this] { return busyPorts(); }, this);
+    if (service_.runModal(form) == QDialog::Accepted) {
+        file_ = form.saved();
+        Q_EMIT setupSaved();
+        return;
+    }
+    if (!wasPaused) control_->resume();
+    header_->showPaused(control_->paused());
+}
+
 void LineWindow::portChanged(const station::PortEvent& event) {
     // Queued to the window's thread; dropped if the window is gone by then.
     QMetaObject::invokeMethod(
@@ -143,30 +193,23 @@ void LineWindow::apply(const station::PortEvent& event) {
     if (!change) return;
     showCard(change->index);
     if (!change->unitEnded) return;
-    refreshLedger();
-    refreshFigures();
+    sinceLedgerRead_ = 0;
+    ledger_->refresh();
 }
 
 void LineWindow::showCard(std::size_t i) {
     cards_[i]->display(board_.port(i), Clock::now(), config_.labels.wanted());
 }
 
-void LineWindow::refreshLedger() {
-    if (!ledger_) {
-        auto opened = ledger::OpenLedger(config_.ledger);
-        if (!opened.ok()) {
-            header_->showLedgerError(QString::fromStdString(opened.error().message));
-            return;
-        }
-        ledger_ = std::move(opened).value();
-    }
-    const auto status = ledger_->status();
-    if (status.ok())
-        header_->showLedger(status.value());
+void LineWindow::showLedgerRead(const LedgerRead& read) {
+    if (read.status)
+        header_->showLedger(*read.status);
     else
-        header_->showLedgerError(QString::fromStdString(status.error().message));
-    if (auto rows = ledger_->listSince(tally_.since()); rows.ok())
-        tally_.setRows(std::move(rows).value());
+        header_->showLedgerError(QString::fromStdString(read.error));
+    if (read.rows) {
+        tally_.setRows(*read.rows);
+        refreshFigures();
+    }
 }
 
 void LineWindow::refreshFigures() {
@@ -179,14 +222,22 @@ void LineWindow::tick() {
     for (std::size_t i = 0; i < board_.size(); ++i)
         if (board_.port(i).canCancel()) showCard(i);
     refreshFigures();  // the rate falls while nothing ends, and a new hour opens
+    if (++sinceLedgerRead_ >= kLedgerEvery) {
+        sinceLedgerRead_ = 0;
+        ledger_->refresh();
+    }
+    if (const auto asked = ledger_->waitingSince(); asked && Clock::now() - *asked >= kLedgerSlow) {
+        const auto waited = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - *asked);
+        header_->showLedgerError(tr("no answer for %1 s").arg(waited.count()));
+    }
 }
 
 void LineWindow::reprint(std::size_t i) {
     const auto mac = ledger::ParseMac48(board_.port(i).mac);
-    if (!mac || !ledger_) return;
-    const Reprint made = ReprintLabel(*ledger_, *mac, config_.labels);
-    board_.setLabel(i, made.where, made.error);
+    if (!mac || !board_.port(i).canReprint()) return;
+    board_.setReprinting(i);
     showCard(i);
+    ledger_->reprint(i, *mac, config_.labels);
 }
 
 }  // namespace imgdl::line

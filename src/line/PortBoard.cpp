@@ -16,7 +16,7 @@ bool PortView::canDisable() const {
     return true;
 }
 bool PortView::canReprint() const {
-    return state == PortState::Done && !mac.empty();
+    return state == PortState::Done && !mac.empty() && !reprinting;
 }
 
 std::chrono::seconds PortView::elapsed(Clock::time_point now) const {
@@ -58,9 +58,11 @@ std::optional<PortBoard::Change> PortBoard::apply(const station::PortEvent& even
         view.ended.reset();
     }
     view.state = event.state;
+    if (view.mac != event.mac) view.reprinting = false;  // another unit's card now
     view.mac = event.mac;
     view.serial = event.serial;
     view.percent = event.percent;
+    view.stage = event.stage;
     view.cause = event.cause;
     view.label = event.label;
     view.labelError = event.labelError;
@@ -71,6 +73,7 @@ std::optional<PortBoard::Change> PortBoard::apply(const station::PortEvent& even
 void PortBoard::setLabel(std::size_t i, std::string where, std::string error) {
     ports_[i].label = std::move(where);
     ports_[i].labelError = std::move(error);
+    ports_[i].reprinting = false;
 }
 
 std::string FormatElapsed(std::chrono::seconds elapsed) {

@@ -20,10 +20,12 @@ struct PortView {
     std::string mac;  // twelve hex digits, once the unit has numbers
     std::optional<std::uint32_t> serial;
     std::uint32_t percent = 0;
+    std::string stage;  // what the running session does
     std::string cause;
-    std::string label;       // where the unit's label went
-    std::string labelError;  // why it has none
-    std::string hold;        // what keeps a waiting port from looking
+    std::string label;        // where the unit's label went
+    std::string labelError;   // why it has none
+    std::string hold;         // what keeps a waiting port from looking
+    bool reprinting = false;  // its label is being made again
     std::optional<Clock::time_point> found, ended;
 
     bool canCancel() const;
@@ -49,7 +51,8 @@ class PortBoard {
     std::size_t size() const { return ports_.size(); }
     const PortView& port(std::size_t i) const { return ports_[i]; }
     std::optional<std::size_t> indexOf(const std::string& name) const;
-    // The outcome of a label made again from the card.
+    // A label asked for again from the card, and its outcome.
+    void setReprinting(std::size_t i) { ports_[i].reprinting = true; }
     void setLabel(std::size_t i, std::string where, std::string error);
 
   private:

@@ -189,10 +189,16 @@ void PortCard::display(const PortView& view, Clock::time_point now, bool labelsW
     mac_->setText(mac ? QString::fromStdString(labels::ColonMac(*mac)) : QStringLiteral("—"));
     serial_->setText(view.serial ? tr("SN %1").arg(*view.serial) : QString());
     progress_->setValue(static_cast<int>(view.percent));
+    // "image 42%": which of the unit's sessions the bar is of.
+    progress_->setFormat(view.stage.empty()
+                             ? QStringLiteral("%p%")
+                             : QString::fromStdString(view.stage) + QStringLiteral(" %p%"));
     elapsed_->setText(view.found ? QString::fromStdString(FormatElapsed(view.elapsed(now)))
                                  : QString());
     QString note = QString::fromStdString(view.hold.empty() ? view.cause : view.hold);
-    if (!view.labelError.empty())
+    if (view.reprinting)
+        note = tr("Making the label again…");
+    else if (!view.labelError.empty())
         note = tr("No label: %1").arg(QString::fromStdString(view.labelError));
     else if (!view.label.empty())
         note = tr("Label: %1").arg(LabelNote(view.label));

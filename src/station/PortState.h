@@ -27,10 +27,13 @@ struct PortEvent {
     std::string mac;                      // twelve hex digits, once the unit has numbers
     std::optional<std::uint32_t> serial;  // likewise
     std::uint32_t percent = 0;            // of the session running, while working
-    std::string cause;                    // why it failed
-    std::string label;                    // where a done unit's label went
-    std::string labelError;               // why it has none: the unit is done all the same
-    std::string hold;                     // what keeps a waiting port from looking
+    // What that session does, while working: "version check", "image", "identity", or
+    // whatever a front end is told; a free text, so a new step needs no new type.
+    std::string stage;
+    std::string cause;       // why it failed
+    std::string label;       // where a done unit's label went
+    std::string labelError;  // why it has none: the unit is done all the same
+    std::string hold;        // what keeps a waiting port from looking
 };
 
 // A port's event with nothing known yet of a unit.

@@ -6,9 +6,28 @@
 #include "labels/UnitLabels.h"
 #include "ledger/GroupLedger.h"
 #include "ledger/MacRange.h"
+#include "session/DownloadProtocol.h"
 #include "station/Probe.h"
 
 namespace imgdl::station {
+namespace {
+
+// The step of a unit's provisioning that a session of `command` is, as a bench says it.
+std::string SessionStage(std::uint32_t command) {
+    switch (command) {
+        case CMD_FIRMWARE_VERSION:
+            return "version check";
+        case CMD_INTEGRATED_IMAGE:
+        case CMD_APPLICATION_IMAGE:
+            return "image";
+        case CMD_MAC_AND_SERIAL:
+            return "identity";
+        default:
+            return "session";
+    }
+}
+
+}  // namespace
 
 struct Station::Port : units::UnitObserver {
     Port(Station& s, StationPort p) : station(s), config(std::move(p)) {}
@@ -33,8 +52,15 @@ struct Station::Port : units::UnitObserver {
         event.serial = unit.serial;
         station.listener_.portChanged(event);
     }
-    std::shared_ptr<DownloadSink> sessionSink(std::uint32_t) override {
+    void restarting(std::chrono::milliseconds) override {
         event.percent = 0;
+        event.stage = "restart";
+        station.listener_.portChanged(event);
+    }
+    std::shared_ptr<DownloadSink> sessionSink(std::uint32_t command) override {
+        event.percent = 0;
+        event.stage = SessionStage(command);
+        station.listener_.portChanged(event);
         return std::make_shared<ProgressSink>(*this);
     }
     std::shared_ptr<SessionCancel> sessionCancel() override {
@@ -204,6 +230,7 @@ void Station::provision(Port& port) {
     port.event.cause = outcome.done() ? "" : outcome.message;
     if (!outcome.cause.text.empty()) port.event.cause += " (" + outcome.cause.text + ")";
     if (!outcome.ledgerError.empty()) port.event.cause += "; ledger: " + outcome.ledgerError;
+    port.event.stage.clear();  // no session runs any more
     if (outcome.done() && outcome.unit && outcome.unit->numbered && config_.labels.wanted())
         label(port, *outcome.unit, origin);
     emit(port, outcome.done() ? PortState::Done : PortState::Failed);

@@ -15,6 +15,7 @@
 #include "Background.h"
 #include "CliTestSupport.h"
 #include "JsonTestSupport.h"
+#include "StationTable.h"
 #include "TestImage.h"
 #include "common/Sha256.h"
 #include "common/UtcTime.h"
@@ -150,6 +151,29 @@ TEST(StationFiles, MistakesNameTheirLine) {
     }
 }
 
+// The table's row of a port: a working unit's session beside its state, nothing after.
+TEST(StationTable, AWorkingRowSaysWhichSessionItsPercentIsOf) {
+    cli::PortTable table({"p1"});
+    const auto drawn = [&] {
+        std::FILE* out = std::tmpfile();
+        table.draw(out, false);
+        std::rewind(out);
+        std::string text(4096, '\0');
+        text.resize(std::fread(text.data(), 1, text.size(), out));
+        std::fclose(out);
+        return text;
+    };
+    auto e = station::FreshEvent("p1", station::PortState::Working);
+    e.stage = "image";
+    e.percent = 42;
+    table.portChanged(e);
+    EXPECT_THAT(drawn(), testing::ContainsRegex("p1 +working: image +- +- +42%"));
+    e.state = station::PortState::Done;
+    e.stage.clear();
+    table.portChanged(e);
+    EXPECT_THAT(drawn(), testing::ContainsRegex("p1 +done +- "));
+}
+
 class StationRun : public CliTest {
   protected:
     StationRun() {
@@ -184,6 +208,17 @@ class StationRun : public CliTest {
         std::size_t n = 0;
         for (const auto& e : events()) n += e["state"] == state;
         return n;
+    }
+    // The sessions a run's working events said they were of, each once, in order.
+    static std::vector<std::string> Stages(const std::string& out) {
+        std::vector<std::string> stages;
+        for (const auto& line : SplitLines(out)) {
+            const json e = json::parse(line);
+            if (!e.contains("stage")) continue;
+            EXPECT_EQ(e["state"], "working") << line;
+            if (stages.empty() || stages.back() != e["stage"]) stages.push_back(e["stage"]);
+        }
+        return stages;
     }
     bool waitFor(const std::string& state, std::size_t n) {
         const auto giveUp = std::chrono::steady_clock::now() + 20s;
@@ -255,6 +290,7 @@ TEST_F(StationRun, OnceEndsAfterThatManyUnits) {
     EXPECT_EQ(
         SplitLines(r.out).back(),
         R"({"cause":null,"mac":"0012AB000000","percent":100,"port":"only","serial":1,"state":"done"})");
+    EXPECT_EQ(Stages(r.out), std::vector<std::string>{"identity"});
 }
 
 TEST_F(StationRun, EveryDoneUnitGetsItsLabelAndAFailedPrintLeavesItDone) {
@@ -411,6 +447,7 @@ TEST_F(StationRun, AStationFileSavedOnceRunsFromAnyFolder) {
     EXPECT_EQ(r.exit, 0) << r.err;
     EXPECT_THAT(SplitLines(r.out).back(), testing::HasSubstr(R"("port":"q")"));
     EXPECT_THAT(SplitLines(r.out).back(), testing::HasSubstr(R"("state":"done")"));
+    EXPECT_EQ(Stages(r.out), (std::vector<std::string>{"version check", "image"}));
 
     // The image changed since the file pinned it: refused before any unit.
     std::ofstream(image, std::ios::app) << "x";

@@ -3,10 +3,18 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
 #include <fstream>
 #include <vector>
 
 #include "line/LineApp.h"
+#include "line/LineWindow.h"
+#include "station/StationFile.h"
 #include "support/RecordingDialogService.h"
 #include "support/TempDir.h"
 
@@ -64,6 +72,55 @@ TEST(LineWindowStart, AStationThatCannotRunIsRefusedWithWhy) {
         EXPECT_THAT(service.messages[0].text, testing::HasSubstr(c.told));
         EXPECT_EQ(service.messages[0].icon, MessageIcon::Error);
     }
+}
+
+line::LineWindow* ShownLineWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<line::LineWindow*>(w); window && window->isVisible())
+            return window;
+    return nullptr;
+}
+
+// A set-up saved from the window: the station stops and runs again from the file, in a
+// window of the new set-up's ports.
+TEST(LineWindowStart, ASavedSetupRestartsTheStationFromTheFile) {
+    TempDir dir;
+    {
+        auto opened = ledger::OpenLedger(dir.file("ledger.sqlite"));
+        ASSERT_TRUE(opened.ok());
+        ASSERT_FALSE(opened.value()->init("0012AB000000", "0012AB0000FF", 1).failed());
+    }
+    const std::string file = dir.file("bench.station");
+    std::ofstream(file) << "recipe = identity\nledger = ledger.sqlite\nport = a=127.0.0.1:9\n";
+    RecordingDialogService service;
+    int step = 0;
+    QTimer driver;
+    driver.setInterval(20);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        line::LineWindow* window = ShownLineWindow();
+        if (!window) return;
+        if (step == 0 && window->card("a")) {
+            step = 1;
+            service.modalHandlers.push_back([](QDialog& form) {
+                auto* name = form.findChild<QLineEdit*>("portName-1");
+                name->selectAll();
+                QTest::keyClicks(name, "b");
+                form.findChild<QPushButton*>("save")->click();
+                return form.result();
+            });
+            window->findChild<QPushButton*>("setup")->click();
+        } else if (step == 1 && window->card("b")) {
+            step = 2;
+            window->close();
+        }
+    });
+    driver.start();
+    EXPECT_EQ(line::RunLineWindow(file, service), 0);
+    EXPECT_EQ(step, 2);
+    EXPECT_TRUE(service.messages.empty()) << service.texts().front();
+    const auto read = station::ReadStationFile(file);
+    ASSERT_TRUE(std::holds_alternative<station::StationFile>(read));
+    EXPECT_EQ(std::get<station::StationFile>(read).config.ports.at(0).name, "b");
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 // The line window on screen, driven as a person drives it: events from a station's port
 // threads move the cards, Tab reaches each card's buttons, Space and Enter press them,
 // and eight ports fit a 1280x800 screen at both scales.
+#include <sqlite3.h>
 #include <QProgressBar>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <filesystem>
 
 #include "LineTestSupport.h"
 #include "support/RecordingDialogService.h"
@@ -14,6 +16,27 @@ namespace imgdl::test {
 namespace {
 
 using station::PortState;
+using namespace std::chrono_literals;
+
+// Another program's write transaction on an SQLite ledger: its readers wait while it lives.
+class SqliteLock {
+  public:
+    explicit SqliteLock(const std::string& path) {
+        sqlite3_open(path.c_str(), &db_);
+        locked_ = sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    ~SqliteLock() {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(db_);
+    }
+    SqliteLock(const SqliteLock&) = delete;
+    SqliteLock& operator=(const SqliteLock&) = delete;
+    bool locked() const { return locked_; }
+
+  private:
+    sqlite3* db_ = nullptr;
+    bool locked_ = false;
+};
 
 class LineWindowTest : public testing::Test {
   protected:
@@ -91,6 +114,29 @@ TEST_F(LineWindowTest, CardsFollowTheEventsOfTheirOwnPort) {
         EXPECT_EQ(Text(window->card("p0"), "state"), "WAITING") << "the other port moved";
     }
     EXPECT_EQ(Button(window->card("p1"), "disable")->text(), "Enable");
+}
+
+TEST_F(LineWindowTest, TheBarSaysWhichSessionItIsOf) {
+    open({"p0"});
+    const struct {
+        const char* stage;
+        std::uint32_t percent;
+        QString shown;
+    } cases[] = {
+        {"version check", 100, "version check 100%"},
+        {"image", 42, "image 42%"},
+        {"restart", 0, "restart 0%"},  // any step the engine names
+        {"", 40, "40%"},
+    };
+    for (const auto& c : cases) {
+        auto e = station::FreshEvent("p0", PortState::Working);
+        e.percent = c.percent;
+        e.stage = c.stage;
+        fake->tell(e);
+        auto* bar = window->card("p0")->findChild<QProgressBar*>("progress");
+        QTRY_COMPARE(bar->text(), c.shown);
+        EXPECT_TRUE(bar->isVisible()) << c.stage;
+    }
 }
 
 TEST_F(LineWindowTest, EveryActionOfACardIsReachedByTabAndPressedByKey) {
@@ -182,6 +228,59 @@ TEST_F(LineWindowTest, WithoutALabelFolderOrPrinterNothingIsReprinted) {
     EXPECT_FALSE(Button(window->card("p0"), "reprint")->isEnabled());
 }
 
+// The window reads the ledger and makes labels again off its own thread: behind a lock
+// those wait, the header says so, and keys and the clock go on.
+TEST_F(LineWindowTest, ALedgerBehindALockNeverHoldsTheWindow) {
+    {
+        auto opened = ledger::OpenLedger(dir.file("ledger.sqlite"));
+        ASSERT_TRUE(opened.ok());
+        auto ledger = std::move(opened).value();
+        ASSERT_FALSE(ledger->init("0012AB000000", "0012AB0000FF", 1).failed());
+        const auto unit = ledger->allocate({"127.0.0.1", "identity", "", "", "bench", "p0", ""});
+        ASSERT_TRUE(unit.ok());
+        ASSERT_FALSE(ledger->finish(unit.value().id, ledger::Outcome::Done, "done").failed());
+    }
+    std::filesystem::create_directory(dir.file("labels"));
+    auto lock = std::make_unique<SqliteLock>(dir.file("ledger.sqlite"));
+    ASSERT_TRUE(lock->locked());
+
+    const auto opening = std::chrono::steady_clock::now();
+    open({"p0"});
+    ASSERT_EQ(window->start(), "");
+    EXPECT_LT(std::chrono::steady_clock::now() - opening, 2s);
+    tell("p0", PortState::Done, "0012AB000000", 1, 100);
+    settle("p0", "DONE");
+    auto* reprint = Button(window->card("p0"), "reprint");
+    ASSERT_TRUE(TabTo(window.get(), reprint));
+    QTest::keyClick(reprint, Qt::Key_Space);
+    EXPECT_EQ(Text(window->card("p0"), "cause"), "Making the label again…");
+
+    // The longest the window's thread is away while the lock holds its reads.
+    auto* pause = Button(window.get(), "pause");
+    auto* warning = window->findChild<QLabel*>("ledgerWarning");
+    std::chrono::steady_clock::duration longest{};
+    const auto until = std::chrono::steady_clock::now() + 3500ms;
+    while (std::chrono::steady_clock::now() < until) {
+        const auto before = std::chrono::steady_clock::now();
+        QTest::qWait(20);
+        longest = std::max(longest, std::chrono::steady_clock::now() - before);
+    }
+    EXPECT_LT(longest, 250ms);
+    QTRY_VERIFY(warning->text().startsWith("Ledger: no answer for "));
+    EXPECT_TRUE(warning->isVisible());
+    ASSERT_TRUE(TabTo(window.get(), pause));
+    QTest::keyClick(pause, Qt::Key_Space);
+    EXPECT_EQ(pause->text(), "Resume");
+    EXPECT_EQ(Text(window->card("p0"), "cause"), "Making the label again…");
+    EXPECT_EQ(window->findChild<QLabel*>("ledgerUsed")->text(), "");
+
+    lock.reset();
+    QTRY_COMPARE(window->findChild<QLabel*>("ledgerUsed")->text(), "1 used");
+    EXPECT_FALSE(warning->isVisible());
+    QTRY_COMPARE(Text(window->card("p0"), "cause"), "Label: label-0012AB000000.pdf");
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir.file("labels/label-0012AB000000.pdf")));
+}
+
 // Scale 1.5 on a 1280x800 screen leaves 853x533 of the window's own pixels; a title bar
 // takes some of the height.
 TEST_F(LineWindowTest, EightPortsFitTheScreenAtBothScalesAndMoreScroll) {
@@ -198,6 +297,7 @@ TEST_F(LineWindowTest, EightPortsFitTheScreenAtBothScalesAndMoreScroll) {
         std::vector<std::string> names;
         for (int i = 0; i < c.ports; ++i) names.push_back("port-" + std::to_string(i + 1));
         open(names);
+        window->setStationFile(dir.file("bench.station"), {});  // its Set-up button too
         // The widest a card gets: the longest word and a long cause.
         for (const auto& name : names) {
             tell(name, PortState::AlreadyProvisioned, "0012AB000001", 4294967295u);
