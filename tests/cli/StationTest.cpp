@@ -338,7 +338,16 @@ TEST_F(StationRun, CancelRetryPauseAndDisableFromStandardInput) {
     std::ofstream controls(file("controls"));
     const auto say = [&](const std::string& line) { controls << line << std::endl; };
 
-    ASSERT_TRUE(waitFor("working", 2));  // numbers handed out: the recorder now stalls
+    // The identity is out (the whole payload sent); the recorder stalls before its answer.
+    const auto payloadSent = [&] {
+        for (const auto& e : events())
+            if (e["state"] == "working" && e.value("stage", "") == "identity" &&
+                e["percent"] == 100)
+                return true;
+        return false;
+    };
+    for (int i = 0; i < 200 && !payloadSent(); ++i) std::this_thread::sleep_for(20ms);
+    ASSERT_TRUE(payloadSent()) << ReadText(file("station.out"));
     const auto cancelledAt = std::chrono::steady_clock::now();
     say("cancel p");
     ASSERT_TRUE(waitFor("failed", 1));
@@ -420,6 +429,7 @@ TEST_F(StationRun, ACancelWhileTheUnitRestartsReleasesItsNumbers) {
     std::this_thread::sleep_for(200ms);
     ::kill(station.pid(), SIGINT);
     EXPECT_EQ(station.wait(5s), 3) << ReadText(file("station.err"));
+    EXPECT_THAT(ReadText(file("station.out")), testing::HasSubstr(R"("stage":"restart")"));
     EXPECT_EQ(ReadText(file("unit.out")).find("CMD_MAC_AND_SERIAL"), std::string::npos);
     const auto rows = SplitLines(imgdl("ledger list --csv --ledger " + ledger()).out);
     ASSERT_EQ(rows.size(), 2u);
