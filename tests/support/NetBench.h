@@ -67,6 +67,12 @@ class NetBench {
                run("ip -n " + unit(i) + " link set" + dev + " up");
     }
 
+    // The unit's end of its cable, as when it is pulled out or plugged in again.
+    bool setLink(int i, bool up) {
+        return run("ip -n " + unit(i) + " link set dev vu" + std::to_string(i) +
+                   (up ? " up" : " down"));
+    }
+
   private:
     static std::string IpProgram() {
         for (const char* path : {"/usr/sbin/ip", "/sbin/ip", "/usr/bin/ip", "/bin/ip"})
