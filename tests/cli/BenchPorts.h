@@ -3,6 +3,8 @@
 // another, each unplugged at its own moment, by pulling its cable or by its recorder
 // going away. Each port is worked on a thread of its own; what went wrong comes back as
 // text, so that the test thread decides.
+#include <signal.h>
+
 #include <chrono>
 #include <memory>
 #include <string>
@@ -19,10 +21,12 @@ inline constexpr const char* kFactoryEthernet = "02:00:00:00:00:01";
 
 // What a unit does once plugged in.
 enum class UnitKind {
-    Fresh,             // takes its identity, then is unplugged
-    Restarts,          // takes its identity, restarts with it, is already provisioned
-    PulledMidSession,  // its recorder stalls after the payload; pulled out meanwhile
-    RefusesHandshake,  // echoes a wrong length: nothing of the identity is sent
+    Fresh,                // takes its identity, then is unplugged
+    Restarts,             // takes its identity, restarts with it, is already provisioned
+    PulledMidSession,     // its recorder stalls after the payload; pulled out meanwhile
+    PulledBeforePayload,  // its recorder never answers the command; pulled out meanwhile
+    RefusesHandshake,     // echoes a wrong length: nothing of the identity is sent
+    Glimpse,              // plugged for a moment: gone before, during or after its session
 };
 
 struct UnitPlan {
@@ -70,9 +74,13 @@ class BenchPort {
             case UnitKind::Restarts:
                 return provisioned(u);
             case UnitKind::PulledMidSession:
-                return pulledMidSession(u);
+                return pulledMidSession(u, "stall");
+            case UnitKind::PulledBeforePayload:
+                return pulledMidSession(u, "mute");
             case UnitKind::RefusesHandshake:
                 return refused(u);
+            case UnitKind::Glimpse:
+                return glimpse(u);
         }
         return "no such kind";
     }
@@ -87,16 +95,24 @@ class BenchPort {
                                             name + ".err");
     }
 
+    // The unit goes off; its recorder still tells what it received (killed, it could not).
+    static void powerOff(Sim& sim) {
+        if (!sim) return;
+        ::kill(sim->pid(), SIGTERM);
+        sim->wait(std::chrono::seconds(5));
+        sim.reset();
+    }
+
     // The unit leaves: its recorder goes, or its cable is pulled (the recorder then goes
     // once the station has seen it leave). False when the station never saw it leave.
     bool unplug(Sim& sim, bool pullCable) {
         if (!pullCable) {
-            sim.reset();
+            powerOff(sim);
             return events_.next({"waiting"}).has_value();
         }
         bench_.setLink(index_, false);
         const bool gone = events_.next({"waiting"}).has_value();
-        sim.reset();
+        powerOff(sim);
         return bench_.setLink(index_, true) && gone;
     }
 
@@ -115,7 +131,7 @@ class BenchPort {
         std::this_thread::sleep_for(u.linger);
         if (u.kind == UnitKind::Fresh) return unplug(sim, u.pullCable) ? "" : "not seen leaving";
         // It restarts as the unit it now is: its Ethernet address is the MAC it received.
-        sim.reset();
+        powerOff(sim);
         const std::string mac = done["mac"];
         if (!bench_.setEthernet(index_, EthernetText(mac))) return "cannot set its address";
         if (!events_.next({"waiting"})) return "not seen restarting";
@@ -125,14 +141,14 @@ class BenchPort {
         if (again["mac"] != mac || again["serial"] != done["serial"])
             return "already provisioned as another unit: " + again.dump();
         std::this_thread::sleep_for(u.linger);
-        sim.reset();
+        powerOff(sim);
         // The next unit on the port is a fresh one, as every unit leaves the factory.
         if (!bench_.setEthernet(index_, kFactoryEthernet)) return "cannot set its address";
         return events_.next({"waiting"}) ? "" : "not seen leaving";
     }
 
-    std::string pulledMidSession(const UnitPlan& u) {
-        Sim sim = plug(u, {"--script", "stall"});
+    std::string pulledMidSession(const UnitPlan& u, const std::string& script) {
+        Sim sim = plug(u, {"--script", script});
         // Working with numbers: they are handed out and the session is on its way.
         for (;;) {
             const auto e = events_.next({"working", "done", "failed", "already-provisioned"});
@@ -142,7 +158,7 @@ class BenchPort {
         }
         std::this_thread::sleep_for(u.linger);
         if (u.pullCable) bench_.setLink(index_, false);
-        sim.reset();
+        powerOff(sim);
         if (auto problem = outcome("failed"); !problem.empty()) return problem;
         const bool gone = events_.next({"waiting"}).has_value();
         if (u.pullCable && !bench_.setLink(index_, true)) return "cannot plug the cable back";
@@ -154,6 +170,42 @@ class BenchPort {
         if (auto problem = outcome("failed"); !problem.empty()) return problem;
         std::this_thread::sleep_for(u.linger);
         return unplug(sim, u.pullCable) ? "" : "not seen leaving";
+    }
+
+    std::string glimpse(const UnitPlan& u) {
+        Sim sim = plug(u);
+        std::this_thread::sleep_for(2 * u.linger);
+        if (u.pullCable) {
+            bench_.setLink(index_, false);
+            if (!quiet()) return "not quiet with its cable pulled";
+            powerOff(sim);
+            bench_.setLink(index_, true);
+        }
+        powerOff(sim);
+        return quiet() ? "" : "not quiet after it left";
+    }
+
+    // Until the port is looking for units again and has had nothing to say for a while
+    // (longer than a probe, a connect and a retry): whatever the station made of a unit
+    // it may or may not have seen is over.
+    bool quiet() {
+        using Clock = std::chrono::steady_clock;
+        const auto giveUp = Clock::now() + std::chrono::seconds(20);
+        std::size_t seen = 0;
+        auto since = Clock::now();
+        while (Clock::now() < giveUp) {
+            const auto events = events_.read();
+            if (events.size() != seen) {
+                seen = events.size();
+                since = Clock::now();
+            } else if (seen > 0 && events.back()["state"] == "waiting" &&
+                       Clock::now() - since >= std::chrono::seconds(3)) {
+                events_.skipTo(seen);
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
     }
 
     NetBench& bench_;
