@@ -23,6 +23,7 @@ inline constexpr const char* kFactoryEthernet = "02:00:00:00:00:01";
 enum class UnitKind {
     Fresh,                // takes its identity, then is unplugged
     Restarts,             // takes its identity, restarts with it, is already provisioned
+    RestartsLate,         // the same, its new address taken after it was seen gone, link up
     PulledMidSession,     // its recorder stalls after the payload; pulled out meanwhile
     PulledBeforePayload,  // its recorder never answers the command; pulled out meanwhile
     RefusesHandshake,     // echoes a wrong length: nothing of the identity is sent
@@ -57,7 +58,8 @@ class BenchPort {
         for (const UnitPlan& u : units) {
             std::this_thread::sleep_for(u.before);
             if (std::string problem = play(u); !problem.empty())
-                return events_.port() + " unit " + std::to_string(u.id) + ": " + problem;
+                return events_.port() + " unit " + std::to_string(u.id) + ": " + problem +
+                       "\n  last events: " + lastEvents(6);
         }
         return {};
     }
@@ -68,10 +70,19 @@ class BenchPort {
   private:
     using Sim = std::unique_ptr<Background>;
 
+    std::string lastEvents(std::size_t count) const {
+        const auto all = events_.read();
+        std::string text;
+        for (std::size_t i = all.size() > count ? all.size() - count : 0; i < all.size(); ++i)
+            text += all[i].dump() + " ";
+        return text;
+    }
+
     std::string play(const UnitPlan& u) {
         switch (u.kind) {
             case UnitKind::Fresh:
             case UnitKind::Restarts:
+            case UnitKind::RestartsLate:
                 return provisioned(u);
             case UnitKind::PulledMidSession:
                 return pulledMidSession(u, "stall");
@@ -116,8 +127,9 @@ class BenchPort {
         return bench_.setLink(index_, true) && gone;
     }
 
-    std::string outcome(const std::string& wanted, nlohmann::json* event = nullptr) {
-        const auto e = events_.next({"done", "failed", "already-provisioned"});
+    std::string outcome(const std::string& wanted, nlohmann::json* event = nullptr,
+                        std::chrono::seconds limit = std::chrono::seconds(20)) {
+        const auto e = events_.next({"done", "failed", "already-provisioned"}, limit);
         if (!e) return "no outcome, " + wanted + " expected";
         if ((*e)["state"] != wanted) return (*e)["state"].get<std::string>() + ": " + e->dump();
         if (event) *event = *e;
@@ -133,11 +145,22 @@ class BenchPort {
         // It restarts as the unit it now is: its Ethernet address is the MAC it received.
         powerOff(sim);
         const std::string mac = done["mac"];
-        if (!bench_.setEthernet(index_, EthernetText(mac))) return "cannot set its address";
-        if (!events_.next({"waiting"})) return "not seen restarting";
+        if (u.kind == UnitKind::RestartsLate) {
+            // Still answering for its old address while the station looks (a probe or
+            // two learn it), then the new one, its link never down.
+            if (!events_.next({"waiting"})) return "not seen restarting";
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+            if (!bench_.changeEthernet(index_, EthernetText(mac))) return "cannot set its address";
+        } else {
+            if (!bench_.setEthernet(index_, EthernetText(mac))) return "cannot set its address";
+            if (!events_.next({"waiting"})) return "not seen restarting";
+        }
         sim = plug(u);
         nlohmann::json again;
-        if (auto problem = outcome("already-provisioned", &again); !problem.empty()) return problem;
+        // Well before the kernel would let go of an address it learnt by itself.
+        if (auto problem = outcome("already-provisioned", &again, std::chrono::seconds(10));
+            !problem.empty())
+            return problem;
         if (again["mac"] != mac || again["serial"] != done["serial"])
             return "already provisioned as another unit: " + again.dump();
         std::this_thread::sleep_for(u.linger);

@@ -42,7 +42,8 @@ std::vector<std::vector<UnitPlan>> Shift(unsigned seed, int units) {
         UnitPlan u;
         u.id = id;
         u.kind = roll < 5    ? UnitKind::Fresh
-                 : roll < 10 ? UnitKind::Restarts
+                 : roll < 8  ? UnitKind::Restarts
+                 : roll < 10 ? UnitKind::RestartsLate
                  : roll < 13 ? UnitKind::PulledMidSession
                  : roll < 15 ? UnitKind::PulledBeforePayload
                  : roll < 17 ? UnitKind::RefusesHandshake
@@ -146,6 +147,7 @@ class BenchShift : public CliTest {
         startStations(bench, ledger, stations);
         const auto plans = Shift(kSeed, units);
         const auto problems = work(plans);
+        if (!problems.empty()) std::system((bench.inStation("ip neigh") + " >&2").c_str());
         ASSERT_THAT(problems, testing::IsEmpty()) << "seed " << kSeed << "\n" << stationErrors();
         const int sweep = sweepReleased(ledger, units);
         stopStations();
@@ -191,7 +193,8 @@ class BenchShift : public CliTest {
             EXPECT_GE(found[port] + glimpses, units) << port;
             EXPECT_LE(found[port], units) << port;
             for (const UnitPlan& u : plans[p])
-                provisioned += u.kind == UnitKind::Fresh || u.kind == UnitKind::Restarts;
+                provisioned += u.kind == UnitKind::Fresh || u.kind == UnitKind::Restarts ||
+                               u.kind == UnitKind::RestartsLate;
         }
         const auto after = rows(ledger);
         for (const auto& row : after) ++rowsOfPort[row["port"].get<std::string>()];
@@ -228,6 +231,19 @@ TEST_F(BenchShift, TwoStationsShareOneLedgerOnAServer) {
     NetBench bench(kPorts);
     if (!bench.skipReason().empty()) GTEST_SKIP() << bench.skipReason();
     shift(bench, ledger, 2, 24);
+}
+
+// A unit that still answers for its factory address a while after its write, then takes
+// the MAC it received: the station must not keep looking for it at the old one.
+TEST_F(BenchShift, AUnitTakingItsNewAddressLateIsStillFound) {
+    NetBench bench(1);
+    if (!bench.skipReason().empty()) GTEST_SKIP() << bench.skipReason();
+    const std::string ledger = file("ledger.sqlite");
+    ASSERT_TRUE(initLedger(ledger));
+    startStations(bench, ledger, 1, 1);
+    EXPECT_EQ(ports_[0]->work({{0, UnitKind::RestartsLate, false, {}, {}}}), "") << stationErrors();
+    stopStations();
+    expectAgreement(ledger);
 }
 
 // Killed while one unit has its payload out and the other has had no answer to its
