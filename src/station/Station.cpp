@@ -264,6 +264,10 @@ void Station::runPort(Port& port) {
             continue;
         }
         if (!UnitAnswers(port.config.address, config_.probeEvery)) {
+            // The kernel keeps an Ethernet address it learnt for half a minute or more,
+            // even when the unit has taken another since (its new identity, a unit
+            // swapped behind a switch): the next probe asks afresh who holds the address.
+            ForgetNeighbour(port.config.address);
             nap(config_.probeEvery, seen);
             continue;
         }

@@ -164,6 +164,23 @@ TEST_F(RecorderSimCommandTest, ScriptPlaysOneModePerSessionThenOk) {
     EXPECT_EQ(stop().size(), 2 * std::size(sessions));
 }
 
+// A recorder that never answers the command: the client gets no chance to send anything.
+TEST_F(RecorderSimCommandTest, MuteLeavesTheCommandUnanswered) {
+    const auto ports = start({"--script", "mute"}, 1);
+    ASSERT_EQ(ports.size(), 1u);
+    {
+        UniqueFd fd = Connect(ports[0]);
+        ASSERT_TRUE(fd);
+        ASSERT_TRUE(SendWord(fd.get(), CMD_MAC_AND_SERIAL));
+        EXPECT_FALSE(ReceiveWord(fd.get(), 300ms));
+    }
+    const Seen next = Play(ports[0], CMD_MAC_AND_SERIAL, 12, 2);
+    EXPECT_EQ(next.answers, (std::vector<std::uint32_t>{REPLY_ACK, REPLY_ACK}));
+    const auto lines = stop();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("length=0 answers=none ending=stalled"), std::string::npos) << lines[0];
+}
+
 TEST_F(RecorderSimCommandTest, SlowReadTakesItsTime) {
     const auto ports = start({"--script", "slow-read,ok"}, 1);
     ASSERT_EQ(ports.size(), 1u);

@@ -67,6 +67,17 @@ class NetBench {
                run("ip -n " + unit(i) + " link set" + dev + " up");
     }
 
+    // The unit's Ethernet address changed with its link up, as behind a switch: nothing
+    // tells the station's kernel, whose neighbour entry keeps the old one.
+    bool changeEthernet(int i, const std::string& mac) {
+        return run("ip -n " + unit(i) + " link set dev vu" + std::to_string(i) + " address " + mac);
+    }
+    // The unit's end of its cable, as when it is pulled out or plugged in again.
+    bool setLink(int i, bool up) {
+        return run("ip -n " + unit(i) + " link set dev vu" + std::to_string(i) +
+                   (up ? " up" : " down"));
+    }
+
   private:
     static std::string IpProgram() {
         for (const char* path : {"/usr/sbin/ip", "/sbin/ip", "/usr/bin/ip", "/bin/ip"})

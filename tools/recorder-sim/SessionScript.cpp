@@ -16,6 +16,7 @@ constexpr std::pair<std::string_view, SessionMode> kModes[] = {
     {"stall", SessionMode::Stall},
     {"slow-read", SessionMode::SlowRead},
     {"stop-reading", SessionMode::StopReading},
+    {"mute", SessionMode::Mute},
 };
 
 // Neither an acknowledgement nor the incompatible word.
@@ -76,6 +77,11 @@ RecorderBehaviour BehaviourFor(SessionMode mode, RecorderBehaviour b) {
             b.receiveBuffer = 8192;
             b.payloadBytesFirst = 64 * 1024;
             b.stallAt = Step::Payload;
+            b.drainLimit = std::chrono::hours(24);
+            break;
+        case SessionMode::Mute:
+            // No handshake reply: the client has sent nothing of its payload.
+            b.stallAt = Step::HandshakeReply;
             b.drainLimit = std::chrono::hours(24);
             break;
     }

@@ -20,6 +20,7 @@ enum class SessionMode {
     Stall,             // the payload is read, then silence until the client gives up
     SlowRead,          // the payload is read slowly through a small receive buffer
     StopReading,       // part of the payload is read, then nothing more until the client gives up
+    Mute,              // the command is read, then silence until the client gives up
 };
 
 // The mode of each word; nullopt when a word is unknown or the list has an empty item.

@@ -34,7 +34,7 @@ constexpr std::string_view kUsage =
     "127.0.0.1:PORT). --script plays a comma list of behaviours, one per session of each\n"
     "recorder (a connection that sends nothing is none), then ok: ok, incompatible,\n"
     "close-before-ack, close-between-acks, garbage-ack, bad-echo, stall, slow-read,\n"
-    "stop-reading.\n";
+    "stop-reading, mute (no answer to the command: nothing of the payload is sent).\n";
 
 struct Options {
     std::uint32_t host = 0x7F000001;  // 127.0.0.1
