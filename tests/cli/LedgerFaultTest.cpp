@@ -5,7 +5,6 @@
 #include <gmock/gmock.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <sqlite3.h>
 #include <sys/socket.h>
 
 #include <filesystem>
@@ -17,6 +16,7 @@
 #include "image/IdentityPatch.h"
 #include "ledger/LedgerTestSupport.h"
 #include "support/PgServer.h"
+#include "support/SqliteLock.h"
 
 namespace imgdl::test {
 namespace {
@@ -24,24 +24,6 @@ namespace {
 using nlohmann::json;
 using testing::HasSubstr;
 using namespace std::chrono_literals;
-
-// Another program's write transaction on an SQLite ledger, held while it lives.
-class SqliteLock {
-  public:
-    explicit SqliteLock(const std::string& path) {
-        sqlite3_open(path.c_str(), &db_);
-        locked_ = sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
-    ~SqliteLock() {
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(db_);
-    }
-    bool locked() const { return locked_; }
-
-  private:
-    sqlite3* db_ = nullptr;
-    bool locked_ = false;
-};
 
 // The server processes that serve connections named `application`, stopped as a frozen
 // server is, and let go again when this goes.

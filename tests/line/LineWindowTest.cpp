@@ -1,7 +1,6 @@
 // The line window on screen, driven as a person drives it: events from a station's port
 // threads move the cards, Tab reaches each card's buttons, Space and Enter press them,
 // and eight ports fit a 1280x800 screen at both scales.
-#include <sqlite3.h>
 #include <QProgressBar>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -10,6 +9,7 @@
 
 #include "LineTestSupport.h"
 #include "support/RecordingDialogService.h"
+#include "support/SqliteLock.h"
 #include "support/TempDir.h"
 
 namespace imgdl::test {
@@ -17,26 +17,6 @@ namespace {
 
 using station::PortState;
 using namespace std::chrono_literals;
-
-// Another program's write transaction on an SQLite ledger: its readers wait while it lives.
-class SqliteLock {
-  public:
-    explicit SqliteLock(const std::string& path) {
-        sqlite3_open(path.c_str(), &db_);
-        locked_ = sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
-    ~SqliteLock() {
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(db_);
-    }
-    SqliteLock(const SqliteLock&) = delete;
-    SqliteLock& operator=(const SqliteLock&) = delete;
-    bool locked() const { return locked_; }
-
-  private:
-    sqlite3* db_ = nullptr;
-    bool locked_ = false;
-};
 
 class LineWindowTest : public testing::Test {
   protected:
