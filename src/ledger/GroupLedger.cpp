@@ -14,7 +14,7 @@ namespace {
 
 // One caller's operation, waiting for the connection's thread.
 struct Job {
-    std::function<LedgerError(BatchLedger&)> run;
+    const std::function<LedgerError(Ledger&)>& run;
     bool batched = false;  // a change that may share its transaction with others
     LedgerError result;
     std::binary_semaphore done{0};  // wakes its caller alone, not every waiting port
@@ -108,7 +108,7 @@ class GroupLedger final : public Ledger {
     }
 
     LedgerError submit(std::function<LedgerError(Ledger&)> run, bool batch) {
-        Job job{[&run](BatchLedger& l) { return run(l); }, batch, {}};
+        Job job{run, batch, {}};
         {
             const std::lock_guard lock(mutex_);
             queue_.push_back(&job);

@@ -80,13 +80,11 @@ inline constexpr const char* kCreateSlotIndex = "CREATE INDEX unit_slot ON unit 
 // Where SQLite cannot change a column in place (a CHECK, a NOT NULL): the unit table is
 // built again under its name, in its newest shape, rows and ids kept.
 inline std::vector<std::string> RebuildUnitTable(int version, const SqlDialect& d) {
-    std::string columns =
+    const std::string kept =
         "id, slot, mac, serial, target, kind, image_sha256, image_version, station, started,"
-        " ended, result, message, cause, row_version";
-    std::string values = columns;
-    if (version < 2)
-        values.replace(values.find("cause, row_version"), std::string("cause, row_version").size(),
-                       "'', 2");
+        " ended, result, message";
+    std::string columns = kept + ", cause, row_version";
+    std::string values = kept + (version < 2 ? ", '', 2" : ", cause, row_version");
     if (version >= 3) {
         columns += ", port, found, label_prints";
         values += ", port, found, label_prints";

@@ -76,10 +76,10 @@ class UnitRun {
                 identity();
                 break;
             case Recipe::App:
-                if (versionChecked()) session(CMD_APPLICATION_IMAGE, ImagePayload(), true);
+                if (versionChecked()) session(CMD_APPLICATION_IMAGE, imagePayload(), true);
                 break;
             case Recipe::AppThenIdentity:
-                if (versionChecked() && session(CMD_APPLICATION_IMAGE, ImagePayload(), false) &&
+                if (versionChecked() && session(CMD_APPLICATION_IMAGE, imagePayload(), false) &&
                     restarted())
                     identity();
                 break;
@@ -112,7 +112,7 @@ class UnitRun {
 
     MacAddress mac() const { return ParseMacAddress(ledger::FormatMac48(out_.unit->mac)); }
 
-    SessionPayload ImagePayload() const {
+    SessionPayload imagePayload() const {
         SessionPayload payload;
         payload.bytes = plan_.image->bytes;
         payload.owner = plan_.image;
@@ -141,7 +141,6 @@ class UnitRun {
         return false;
     }
 
-  private:
     // One session; true when it ended well. The row follows its end; `last` is the unit's
     // last session, whose payload is the one the row answers for.
     bool session(std::uint32_t command, SessionPayload payload, bool last) {
