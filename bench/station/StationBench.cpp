@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -69,6 +70,7 @@ class Watch final : public station::PortListener {
         const std::lock_guard lock(mutex_);
         if (e.state == station::PortState::Found) found_[e.port] = Clock::now();
         if (e.stage == "image" && firstImage_ == Clock::time_point{}) firstImage_ = Clock::now();
+        note(e);
         done_ += e.state == station::PortState::Done;
         failed_ += e.state == station::PortState::Failed;
         changed_.notify_all();
@@ -101,7 +103,44 @@ class Watch final : public station::PortListener {
         return failed_;
     }
 
+    // The median and slowest time of each step, over every unit seen.
+    void printSteps() {
+        const std::lock_guard lock(mutex_);
+        const char* names[] = {"found to numbers", "numbers to version check",
+                               "version check",    "image start to first piece",
+                               "payload",          "last piece to done"};
+        for (std::size_t step = 0; step + 1 < kMarks; ++step) {
+            std::vector<double> ms;
+            for (const auto& [port, marks] : marks_)
+                if (marks[step] != Clock::time_point{} && marks[step + 1] != Clock::time_point{})
+                    ms.push_back(
+                        std::chrono::duration<double, std::milli>(marks[step + 1] - marks[step])
+                            .count());
+            if (ms.empty()) continue;
+            std::sort(ms.begin(), ms.end());
+            std::printf("  %-28s median %6.1f ms, slowest %6.1f ms\n", names[step],
+                        ms[ms.size() / 2], ms.back());
+        }
+    }
+
   private:
+    static constexpr std::size_t kMarks = 7;
+    // found, numbers, version check, image, first piece, last piece, done
+    void note(const station::PortEvent& e) {
+        auto& m = marks_[e.port];
+        const auto now = Clock::now();
+        const auto mark = [&](std::size_t i) {
+            if (m[i] == Clock::time_point{}) m[i] = now;
+        };
+        if (e.state == station::PortState::Found) m = {}, mark(0);
+        if (e.state == station::PortState::Working && !e.mac.empty() && e.stage.empty()) mark(1);
+        if (e.stage == "version check") mark(2);
+        if (e.stage == "image" && e.percent == 0) mark(3);
+        if (e.stage == "image" && e.percent > 0) mark(4);
+        if (e.stage == "image" && e.percent == 100) mark(5);
+        if (e.state == station::PortState::Done) mark(6);
+    }
+    std::map<std::string, std::array<Clock::time_point, kMarks>> marks_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::map<std::string, Clock::time_point> found_;
@@ -190,6 +229,7 @@ Times Round(const station::StationConfig& config,
     station::Station line(c, image, watch);
     line.start();
     std::this_thread::sleep_for(1s);
+    const double cpu0 = CpuSeconds();
     const auto started = Clock::now();
     const auto units = Plug(ports);
     watch.waitEnded(c.ports.size(), 600s);
@@ -199,9 +239,14 @@ Times Round(const station::StationConfig& config,
     t.fromLastFound = std::chrono::duration<double>(ended - watch.lastFound()).count();
     t.sending = std::chrono::duration<double>(ended - watch.firstImage()).count();
     if (watch.failed()) std::fprintf(stderr, "station_bench: %zu units failed\n", watch.failed());
+    std::printf("round %d, the steps of a unit:\n", round);
+    watch.printSteps();
     line.stopLooking();
     line.waitUntilNoneWorking(10s);
+    const double cpu1 = CpuSeconds();
     t.plain = PlainRound(ports, bytes);
+    std::printf("  CPU: station %.3f s in %.3f s from plugging, plain loops %.3f s in %.3f s\n",
+                cpu1 - cpu0, t.fromPlug, CpuSeconds() - cpu1, t.plain);
     return t;
 }
 
@@ -289,7 +334,7 @@ int main(int argc, char** argv) {
     char* folder = pattern.data();
     if (!::mkdtemp(folder)) return 1;
     Throughput(o, folder);
-    ProbeCost(o, folder);
+    if (o.probeSeconds > 0) ProbeCost(o, folder);
     std::filesystem::remove_all(folder);
     return 0;
 }

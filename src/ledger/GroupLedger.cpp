@@ -1,5 +1,6 @@
 #include "ledger/GroupLedger.h"
 
+#include <pthread.h>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -119,6 +120,7 @@ class GroupLedger final : public Ledger {
     }
 
     void serve() {
+        ::pthread_setname_np(::pthread_self(), "ledger");
         std::unique_lock lock(mutex_);
         for (;;) {
             wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });

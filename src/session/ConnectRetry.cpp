@@ -13,11 +13,11 @@ std::chrono::milliseconds RetryWait(int attempt) {
     return std::min(kFirst * (1 << doublings), kLongest);
 }
 
-SessionOutcome RunWithConnectRetries(
-    const DownloadJob& job, int retries,
-    const std::function<void(std::chrono::milliseconds)>& announce) {
+SessionOutcome RunWithConnectRetries(const DownloadJob& job, int retries,
+                                     const std::function<void(std::chrono::milliseconds)>& announce,
+                                     SessionThreading threading) {
     for (int attempt = 0;; ++attempt) {
-        SessionOutcome outcome = RunDownloadSession(job);
+        SessionOutcome outcome = RunDownloadSession(job, threading);
         if (outcome.error != ERR_CONNECT || attempt >= retries) return outcome;
         const auto wait = RetryWait(attempt);
         if (announce) announce(wait);

@@ -15,8 +15,8 @@ std::chrono::milliseconds RetryWait(int attempt);
 
 // Runs the job's session, and again up to `retries` times while it ends with ERR_CONNECT.
 // `announce` is told of each wait before it starts.
-SessionOutcome RunWithConnectRetries(
-    const DownloadJob& job, int retries,
-    const std::function<void(std::chrono::milliseconds)>& announce);
+SessionOutcome RunWithConnectRetries(const DownloadJob& job, int retries,
+                                     const std::function<void(std::chrono::milliseconds)>& announce,
+                                     SessionThreading threading = SessionThreading::OwnThread);
 
 }  // namespace imgdl

@@ -115,10 +115,16 @@ class EndWatchingSink : public DownloadSink {
 
 }  // namespace
 
-SessionOutcome RunDownloadSession(DownloadJob job) {
+SessionOutcome RunDownloadSession(DownloadJob job, SessionThreading threading) {
     auto watcher = std::make_shared<EndWatchingSink>(std::move(job.window));
     job.window = watcher;
     auto shared = std::make_shared<const DownloadJob>(std::move(job));
+    if (threading == SessionThreading::CallersThread) {
+        SessionOutcome outcome;
+        outcome.error = DownloadWorker(*shared);
+        if (outcome.error != 0) outcome.cause = watcher->cause();
+        return outcome;
+    }
     SessionWorkerThread worker(shared);
     if (!worker.started()) {
         SessionCause cause{SessionStep::Connect, 0, "connect: no worker thread", 0};

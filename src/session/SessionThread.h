@@ -44,11 +44,18 @@ struct SessionOutcome {
     SessionCause cause;       // why it failed; step None after a session that ended well
 };
 
+// Where a session's worker runs. Its own thread lets a caller leave a worker behind after
+// the join bound; the caller's thread saves a thread start and two hand-offs per session,
+// for callers that can cut every wait short from outside (the job's cancel).
+enum class SessionThreading { OwnThread, CallersThread };
+
 // Runs one session to its end on a worker thread and returns its outcome. The job's
 // window (may be empty) receives every report, on the worker thread, as it is made.
 // Returns when the session has reported its end and the worker has ended or the join
 // bound (the job's timeouts.workerJoin) has passed. A worker that cannot be started gives
-// ERR_NETWORK, reported to the window like any other error.
-SessionOutcome RunDownloadSession(DownloadJob job);
+// ERR_NETWORK, reported to the window like any other error. With CallersThread the worker
+// runs on the calling thread instead, and returns when the session has ended.
+SessionOutcome RunDownloadSession(DownloadJob job,
+                                  SessionThreading threading = SessionThreading::OwnThread);
 
 }  // namespace imgdl

@@ -1,5 +1,6 @@
 #include "station/Station.h"
 
+#include <pthread.h>
 #include <filesystem>
 
 #include "common/UtcTime.h"
@@ -238,6 +239,7 @@ void Station::provision(Port& port) {
 
 void Station::runPort(Port& port) {
     port.event.port = port.config.name;
+    ::pthread_setname_np(::pthread_self(), "station port");
     ForgetNeighbour(port.config.address);  // whatever was plugged before the station started
     emit(port, PortState::Waiting);
     auto nextHoldCheck = std::chrono::steady_clock::now();

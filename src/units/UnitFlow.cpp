@@ -152,9 +152,13 @@ class UnitRun {
         job.window = observer_.sessionSink(command);
         job.cancel = observer_.sessionCancel();
         if (last) job.beforePayload = [this](std::string& why) { return mark(why); };
+        // A session the observer can cancel from outside never needs leaving behind.
+        const auto threading =
+            job.cancel ? SessionThreading::CallersThread : SessionThreading::OwnThread;
         const SessionOutcome outcome = RunWithConnectRetries(
             job, plan_.retries,
-            [this](std::chrono::milliseconds wait) { observer_.retrying(target_, wait); });
+            [this](std::chrono::milliseconds wait) { observer_.retrying(target_, wait); },
+            threading);
         if (outcome.error == 0) {
             if (last) finishDone();
             return true;

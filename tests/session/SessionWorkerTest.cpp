@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <thread>
+
 #include "RecorderSimulator.h"
 #include "SessionTestSupport.h"
 #include "common/UniqueFd.h"
@@ -407,6 +410,49 @@ TEST(SessionThread, WorkerOutlivingTheBoundKeepsItsJob) {
     EXPECT_TRUE(recorder.sessions()[0].sawEof);
     for (int i = 0; i < 100 && !payload.expired(); ++i) std::this_thread::sleep_for(20ms);
     EXPECT_TRUE(payload.expired());
+}
+
+// A station's port runs its sessions on its own thread: the same outcome, cause and
+// reports as on a worker thread, every report made on the caller's thread.
+TEST(SessionOnCallersThread, EndsAsOnAWorkerThread) {
+    struct Case {
+        const char* name;
+        RecorderBehaviour behaviour;
+    };
+    RecorderBehaviour wrongReply, closedBeforeAck, refusedWrite;
+    wrongReply.handshakeReply = 0x12345678;
+    closedBeforeAck.closeBefore = Step::FirstAck;
+    refusedWrite.secondAck = 0xDEADBEEF;
+    const Case cases[] = {{"well", {}},
+                          {"wrong reply", wrongReply},
+                          {"closed before the ack", closedBeforeAck},
+                          {"write refused", refusedWrite}};
+    for (const auto& c : cases) {
+        std::vector<SessionRun> runs;
+        for (const auto threading :
+             {SessionThreading::OwnThread, SessionThreading::CallersThread}) {
+            RecorderSimulator recorder(c.behaviour);
+            auto sink = std::make_shared<RecordingSink>();
+            std::set<std::thread::id> reporters;
+            auto job = LoopbackJob(recorder.port(), CMD_APPLICATION_IMAGE, Pattern(5000), sink);
+            job.trace = [&](std::string_view, bool, std::optional<std::uint32_t>) {
+                reporters.insert(std::this_thread::get_id());
+            };
+            SessionRun run;
+            run.outcome = RunDownloadSession(std::move(job), threading);
+            run.posted = sink->posted();
+            runs.push_back(run);
+            if (threading == SessionThreading::CallersThread)
+                EXPECT_EQ(reporters, std::set{std::this_thread::get_id()}) << c.name;
+            else
+                EXPECT_EQ(reporters.count(std::this_thread::get_id()), 0u) << c.name;
+        }
+        EXPECT_EQ(runs[1].outcome.error, runs[0].outcome.error) << c.name;
+        EXPECT_EQ(runs[1].outcome.cause.step, runs[0].outcome.cause.step) << c.name;
+        EXPECT_EQ(runs[1].outcome.cause.text, runs[0].outcome.cause.text) << c.name;
+        EXPECT_TRUE(runs[1].outcome.workerEnded) << c.name;
+        EXPECT_EQ(runs[1].posted, runs[0].posted) << c.name;
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -233,7 +234,11 @@ RecorderSimulator::RecorderSimulator(RecorderBehaviour behaviour, std::uint16_t 
     wakeRead_.reset(fds[0]);
     wakeWrite_.reset(fds[1]);
     listener_ = Listen(host, port, behaviour_.receiveBuffer, port_);
-    if (listener_) thread_ = std::thread([this] { run(); });
+    if (listener_)
+        thread_ = std::thread([this] {
+            ::pthread_setname_np(::pthread_self(), "recorder-sim");
+            run();
+        });
 }
 
 RecorderSimulator::~RecorderSimulator() {
