@@ -462,7 +462,7 @@ class SqlLedger final : public BatchLedger {
                                    NowText(),
                                    from ? SqlValue{std::string(UnitResultName(*from))} : SqlValue{},
                                    std::string(UnitResultName(to)),
-                                   who.empty() ? UserName() : std::string(who),
+                                   who.empty() ? user_ : std::string(who),
                                    std::string(station),
                                    std::string(note)};
         return c_->exec(
@@ -563,6 +563,9 @@ class SqlLedger final : public BatchLedger {
 
     std::unique_ptr<SqlConnection> c_;
     LedgerHooks hooks_;
+    // Looked up once: each lookup reads the system's user database, and a station records
+    // a line of history for every step of every unit.
+    const std::string user_ = UserName();
     bool ready_ = false;
     bool batch_ = false;  // operations are savepoints of the batch's transaction
 };
