@@ -1,7 +1,8 @@
 // What a station costs beside the work itself, in one run:
 //  - throughput: N ports sending an integrated image each at once (ledger, version check,
 //    patched identity and all), against N plain socket loops in one process sending the same
-//    bytes to the same receivers, rounds interleaved;
+//    bytes to the same receivers (the version check's session, then the image's), rounds
+//    interleaved;
 //  - the CPU time of N empty ports probing for a while;
 //  - the time from a unit starting to listen to its port finding it;
 //  - the memory a port takes.
@@ -19,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,6 +31,7 @@
 #include "ledger/Ledger.h"
 #include "session/DownloadProtocol.h"
 #include "session/DownloadWorker.h"
+#include "session/SessionPayloads.h"
 #include "session/SocketIo.h"
 #include "station/Station.h"
 
@@ -162,13 +165,14 @@ station::StationConfig Config(const std::string& ledger, const std::string& imag
     return config;
 }
 
-// One plain session: handshake, the bytes in large blocking sends, both answers.
-bool PlainSession(std::uint16_t port, const std::vector<std::uint8_t>& bytes) {
+// One plain session: handshake, the bytes in large blocking sends, its answers.
+bool PlainSession(std::uint16_t port, std::uint32_t command, std::span<const std::uint8_t> bytes,
+                  int answers) {
     UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!fd || ConnectWithin(fd.get(), SocketAddressOf(Loopback(port)), 5s) != 0) return false;
     const auto length = static_cast<std::uint32_t>(bytes.size());
-    if (!SendWord(fd.get(), CMD_INTEGRATED_IMAGE) || !ReceiveWord(fd.get(), 5s) ||
-        !SendWord(fd.get(), length) || ReceiveWord(fd.get(), 5s) != length)
+    if (!SendWord(fd.get(), command) || !ReceiveWord(fd.get(), 5s) || !SendWord(fd.get(), length) ||
+        ReceiveWord(fd.get(), 5s) != length)
         return false;
     for (std::size_t sent = 0; sent < bytes.size();) {
         const long n = SendOnce(fd.get(), bytes.data() + sent,
@@ -176,15 +180,26 @@ bool PlainSession(std::uint16_t port, const std::vector<std::uint8_t>& bytes) {
         if (n <= 0) return false;
         sent += static_cast<std::size_t>(n);
     }
-    return ReceiveWord(fd.get(), 60s) == REPLY_ACK && ReceiveWord(fd.get(), 60s) == REPLY_ACK;
+    for (int i = 0; i < answers; ++i)
+        if (ReceiveWord(fd.get(), 60s) != REPLY_ACK) return false;
+    return true;
 }
 
-double PlainRound(const std::vector<std::uint16_t>& ports, const std::vector<std::uint8_t>& bytes) {
+// What the station sends a unit, on the wire, without anything around it: the version
+// check's session, then the image's.
+bool PlainUnit(std::uint16_t port, std::uint32_t version, const std::vector<std::uint8_t>& bytes) {
+    const auto versionBytes = EncodeVersionPayload(version);
+    return PlainSession(port, CMD_FIRMWARE_VERSION, versionBytes, 1) &&
+           PlainSession(port, CMD_INTEGRATED_IMAGE, bytes, 2);
+}
+
+double PlainRound(const std::vector<std::uint16_t>& ports, std::uint32_t version,
+                  const std::vector<std::uint8_t>& bytes) {
     const auto started = Clock::now();
     std::vector<std::thread> loops;
     std::atomic<int> failed{0};
     for (const auto port : ports)
-        loops.emplace_back([&, port] { failed += !PlainSession(port, bytes); });
+        loops.emplace_back([&, port] { failed += !PlainUnit(port, version, bytes); });
     for (auto& loop : loops) loop.join();
     if (failed) std::fprintf(stderr, "station_bench: %d plain sessions failed\n", failed.load());
     return std::chrono::duration<double>(Clock::now() - started).count();
@@ -244,7 +259,7 @@ Times Round(const station::StationConfig& config,
     line.stopLooking();
     line.waitUntilNoneWorking(10s);
     const double cpu1 = CpuSeconds();
-    t.plain = PlainRound(ports, bytes);
+    t.plain = PlainRound(ports, image->version, bytes);
     std::printf("  CPU: station %.3f s in %.3f s from plugging, plain loops %.3f s in %.3f s\n",
                 cpu1 - cpu0, t.fromPlug, CpuSeconds() - cpu1, t.plain);
     return t;
