@@ -54,9 +54,15 @@ std::optional<RecorderHolder> ReadHolder(int fd) {
 void WriteHolder(int fd) {
     const std::string line =
         std::string(program_invocation_short_name) + " " + std::to_string(::getpid()) + "\n";
-    if (::ftruncate(fd, 0) != 0) return;
-    // The holder is a courtesy for the message; the lock stands without it.
-    [[maybe_unused]] const ssize_t put = ::pwrite(fd, line.data(), line.size(), 0);
+    // The holder is a courtesy for the message; the lock stands without it. Written over
+    // the last holder's line, and the file cut only when that line was longer: a station
+    // locks its recorder for every unit, and a size change costs a journal commit where
+    // the lock folder is on disk.
+    const auto size = static_cast<off_t>(line.size());
+    if (::pwrite(fd, line.data(), line.size(), 0) != size) return;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && info.st_size > size) [[maybe_unused]]
+        const int cut = ::ftruncate(fd, size);
 }
 
 std::string FileNamePart(std::string_view text) {

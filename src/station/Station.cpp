@@ -113,12 +113,13 @@ void Station::stopLooking() {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
-    changed_.notify_all();
+    controlsChanged_.notify_all();
+    unitsChanged_.notify_all();
 }
 
 bool Station::rest(std::chrono::milliseconds time) {
     std::unique_lock lock(mutex_);
-    return !changed_.wait_for(lock, time, [this] { return stopping_.load(); });
+    return !controlsChanged_.wait_for(lock, time, [this] { return stopping_.load(); });
 }
 
 std::uint64_t Station::controlsSeen() {
@@ -128,18 +129,18 @@ std::uint64_t Station::controlsSeen() {
 
 bool Station::nap(std::chrono::milliseconds time, std::uint64_t seen) {
     std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, time, [&] { return stopping_ || controls_ != seen; });
+    controlsChanged_.wait_for(lock, time, [&] { return stopping_ || controls_ != seen; });
     return !stopping_;
 }
 
 bool Station::waitUntilNoneWorking(std::chrono::milliseconds bound) {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, bound, [this] { return working_ == 0; });
+    return unitsChanged_.wait_for(lock, bound, [this] { return working_ == 0; });
 }
 
 bool Station::waitForUnits(std::size_t count, std::chrono::milliseconds bound) {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, bound, [&] { return ended_ >= count || stopping_; }) &&
+    return unitsChanged_.wait_for(lock, bound, [&] { return ended_ >= count || stopping_; }) &&
            ended_ >= count;
 }
 
@@ -291,7 +292,7 @@ void Station::runPort(Port& port) {
             if (failed) ++failed_;
             --working_;
         }
-        changed_.notify_all();
+        unitsChanged_.notify_all();
         // A unit restarting after its write must not be taken for a new one.
         if (!rest(config_.settle)) break;
         const AfterUnit after = waitUntilGone(port, failed);
@@ -311,7 +312,7 @@ void Station::controlChanged() {
         const std::lock_guard lock(mutex_);
         ++controls_;
     }
-    changed_.notify_all();
+    controlsChanged_.notify_all();
 }
 
 void Station::cancel(const std::string& name) {

@@ -87,7 +87,9 @@ class Station {
     PortListener& listener_;
     std::vector<std::unique_ptr<Port>> ports_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    // Two signals, so that a unit ending does not wake every napping port.
+    std::condition_variable controlsChanged_;  // stopping, a control: the ports' naps
+    std::condition_variable unitsChanged_;     // stopping, a unit started or ended
     std::atomic<bool> stopping_{false};
     std::atomic<bool> paused_{false};
     std::uint64_t controls_ = 0;  // changes of any control, under mutex_

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <thread>
 #include <variant>
 
@@ -34,6 +36,28 @@ TEST(RecorderLock, ASecondHolderOfTheSameRecorderIsRefusedWithTheFirstsName) {
                                                      ").");
     first = RecorderLock::Refusal{};  // released
     EXPECT_TRUE(std::holds_alternative<RecorderLock>(RecorderLock::Acquire(recorder)));
+}
+
+// The holder's line is written over the last one's: a longer one left behind must not
+// trail into the name a refused caller is shown.
+TEST(RecorderLock, ALongerLineOfAnEarlierHolderIsCutAway) {
+    const RecorderAddress recorder = Recorder("127.0.0.1:47007");
+    {
+        std::ofstream earlier(LockPath(recorder), std::ios::trunc);
+        earlier << "a-much-longer-program-name-of-an-earlier-holder 4000000000\n";
+    }
+    auto first = RecorderLock::Acquire(recorder);
+    ASSERT_TRUE(std::holds_alternative<RecorderLock>(first));
+    const auto second = RecorderLock::Acquire(recorder);
+    ASSERT_TRUE(std::holds_alternative<RecorderLock::Refusal>(second));
+    const auto& holder = std::get<RecorderLock::Refusal>(second).holder;
+    ASSERT_TRUE(holder);
+    EXPECT_EQ(holder->program, program_invocation_short_name);
+    EXPECT_EQ(holder->pid, ::getpid());
+    std::ifstream file(LockPath(recorder));
+    const std::string text((std::istreambuf_iterator<char>(file)), {});
+    EXPECT_EQ(text,
+              std::string(program_invocation_short_name) + " " + std::to_string(::getpid()) + "\n");
 }
 
 TEST(RecorderLock, AnotherThreadOfThisRunIsWaitedForInsteadOfRefused) {
