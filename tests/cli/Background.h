@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/UniqueFd.h"
+
 extern char** environ;
 
 namespace imgdl::test {
@@ -110,6 +112,24 @@ inline int FreePort() {
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
     ::close(fd);
     return ntohs(a.sin_port);
+}
+
+// Free loopback ports, distinct: each is held until all are picked (one by one, the
+// system may hand out a port it just handed out).
+inline std::vector<int> FreePorts(std::size_t count) {
+    std::vector<UniqueFd> held;
+    std::vector<int> ports;
+    while (ports.size() < count) {
+        held.emplace_back(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        ::bind(held.back().get(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::getsockname(held.back().get(), reinterpret_cast<sockaddr*>(&a), &len);
+        ports.push_back(ntohs(a.sin_port));
+    }
+    return ports;
 }
 
 // recorder-sim serving `count` recorders on consecutive free ports.

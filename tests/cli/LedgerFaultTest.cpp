@@ -190,7 +190,7 @@ TEST_F(LedgerFault, AnImageReplacedMidRunIsNeverSent) {
     testimage::IntegratedOptions other;
     other.application.tag = "$version: 2.0.0 $";
     const auto replacement = testimage::BuildIntegratedImage(other);
-    const int ports[] = {FreePort(), FreePort()};
+    const std::vector<int> ports = FreePorts(2);
     std::vector<std::unique_ptr<Background>> sims;
     for (const int port : ports) sims.push_back(recorder(port, {"--write-delay", "800"}));
     std::this_thread::sleep_for(200ms);

@@ -101,7 +101,7 @@ TEST_F(ReportCli, AStationRunIsCountedForTheStationAndEachPort) {
                     " --mac-first 0012AB000000 --mac-last 0012AB0000FF --serial-first 1000")
                   .exit,
               0);
-    const int ports[] = {FreePort(), FreePort()};
+    const std::vector<int> ports = FreePorts(2);
     std::vector<std::unique_ptr<Background>> units;
     for (const int port : ports)
         units.push_back(std::make_unique<Background>(

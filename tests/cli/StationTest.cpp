@@ -229,7 +229,7 @@ class StationRun : public CliTest {
 };
 
 TEST_F(StationRun, EachUnitOnceAndANewUnitOnAPortGetsTheNextNumbers) {
-    const std::vector<int> ports = {FreePort(), FreePort(), FreePort()};
+    const std::vector<int> ports = FreePorts(3);
     std::vector<std::unique_ptr<Background>> units;
     for (std::size_t i = 0; i < ports.size(); ++i)
         units.push_back(plug(ports[i], "unit" + std::to_string(i)));

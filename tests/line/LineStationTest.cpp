@@ -89,7 +89,7 @@ class LineStation : public testing::Test {
 };
 
 TEST_F(LineStation, APluggedUnitWorksThenIsDoneWithTheNumbersTheLedgerGaveIt) {
-    const std::vector<int> ports = {FreePort(), FreePort()};
+    const std::vector<int> ports = FreePorts(2);
     open(ports);
     EXPECT_EQ(watch("p0", "WAITING"), QStringList{"WAITING"});
     // Slow enough to be seen working: the recorder waits before its last answer.
@@ -114,7 +114,7 @@ TEST_F(LineStation, APluggedUnitWorksThenIsDoneWithTheNumbersTheLedgerGaveIt) {
 }
 
 TEST_F(LineStation, TheHeaderCountsWhatTheLedgerHolds) {
-    const std::vector<int> ports = {FreePort(), FreePort(), FreePort()};
+    const std::vector<int> ports = FreePorts(3);
     open(ports);
     auto a = plug(ports[0], "a");
     auto b = plug(ports[1], "b");
