@@ -61,8 +61,8 @@ void WriteHolder(int fd) {
     const auto size = static_cast<off_t>(line.size());
     if (::pwrite(fd, line.data(), line.size(), 0) != size) return;
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && info.st_size > size) [[maybe_unused]]
-        const int cut = ::ftruncate(fd, size);
+    if (::fstat(fd, &info) != 0 || info.st_size <= size) return;
+    [[maybe_unused]] const int cut = ::ftruncate(fd, size);
 }
 
 std::string FileNamePart(std::string_view text) {

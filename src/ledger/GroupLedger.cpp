@@ -1,6 +1,7 @@
 #include "ledger/GroupLedger.h"
 
 #include <pthread.h>
+
 #include <condition_variable>
 #include <deque>
 #include <functional>

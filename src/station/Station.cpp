@@ -1,6 +1,7 @@
 #include "station/Station.h"
 
 #include <pthread.h>
+
 #include <filesystem>
 
 #include "common/UtcTime.h"
