@@ -21,7 +21,9 @@ namespace imgdl::ledger {
 // binaries that predate version 2 cannot add a row to a version-2 ledger.
 // 3: where a station found the unit (port, found) and how many labels it was given.
 // 4: rows without numbers (slot, mac and serial null): units that were sent an image alone.
-inline constexpr int kSchemaVersion = 4;
+// 5: an index of the released rows' slots, so that looking for a freed number reads those
+//    rows, not every unit the ledger ever held.
+inline constexpr int kSchemaVersion = 5;
 
 inline std::string CreateRangeTable() {
     return "CREATE TABLE ledger_range ("
@@ -76,9 +78,13 @@ inline std::string CreateEventTable(const SqlDialect& d) {
 inline constexpr const char* kCreateHeldIndex =
     "CREATE UNIQUE INDEX unit_held_slot ON unit (slot) WHERE result <> 'released'";
 inline constexpr const char* kCreateSlotIndex = "CREATE INDEX unit_slot ON unit (slot)";
+// Made only where it is missing: a table that PostgreSQL altered in place keeps it.
+inline constexpr const char* kCreateReleasedIndex =
+    "CREATE INDEX IF NOT EXISTS unit_released_slot ON unit (slot) WHERE result = 'released'";
 
 // Where SQLite cannot change a column in place (a CHECK, a NOT NULL): the unit table is
-// built again under its name, in its newest shape, rows and ids kept.
+// built again under its name, in its newest shape, rows and ids kept. From a version
+// older than 4, whose tables have no index of released slots yet.
 inline std::vector<std::string> RebuildUnitTable(int version, const SqlDialect& d) {
     const std::string kept =
         "id, slot, mac, serial, target, kind, image_sha256, image_version, station, started,"
@@ -124,9 +130,10 @@ inline std::vector<std::string> AlterUnitTable(int version) {
 
 // From any older version to this one, in one transaction.
 inline std::vector<std::string> MigrateFrom(int version, const SqlDialect& d) {
-    std::vector<std::string> steps =
-        d.alterChecks ? AlterUnitTable(version) : RebuildUnitTable(version, d);
+    std::vector<std::string> steps;
+    if (version < 4) steps = d.alterChecks ? AlterUnitTable(version) : RebuildUnitTable(version, d);
     if (version < 2) steps.push_back(CreateEventTable(d));
+    if (version < 5) steps.emplace_back(kCreateReleasedIndex);
     steps.push_back("UPDATE ledger_range SET schema_version = " + std::to_string(kSchemaVersion) +
                     " WHERE id = 1");
     return steps;

@@ -165,7 +165,8 @@ class SqlLedger final : public BatchLedger {
                                   static_cast<std::int64_t>(serialFirst), NowText()};
         for (const std::string& sql :
              {CreateRangeTable(), CreateUnitTable(c_->dialect()), std::string(kCreateHeldIndex),
-              std::string(kCreateSlotIndex), CreateEventTable(c_->dialect())})
+              std::string(kCreateSlotIndex), std::string(kCreateReleasedIndex),
+              CreateEventTable(c_->dialect())})
             if (LedgerError e = c_->exec(sql); e.failed()) return e;
         if (LedgerError e =
                 c_->exec("INSERT INTO ledger_range (id, schema_version, mac_first, mac_last,"

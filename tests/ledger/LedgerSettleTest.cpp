@@ -216,6 +216,27 @@ TEST_P(LedgerSettle, AVersion2LedgerGainsPortsAndLabelCounts) {
     EXPECT_FALSE(row(unnumbered.value().id).numbered);
 }
 
+// Version 4 had no index of released slots (a freed number was looked for through every
+// unit): a new ledger has it, an older one gains it, and freed numbers come back as before.
+TEST_P(LedgerSettle, AVersion4LedgerGainsTheIndexOfReleasedSlots) {
+    // Making the index again is refused where it exists.
+    const char* again = "CREATE INDEX unit_released_slot ON unit (slot)";
+    EXPECT_FALSE(RunOn(*scratch_, again));
+    const Allocation kept = allocate(), freed = allocate();
+    ASSERT_FALSE(ledger_->finish(kept.id, Outcome::Done, "").failed());
+    ASSERT_FALSE(ledger_->release(freed.id, "refused").failed());
+    ledger_.reset();
+    for (const char* sql :
+         {"DROP INDEX unit_released_slot", "UPDATE ledger_range SET schema_version = 4"})
+        ASSERT_TRUE(RunOn(*scratch_, sql)) << sql;
+    auto opened = OpenLedger(scratch_->location());
+    ASSERT_TRUE(opened.ok());
+    ledger_ = std::move(opened).value();
+    EXPECT_EQ(allocate().mac, freed.mac);
+    EXPECT_EQ(allocate().mac, kFirst + 2);
+    EXPECT_FALSE(RunOn(*scratch_, again));
+}
+
 // Which unit holds a MAC: the newest row that is not released.
 TEST_P(LedgerSettle, TheUnitHoldingAMacIsItsNewestRowNotReleased) {
     const Allocation first = allocate();
