@@ -71,8 +71,6 @@ class Watch final : public station::PortListener {
   public:
     void portChanged(const station::PortEvent& e) override {
         std::unique_lock lock(mutex_);
-        if (e.state == station::PortState::Found) found_[e.port] = Clock::now();
-        if (e.stage == "image" && firstImage_ == Clock::time_point{}) firstImage_ = Clock::now();
         note(e);
         done_ += e.state == station::PortState::Done;
         failed_ += e.state == station::PortState::Failed;
@@ -89,34 +87,39 @@ class Watch final : public station::PortListener {
     }
     bool waitFound(const std::string& port, std::chrono::seconds bound) {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, bound, [&] { return found_.count(port) > 0; });
+        return changed_.wait_for(lock, bound, [&] {
+            const auto it = marks_.find(port);
+            return it != marks_.end() && it->second[kFound] != Clock::time_point{};
+        });
     }
     Clock::time_point foundAt(const std::string& port) {
         const std::lock_guard lock(mutex_);
-        return found_.at(port);
+        return marks_.at(port)[kFound];
     }
     Clock::time_point lastFound() {
         const std::lock_guard lock(mutex_);
         Clock::time_point last{};
-        for (const auto& [port, at] : found_) last = std::max(last, at);
+        for (const auto& [port, marks] : marks_) last = std::max(last, marks[kFound]);
         return last;
     }
     // When the first image session started.
     Clock::time_point firstImage() {
         const std::lock_guard lock(mutex_);
-        return firstImage_;
+        auto first = Clock::time_point::max();
+        for (const auto& [port, marks] : marks_)
+            if (marks[kImage] != Clock::time_point{}) first = std::min(first, marks[kImage]);
+        return first;
     }
     std::size_t failed() {
         const std::lock_guard lock(mutex_);
         return failed_;
     }
 
-    // The median and slowest time of each step, over every unit seen.
+    // When the ports reached each step, from the last unit found: first, median, last.
     void printSteps() {
         const std::lock_guard lock(mutex_);
-        // When the ports reached each step, from the last unit found: first, median, last.
         Clock::time_point zero{};
-        for (const auto& [port, marks] : marks_) zero = std::max(zero, marks[0]);
+        for (const auto& [port, marks] : marks_) zero = std::max(zero, marks[kFound]);
         const char* reached[] = {"found",       "numbers",    "version check", "image session",
                                  "first piece", "last piece", "done"};
         for (std::size_t step = 0; step < kMarks; ++step) {
@@ -130,26 +133,11 @@ class Watch final : public station::PortListener {
             std::printf("  %-14s reached at %6.1f, %6.1f, %6.1f ms\n", reached[step], at.front(),
                         at[at.size() / 2], at.back());
         }
-        const char* names[] = {"found to numbers", "numbers to version check",
-                               "version check",    "image start to first piece",
-                               "payload",          "last piece to done"};
-        for (std::size_t step = 0; step + 1 < kMarks; ++step) {
-            std::vector<double> ms;
-            for (const auto& [port, marks] : marks_)
-                if (marks[step] != Clock::time_point{} && marks[step + 1] != Clock::time_point{})
-                    ms.push_back(
-                        std::chrono::duration<double, std::milli>(marks[step + 1] - marks[step])
-                            .count());
-            if (ms.empty()) continue;
-            std::sort(ms.begin(), ms.end());
-            std::printf("  %-28s median %6.1f ms, slowest %6.1f ms\n", names[step],
-                        ms[ms.size() / 2], ms.back());
-        }
     }
 
   private:
-    static constexpr std::size_t kMarks = 7;
     // found, numbers, version check, image, first piece, last piece, done
+    static constexpr std::size_t kMarks = 7, kFound = 0, kImage = 3;
     void note(const station::PortEvent& e) {
         auto& m = marks_[e.port];
         const auto now = Clock::now();
@@ -167,9 +155,7 @@ class Watch final : public station::PortListener {
     std::map<std::string, std::array<Clock::time_point, kMarks>> marks_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::map<std::string, Clock::time_point> found_;
     std::size_t done_ = 0, failed_ = 0;
-    Clock::time_point firstImage_{};
 };
 
 station::StationConfig Config(const std::string& ledger, const std::string& image,
@@ -280,7 +266,7 @@ Times Round(const station::StationConfig& config,
     t.fromLastFound = std::chrono::duration<double>(ended - watch.lastFound()).count();
     t.sending = std::chrono::duration<double>(ended - watch.firstImage()).count();
     if (watch.failed()) std::fprintf(stderr, "station_bench: %zu units failed\n", watch.failed());
-    std::printf("round %d, the steps of a unit:\n", round);
+    std::printf("round %d, when the ports reached each step (first, median, last):\n", round);
     watch.printSteps();
     line.stopLooking();
     line.waitUntilNoneWorking(10s);

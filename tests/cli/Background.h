@@ -101,21 +101,8 @@ inline std::vector<std::string> SplitWords(const std::string& line, char sep = '
     return words;
 }
 
-// A port on 127.0.0.1 nothing listens on: bound to find it free, closed again.
-inline int FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
 // Free loopback ports, distinct: each is held until all are picked (one by one, the
-// system may hand out a port it just handed out).
+// system may hand out a port it just handed out), then closed again.
 inline std::vector<int> FreePorts(std::size_t count) {
     std::vector<UniqueFd> held;
     std::vector<int> ports;
@@ -130,6 +117,11 @@ inline std::vector<int> FreePorts(std::size_t count) {
         ports.push_back(ntohs(a.sin_port));
     }
     return ports;
+}
+
+// A port on 127.0.0.1 nothing listens on: bound to find it free, closed again.
+inline int FreePort() {
+    return FreePorts(1).front();
 }
 
 // recorder-sim serving `count` recorders on consecutive free ports.
