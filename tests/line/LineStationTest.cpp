@@ -227,6 +227,8 @@ TEST_F(LineStation, CancelRetryAndDisableFromACardByKeyboard) {
     ASSERT_TRUE(TabTo(window.get(), disable));
     QTest::keyClick(disable, Qt::Key_Space);
     ASSERT_EQ(watch("p0", "DISABLED", 5s).back(), "DISABLED");
+    // Unplugged first: a recorder started while the old one still listens cannot bind.
+    unit.reset();
     unit = plug(port, "fresh");
     QTest::qWait(1500);
     EXPECT_EQ(Text(card, "state"), "DISABLED");
