@@ -220,6 +220,18 @@ class StationRun : public CliTest {
         }
         return stages;
     }
+    // The identity is out, the whole payload sent: the station said so at 100 percent.
+    bool waitForIdentitySent() {
+        const auto sent = [&] {
+            for (const auto& e : events())
+                if (e["state"] == "working" && e.value("stage", "") == "identity" &&
+                    e["percent"] == 100)
+                    return true;
+            return false;
+        };
+        for (int i = 0; i < 400 && !sent(); ++i) std::this_thread::sleep_for(50ms);
+        return sent();
+    }
     bool waitFor(const std::string& state, std::size_t n) {
         const auto giveUp = std::chrono::steady_clock::now() + 20s;
         while (count(state) < n && std::chrono::steady_clock::now() < giveUp)
@@ -339,16 +351,8 @@ TEST_F(StationRun, CancelRetryPauseAndDisableFromStandardInput) {
     std::ofstream controls(file("controls"));
     const auto say = [&](const std::string& line) { controls << line << std::endl; };
 
-    // The identity is out (the whole payload sent); the recorder stalls before its answer.
-    const auto payloadSent = [&] {
-        for (const auto& e : events())
-            if (e["state"] == "working" && e.value("stage", "") == "identity" &&
-                e["percent"] == 100)
-                return true;
-        return false;
-    };
-    for (int i = 0; i < 200 && !payloadSent(); ++i) std::this_thread::sleep_for(20ms);
-    ASSERT_TRUE(payloadSent()) << ReadText(file("station.out"));
+    // The recorder stalls before its answer.
+    ASSERT_TRUE(waitForIdentitySent()) << ReadText(file("station.out"));
     const auto cancelledAt = std::chrono::steady_clock::now();
     say("cancel p");
     ASSERT_TRUE(waitFor("failed", 1));
@@ -398,8 +402,7 @@ TEST_F(StationRun, ASecondSignalCancelsAWorkingUnitAndItsRowEndsByTheRule) {
     Background station({IMGDL_PROGRAM, "station", "--recipe", "identity", "--ledger", ledger(),
                         "--port", "p=127.0.0.1:" + std::to_string(port)},
                        file("station.out"), file("station.err"));
-    ASSERT_TRUE(waitFor("working", 2));
-    std::this_thread::sleep_for(300ms);  // the payload is out; the recorder stays silent
+    ASSERT_TRUE(waitForIdentitySent()) << ReadText(file("station.out"));  // then silence
     ::kill(station.pid(), SIGINT);
     std::this_thread::sleep_for(300ms);
     EXPECT_TRUE(station.running()) << "the first signal lets the unit finish";
